@@ -1,0 +1,49 @@
+/* Tracked memory: the allocator that every toolkit allocation goes through.
+ *
+ * Life cycle: a block comes from tool_malloc or tool_realloc and goes back
+ * through tool_free (or tool_realloc with size 0). Every byte of a fresh
+ * block, and every byte a resize adds, reads as zero up to the heap's usable
+ * size of the block, so callers may rely on zero-filled memory.
+ *
+ * Exhaustion is reported by a null result alone; these functions print
+ * nothing. The call-site arguments (source file and line) name the caller and
+ * do not change any result.
+ *
+ * Test support: the allocator counts the blocks it has handed out and not yet
+ * taken back, and can be told to fail one chosen allocation, so tests can check
+ * for leaks and walk through every failure point of an operation. Both cost one
+ * counter update per call.
+ */
+#ifndef LIBTOOLS_TOOL_MEMORY_H
+#define LIBTOOLS_TOOL_MEMORY_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/// A new zero-filled block of `size` bytes; null for size 0 or when the heap is exhausted.
+void *tool_malloc(unsigned size, const char *source_file, int source_line);
+
+/// `block` resized to `size` bytes (possibly moved). A null block behaves as tool_malloc;
+/// size 0 releases the block and gives null. Bytes added beyond the old usable size read
+/// as zero. On failure the result is null and `block` is still allocated and unchanged.
+void *tool_realloc(void *block, unsigned size, const char *source_file, int source_line);
+
+/// Releases `block`; a null block is ignored. The caller's variable is not changed.
+void tool_free(void *block, const char *source_file, int source_line);
+
+/// Test support: the number of blocks handed out and not yet released.
+long tool_memory_live_blocks(void);
+
+/// Test support: makes the n-th allocation or growing resize from now fail (1 is the
+/// next one); 0 turns the failure off. The failure happens once.
+void tool_memory_fail_nth(long n);
+
+/// Test support: whether the failure set by tool_memory_fail_nth has happened yet.
+int tool_memory_failure_happened(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,22 @@
+// Runs a program and collects what it wrote and how it ended.
+#ifndef JOINT2SI_TESTS_RUN_PROGRAM_H
+#define JOINT2SI_TESTS_RUN_PROGRAM_H
+
+#include <string>
+#include <vector>
+
+struct ProgramResult {
+    int exit_status = 0; // as the process reported it (0 .. 255 on POSIX)
+    std::string standard_output;
+    std::string standard_error;
+};
+
+/// Runs `program` with `arguments` (no shell involved) in `working_directory` (empty: the
+/// current one) and waits for it.
+ProgramResult run_program(const std::string &program, const std::vector<std::string> &arguments,
+                          const std::string &working_directory = "");
+
+/// The exit status a process that returns -1 reports on this system.
+int exit_status_of_minus_one();
+
+#endif
