@@ -72,13 +72,17 @@ void tool_free(void *block, const char *, int) {
     }
 }
 
-long tool_memory_live_blocks(void) { return live_blocks; }
+long tool_memory_live_blocks(void) {
+    return live_blocks;
+}
 
 void tool_memory_fail_nth(long n) {
     fail_countdown = n > 0 ? n : 0;
     failure_happened = false;
 }
 
-int tool_memory_failure_happened(void) { return failure_happened ? 1 : 0; }
+int tool_memory_failure_happened(void) {
+    return failure_happened ? 1 : 0;
+}
 
 } // extern "C"

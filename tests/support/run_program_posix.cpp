@@ -64,4 +64,6 @@ ProgramResult run_program(const std::string &program, const std::vector<std::str
     return result;
 }
 
-int exit_status_of_minus_one() { return 255; }
+int exit_status_of_minus_one() {
+    return 255;
+}

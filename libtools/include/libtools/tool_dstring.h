@@ -201,8 +201,7 @@ int tool_strexpandtabs(const char *s, char **slot);
 
 /// Callback of tool_strexpand: returns a heap string (or null) that the caller takes over.
 typedef char *(*ToolExpandCallback)(const char *token, int user_data);
-char *tool_strexpand(const char *s, const char *delims, ToolExpandCallback callback,
-                     int user_data);
+char *tool_strexpand(const char *s, const char *delims, ToolExpandCallback callback, int user_data);
 char *tool_getenv_or_name(const char *name, int user_data);
 char *tool_strexpand_env(const char *s);
 

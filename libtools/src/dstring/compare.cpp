@@ -7,9 +7,13 @@
 namespace {
 
 // The null order of the comparisons: both null 0, only a null -1, only b null 1.
-int null_order(const void *a, const void *b) { return a == b ? 0 : (a == nullptr ? -1 : 1); }
+int null_order(const void *a, const void *b) {
+    return a == b ? 0 : (a == nullptr ? -1 : 1);
+}
 
-int ascii_lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; }
+int ascii_lower(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
+}
 
 } // namespace
 

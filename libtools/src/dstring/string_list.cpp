@@ -113,7 +113,9 @@ int tool_keyed_strlist_contains(const KeyedStringList *list, int key, const char
         const bool key_equal = list->keys[i] == key;
         const bool string_equal =
             list->strings[i] != nullptr && std::strcmp(list->strings[i], s) == 0;
-        const bool match = mode == 1 ? key_equal : mode == 2 ? string_equal : key_equal && string_equal;
+        const bool match = mode == 1   ? key_equal
+                           : mode == 2 ? string_equal
+                                       : key_equal && string_equal;
         if (match) {
             return 1;
         }

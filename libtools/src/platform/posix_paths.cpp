@@ -10,6 +10,8 @@ std::string native_path(const char *path) {
     return native;
 }
 
-char native_separator() { return '/'; }
+char native_separator() {
+    return '/';
+}
 
 } // namespace platform

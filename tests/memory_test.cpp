@@ -1,0 +1,70 @@
+#include "libtools/tool_memory.h"
+#include "support/memory_check.h"
+
+#include <cstring>
+
+namespace {
+
+using TrackedMemory = LeakCheckedTest;
+
+bool all_zero(const void *block, unsigned from, unsigned to) {
+    const auto *bytes = static_cast<const unsigned char *>(block);
+    for (unsigned i = from; i < to; ++i) {
+        if (bytes[i] != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST_F(TrackedMemory, FreshBlocksReadAsZeroAndSizeZeroGivesNull) {
+    EXPECT_EQ(tool_malloc(0, __FILE__, __LINE__), nullptr);
+    for (unsigned size : {1u, 100u, 4096u}) {
+        void *block = tool_malloc(size, __FILE__, __LINE__);
+        ASSERT_NE(block, nullptr);
+        EXPECT_TRUE(all_zero(block, 0, size)) << size;
+        tool_free(block, __FILE__, __LINE__);
+    }
+}
+
+TEST_F(TrackedMemory, GrowthKeepsContentAndZeroesTheNewPart) {
+    auto *block = static_cast<unsigned char *>(tool_malloc(10, "a", 1));
+    std::memset(block, 0xAB, 10);
+    block = static_cast<unsigned char *>(tool_realloc(block, 100, "b", 2));
+    ASSERT_NE(block, nullptr);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(block[i], 0xAB);
+    }
+    EXPECT_TRUE(all_zero(block, 10, 100));
+    block = static_cast<unsigned char *>(tool_realloc(block, 5, "c", 3));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block[4], 0xAB);
+    tool_free(block, nullptr, 0);
+}
+
+TEST_F(TrackedMemory, ReallocOfNullAllocatesAndSizeZeroReleases) {
+    const long live = tool_memory_live_blocks();
+    void *block = tool_realloc(nullptr, 16, __FILE__, __LINE__);
+    ASSERT_NE(block, nullptr);
+    EXPECT_TRUE(all_zero(block, 0, 16));
+    EXPECT_EQ(tool_memory_live_blocks(), live + 1);
+    EXPECT_EQ(tool_realloc(block, 0, __FILE__, __LINE__), nullptr);
+    EXPECT_EQ(tool_memory_live_blocks(), live);
+    tool_free(nullptr, __FILE__, __LINE__);
+}
+
+TEST_F(TrackedMemory, InjectedFailureHitsTheChosenAllocationOnce) {
+    tool_memory_fail_nth(2);
+    void *first = tool_malloc(8, __FILE__, __LINE__);
+    EXPECT_NE(first, nullptr);
+    EXPECT_FALSE(tool_memory_failure_happened());
+    EXPECT_EQ(tool_realloc(first, 64, __FILE__, __LINE__), nullptr);
+    EXPECT_TRUE(tool_memory_failure_happened());
+    void *third = tool_malloc(8, __FILE__, __LINE__);
+    EXPECT_NE(third, nullptr);
+    // The failed resize left the first block allocated and owned by the caller.
+    tool_free(first, __FILE__, __LINE__);
+    tool_free(third, __FILE__, __LINE__);
+}
+
+} // namespace
