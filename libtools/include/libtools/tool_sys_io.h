@@ -43,6 +43,73 @@ char *tool_join_path(const char *directory, const char *name);
 int tool_expand_pattern(StringList *list, const char *pattern, const char *directory);
 int tool_count_matches(const char *pattern, const char *directory);
 
+/* ---- Safe replacement of a file ---------------------------------------------------
+ *
+ * Rewriting a file so that at every instant it holds either its complete old or its
+ * complete new content:
+ *
+ *     ToolReplacement r = {0};
+ *     if (tool_replace_open(&r, path)) {
+ *         ... tool_replace_write(&r, text, length) for all of the new content ...
+ *         result = tool_replace_commit(&r);     // or give up: nothing is changed
+ *     }
+ *     tool_replace_abandon(&r);                 // always; releases the record
+ *
+ * The new content goes to a new, exclusively created hidden file beside the target
+ * (symbolic links are followed to the final target, which is what gets replaced),
+ * with the target's permission bits, owner and group. Commit flushes and syncs it and
+ * renames it over the target. When a rename would lose something (the target has
+ * several hard links, or its owner cannot be kept), no file can be created beside it,
+ * or the directory refuses the rename, commit copies the new content into the target
+ * in place instead. An interrupt or termination signal while a replacement is open
+ * removes its file.
+ */
+
+/// What identifies a file however it is reached (name, link or hard link).
+typedef struct ToolFileIdentity {
+    unsigned long long device;
+    unsigned long long index;
+} ToolFileIdentity;
+
+typedef struct ToolReplacement {
+    char *target;              /* the final file the path leads to (system syntax) */
+    char *temporary;           /* the file the new content is written to */
+    void *stream;              /* open stream of `temporary`, internal */
+    ToolFileIdentity identity; /* of the target when the replacement was opened */
+    int in_place;              /* commit copies into the target instead of renaming */
+    int failed;                /* a write failed; commit will refuse */
+    int kept;                  /* commit failed after starting to copy: `temporary` stays */
+} ToolReplacement;
+
+enum {
+    TOOL_REPLACE_FAILED = 0, /* nothing changed: the target holds its old content */
+    TOOL_REPLACE_DONE = 1,   /* the target holds the new content */
+    TOOL_REPLACE_KEPT = -1   /* the copy into the target failed; the new content stays in
+                                `temporary`, which is not removed */
+};
+
+/// 1 and `identity` filled when `path` (links followed) has a status, else 0.
+int tool_file_identity(const char *path, ToolFileIdentity *identity);
+
+/// Starts the replacement of the file `path` leads to. 1 on success; 0 when the file
+/// cannot be resolved or no replacement file can be created (nothing is left behind).
+int tool_replace_open(ToolReplacement *replacement, const char *path);
+
+/// Appends `size` bytes of `data` (text: "\n" becomes the system's line end).
+/// 1 on success; 0 when the write failed, after which commit refuses.
+int tool_replace_write(ToolReplacement *replacement, const char *data, unsigned size);
+
+/// Puts the new content in place of the old; see TOOL_REPLACE_DONE and its siblings.
+int tool_replace_commit(ToolReplacement *replacement);
+
+/// Closes and removes the replacement file unless commit kept it, and releases the
+/// record's strings; the record is all zero afterwards. Null is ignored.
+void tool_replace_abandon(ToolReplacement *replacement);
+
+/// Test support: make the n-th write (operation 0), sync (1), close (2) or rename (3)
+/// of a replacement from now fail once; 0 turns it off.
+void tool_replace_fail_nth(int operation, long n);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,23 @@
+// Interrupts during a rewrite: an interrupt or termination signal (Ctrl-C,
+// SIGTERM) removes the guarded temporary file before the process ends, and can
+// be held off while the original file is being overwritten in place.
+#ifndef LIBTOOLS_PLATFORM_INTERRUPT_H
+#define LIBTOOLS_PLATFORM_INTERRUPT_H
+
+#include <string>
+
+namespace platform {
+
+/// Until release_temporary, an interrupt or termination removes `path` and then ends
+/// the process as the signal would have. One path is guarded at a time.
+void guard_temporary(const std::string &path);
+void release_temporary();
+
+/// Between hold_interrupts and resume_interrupts an interrupt waits; it takes effect at
+/// resume_interrupts.
+void hold_interrupts();
+void resume_interrupts();
+
+} // namespace platform
+
+#endif

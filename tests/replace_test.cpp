@@ -1,0 +1,165 @@
+#include "libtools/tool_sys_io.h"
+#include "support/memory_check.h"
+#include "support/temp_dir.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+enum { kWrite = 0, kSync = 1, kClose = 2, kRename = 3 };
+
+class Replace : public LeakCheckedTest {
+  protected:
+    void TearDown() override {
+        for (int operation = kWrite; operation <= kRename; ++operation) {
+            tool_replace_fail_nth(operation, 0);
+        }
+        LeakCheckedTest::TearDown();
+    }
+
+    std::vector<std::string> names() const {
+        std::vector<std::string> found;
+        for (const auto &entry : fs::directory_iterator(dir.path())) {
+            found.push_back(entry.path().filename().string());
+        }
+        return found;
+    }
+
+    // Replaces `name` with `content`; returns the commit's result.
+    int replace(const std::string &name, const std::string &content) {
+        ToolReplacement r = {};
+        int result = -2;
+        if (tool_replace_open(&r, dir.file(name).string().c_str())) {
+            tool_replace_write(&r, content.data(), static_cast<unsigned>(content.size()));
+            result = tool_replace_commit(&r);
+        }
+        tool_replace_abandon(&r);
+        return result;
+    }
+
+    TempDir dir;
+};
+
+TEST_F(Replace, CommitPutsTheNewContentInPlaceAndKeepsPermissions) {
+    dir.write("a.jnt", "old\n");
+    fs::permissions(dir.file("a.jnt"),
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(replace("a.jnt", "new\n"), TOOL_REPLACE_DONE);
+    EXPECT_EQ(dir.read("a.jnt"), "new\n");
+    EXPECT_EQ(fs::status(dir.file("a.jnt")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(names(), std::vector<std::string>{"a.jnt"});
+}
+
+TEST_F(Replace, AbandonLeavesTheOriginalAndNoTemporaryFile) {
+    dir.write("a.jnt", "old\n");
+    ToolReplacement r = {};
+    ASSERT_EQ(tool_replace_open(&r, dir.file("a.jnt").string().c_str()), 1);
+    EXPECT_EQ(tool_replace_write(&r, "partial", 7), 1);
+    EXPECT_EQ(names().size(), 2u);
+    tool_replace_abandon(&r);
+    EXPECT_EQ(dir.read("a.jnt"), "old\n");
+    EXPECT_EQ(names(), std::vector<std::string>{"a.jnt"});
+    EXPECT_EQ(r.temporary, nullptr);
+}
+
+TEST_F(Replace, MissingFileCannotBeReplaced) {
+    ToolReplacement r = {};
+    EXPECT_EQ(tool_replace_open(&r, dir.file("missing").string().c_str()), 0);
+    EXPECT_EQ(tool_replace_open(&r, nullptr), 0);
+    tool_replace_abandon(&r);
+    tool_replace_abandon(nullptr);
+    EXPECT_TRUE(names().empty());
+}
+
+// Each failing step leaves the original byte for byte and removes the replacement.
+struct FailingStep {
+    const char *name;
+    int operation;
+};
+
+class FailingReplace : public Replace, public ::testing::WithParamInterface<FailingStep> {};
+
+TEST_P(FailingReplace, LeavesTheOriginalWhole) {
+    dir.write("a.jnt", "old content\r\n");
+    tool_replace_fail_nth(GetParam().operation, 1);
+    EXPECT_EQ(replace("a.jnt", "new\n"), TOOL_REPLACE_FAILED);
+    EXPECT_EQ(dir.read("a.jnt"), "old content\r\n");
+    EXPECT_EQ(names(), std::vector<std::string>{"a.jnt"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, FailingReplace,
+                         ::testing::Values(FailingStep{"Write", kWrite}, FailingStep{"Sync", kSync},
+                                           FailingStep{"Close", kClose},
+                                           FailingStep{"Rename", kRename}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(Replace, SymbolicLinkStaysALinkAndItsTargetIsReplaced) {
+    dir.write("target.jnt", "old\n");
+    std::error_code error;
+    fs::create_symlink("target.jnt", dir.file("link.jnt"), error);
+    if (error) {
+        GTEST_SKIP() << "symbolic links cannot be created here: " << error.message();
+    }
+    ToolFileIdentity through_link = {};
+    ToolFileIdentity direct = {};
+    ASSERT_EQ(tool_file_identity(dir.file("link.jnt").string().c_str(), &through_link), 1);
+    ASSERT_EQ(tool_file_identity(dir.file("target.jnt").string().c_str(), &direct), 1);
+    EXPECT_EQ(through_link.index, direct.index);
+
+    EXPECT_EQ(replace("link.jnt", "new\n"), TOOL_REPLACE_DONE);
+    EXPECT_TRUE(fs::is_symlink(dir.file("link.jnt")));
+    EXPECT_EQ(dir.read("target.jnt"), "new\n");
+}
+
+TEST_F(Replace, HardLinkedFileIsRewrittenInPlaceForEveryName) {
+    dir.write("a.jnt", "old\n");
+    std::error_code error;
+    fs::create_hard_link(dir.file("a.jnt"), dir.file("b.jnt"), error);
+    if (error) {
+        GTEST_SKIP() << "hard links cannot be created here: " << error.message();
+    }
+    ToolFileIdentity before = {};
+    ASSERT_EQ(tool_file_identity(dir.file("a.jnt").string().c_str(), &before), 1);
+    EXPECT_EQ(replace("a.jnt", "new and longer\n"), TOOL_REPLACE_DONE);
+    EXPECT_EQ(dir.read("b.jnt"), "new and longer\n");
+    EXPECT_EQ(replace("b.jnt", "x\n"), TOOL_REPLACE_DONE); // shorter: the rest is cut
+    EXPECT_EQ(dir.read("a.jnt"), "x\n");
+    ToolFileIdentity after = {};
+    ASSERT_EQ(tool_file_identity(dir.file("b.jnt").string().c_str(), &after), 1);
+    EXPECT_EQ(after.index, before.index);
+    EXPECT_EQ(fs::hard_link_count(dir.file("a.jnt")), 2u);
+    EXPECT_EQ(names().size(), 2u);
+}
+
+TEST_F(Replace, FailedCopyInPlaceKeepsTheConvertedText) {
+    dir.write("a.jnt", "old\n");
+    std::error_code error;
+    fs::create_hard_link(dir.file("a.jnt"), dir.file("b.jnt"), error);
+    if (error) {
+        GTEST_SKIP() << "hard links cannot be created here: " << error.message();
+    }
+    ToolReplacement r = {};
+    ASSERT_EQ(tool_replace_open(&r, dir.file("a.jnt").string().c_str()), 1);
+    ASSERT_EQ(tool_replace_write(&r, "new\n", 4), 1);
+    tool_replace_fail_nth(kWrite, 1); // the first write of the copy into the target
+    EXPECT_EQ(tool_replace_commit(&r), TOOL_REPLACE_KEPT);
+    ASSERT_NE(r.temporary, nullptr);
+    const std::string kept = r.temporary;
+    tool_replace_abandon(&r);
+    std::string content;
+    {
+        std::ifstream in(kept, std::ios::binary);
+        content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    EXPECT_EQ(content, "new\n");
+    fs::remove(kept);
+}
+
+} // namespace
