@@ -1,0 +1,43 @@
+// Running the program under conditions only some systems can set up: another
+// user, a file size limit, a signal in the middle of its work. Tests ask
+// whether the system supports them and skip with a reason when it does not.
+#ifndef JOINT2SI_TESTS_PROCESS_CONTROL_H
+#define JOINT2SI_TESTS_PROCESS_CONTROL_H
+
+#include "support/run_program.h"
+
+#include <string>
+#include <vector>
+
+struct ChildConditions {
+    long long file_size_limit = -1; // bytes a child may write to one file; -1: no limit
+    bool unprivileged = false;      // run as an unprivileged user when we are the superuser
+};
+
+/// Why the conditions cannot be set up here, or "" when they can.
+std::string conditions_unsupported(const ChildConditions &conditions);
+
+/// Whether the current process runs as the superuser.
+bool running_as_superuser();
+
+/// Hands the directory tree at `path` to the unprivileged user the children run as.
+void give_to_unprivileged_user(const std::string &path);
+
+/// Runs the program under `conditions` and waits for it.
+ProgramResult run_program_under(const std::string &program,
+                                const std::vector<std::string> &arguments,
+                                const std::string &working_directory,
+                                const ChildConditions &conditions);
+
+enum class StopSignal { interrupt, terminate, kill };
+
+/// Why signals cannot be sent here, or "" when they can.
+std::string signals_unsupported();
+
+/// Starts the program, sends it `signal` after `delay_microseconds` (unless it ended
+/// before) and waits for it. Returns true when the signal was delivered while it ran.
+bool run_program_and_stop(const std::string &program, const std::vector<std::string> &arguments,
+                          const std::string &working_directory, long delay_microseconds,
+                          StopSignal signal);
+
+#endif

@@ -1,0 +1,26 @@
+#include "support/process_control.h"
+
+std::string conditions_unsupported(const ChildConditions &) {
+    return "file size limits and user switching are POSIX facilities";
+}
+
+bool running_as_superuser() {
+    return false;
+}
+
+void give_to_unprivileged_user(const std::string &) {}
+
+ProgramResult run_program_under(const std::string &program,
+                                const std::vector<std::string> &arguments,
+                                const std::string &working_directory, const ChildConditions &) {
+    return run_program(program, arguments, working_directory);
+}
+
+std::string signals_unsupported() {
+    return "POSIX signals do not exist on Windows";
+}
+
+bool run_program_and_stop(const std::string &, const std::vector<std::string> &,
+                          const std::string &, long, StopSignal) {
+    return false;
+}
