@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+/// The bytes a text-mode stream of this system writes for "\n".
+const char *text_line_end();
+
 struct ChildConditions {
     long long file_size_limit = -1; // bytes a child may write to one file; -1: no limit
     bool unprivileged = false;      // run as an unprivileged user when we are the superuser

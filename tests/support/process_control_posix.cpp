@@ -50,6 +50,8 @@ std::string temporary_name() {
                              const std::string &working_directory,
                              const ChildConditions &conditions, const std::string &out_path,
                              const std::string &err_path) {
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
     const int out = open(out_path.c_str(), O_WRONLY | O_TRUNC);
     const int err = open(err_path.c_str(), O_WRONLY | O_TRUNC);
     if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
@@ -86,6 +88,8 @@ int status_of(int wait_status) {
 }
 
 } // namespace
+
+const char *text_line_end() { return "\n"; }
 
 std::string conditions_unsupported(const ChildConditions &) {
     return "";

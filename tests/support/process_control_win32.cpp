@@ -1,5 +1,7 @@
 #include "support/process_control.h"
 
+const char *text_line_end() { return "\r\n"; }
+
 std::string conditions_unsupported(const ChildConditions &) {
     return "file size limits and user switching are POSIX facilities";
 }

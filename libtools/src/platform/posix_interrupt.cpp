@@ -37,8 +37,12 @@ void install_handlers() {
     for (int signal_number : kSignals) {
         sigaddset(&action.sa_mask, signal_number);
     }
+    // A signal the process was started with ignored (a background job) stays ignored.
     for (std::size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i) {
-        sigaction(kSignals[i], &action, &previous[i]);
+        sigaction(kSignals[i], nullptr, &previous[i]);
+        if (previous[i].sa_handler != SIG_IGN) {
+            sigaction(kSignals[i], &action, nullptr);
+        }
     }
     installed = true;
 }
