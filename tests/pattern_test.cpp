@@ -34,14 +34,11 @@ TEST_F(Pattern, JoinPath) {
         const char *name;
         const char *expected;
     } cases[] = {
-        {"dir", "a.txt", "dir\\a.txt"},
-        {"dir\\", "a.txt", "dir\\a.txt"},
-        {"dir/", "a.txt", "dir/\\a.txt"},
-        {".", nullptr, ".\\"},
-        {nullptr, "a.txt", "\\a.txt"},
-        {nullptr, nullptr, "\\"},
-        {"", "x", "\\x"},
-        {"c:\\", "", "c:\\"},
+        // clang-format off
+        {"dir", "a.txt", "dir\\a.txt"}, {"dir\\", "a.txt", "dir\\a.txt"}, {"dir/", "a.txt", "dir/\\a.txt"},
+        {".", nullptr, ".\\"},         {nullptr, "a.txt", "\\a.txt"},   {nullptr, nullptr, "\\"},
+        {"", "x", "\\x"},              {"c:\\", "", "c:\\"},
+        // clang-format on
     };
     for (const auto &c : cases) {
         EXPECT_EQ(take(tool_join_path(c.directory, c.name)), c.expected)

@@ -72,7 +72,7 @@ void fetch_ahead(ToolDir *dir) {
 // else up to the first backslash and one character more ('\\\\server' gives "\\\\"),
 // else the whole path.
 void volume_root(const char *full, char *root) {
-    std::strcpy(root, full);
+    std::memcpy(root, full, std::strlen(full) + 1);
     char *colon = std::strchr(root, ':');
     char *backslash = std::strchr(root, '\\');
     if (colon != nullptr) {
