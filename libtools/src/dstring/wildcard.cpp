@@ -20,6 +20,7 @@
 #include "libtools/tool_dstring.h"
 #include "libtools/tool_memory.h"
 
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -166,8 +167,8 @@ int tool_strmatch(const char *pattern, const char *text, int fold_case) {
     void *block = nullptr;
     if (m > kStackPositions) {
         const std::size_t bytes = m * sizeof(std::size_t) + 2 * (m + 1);
-        block = bytes <= 0xFFFFFFFFu ? tool_malloc(static_cast<unsigned>(bytes), DSTRING_HERE)
-                                     : nullptr;
+        block =
+            bytes <= UINT_MAX ? tool_malloc(static_cast<unsigned>(bytes), DSTRING_HERE) : nullptr;
         if (block == nullptr) {
             return 0; // no working memory: the text is not shown to match
         }
