@@ -170,50 +170,125 @@ void tool_print_bits(const char *label, int n, const unsigned char *bits);
 /// Reverses the order of bits 0 .. n-1 in place; returns `bits`.
 unsigned char *tool_bits_reverse(int n, unsigned char *bits);
 
-/* ---- String utilities ----------------------------------------------------- */
+/* ---- String utilities -----------------------------------------------------
+ *
+ * Case is ASCII only: the letters A-Z and a-z, whatever the process locale.
+ * In-place operations change the caller's buffer, never lengthen it, and return
+ * the same pointer (null for a null text, doing nothing). A character set is a
+ * string listing its members; the terminator belongs to every non-null set
+ * (tool_charinset) but the searches never report it. New strings are tracked
+ * heap strings that the caller releases with tool_strfree. Nothing here prints,
+ * except through tool_strdup and tool_strcat as noted.
+ */
 
 /// The sentinel a tool_strtok cursor holds once the text is exhausted (never dereferenced).
 #define TOOL_STRTOK_DONE ((char *)(uintptr_t)0xDEADBEEFu)
 
+/// Upper-cases the letters of `s` in place; returns `s` (null for null).
 char *tool_strupr(char *s);
+/// Lower-cases the letters of `s` in place; returns `s` (null for null).
 char *tool_strlwr(char *s);
+/// Sets the character at `pos` (a negative pos counts from the end: -1 is the last) to
+/// `c`; c of 0 cuts the text there. A position outside the text, a null or an empty `s`
+/// change nothing. Always 0.
 int tool_strsetchar(char *s, int pos, int c);
+/// The character at `pos`, counted as by tool_strsetchar; NUL for a null or empty `s` or a
+/// position outside the text.
 char tool_strgetchar(const char *s, int pos);
 
+/// 1 when `c` is in `set` or is the NUL character; 0 otherwise and for a null set.
 int tool_charinset(char c, const char *set);
+/// The first character of `s` that is in `set`; null when none, or when either is null.
 char *tool_strpbrk(const char *s, const char *set);
+/// The last character of `s` that is in `set`; null when none, or when either is null.
 char *tool_strrpbrk(const char *s, const char *set);
+/// Cuts the next token out of `s` in place and returns its start. Delimiters before the
+/// token are skipped; the one that ends it is overwritten with NUL and stored in `found`
+/// (0 at the end of the text; `found` may be null). The caller sets `*cursor` to the text
+/// first and passes `*cursor` as `s` on every call; once the text is used up the cursor
+/// holds TOOL_STRTOK_DONE. A text that is empty or ends in a delimiter yields one last
+/// empty token: "a,b," gives "a", "b", "", then null. Null when any of s, delims, cursor
+/// is null or the cursor holds the sentinel.
 char *tool_strtok(char *s, const char *delims, char **cursor, char *found);
 
+/// Shrinks every run of equal characters to one (c of 0), or only the runs of `c`.
 char *tool_strsqueeze(char *s, char c);
+/// Deletes every `c` (c of 0 deletes nothing).
 char *tool_strdelchr(char *s, char c);
+/// Deletes the run of `c` at the start (c of 0: unchanged).
 char *tool_strtrimleft(char *s, char c);
+/// Deletes the run of `c` at the end (c of 0: unchanged).
 char *tool_strtrimright(char *s, char c);
+/// Deletes the first `n` characters when 1 <= n <= length; otherwise unchanged.
 char *tool_strcutleft(char *s, int n);
+/// Deletes the last `n` characters, all when n >= length; n <= 0: unchanged.
 char *tool_strcutright(char *s, int n);
+/// Replaces every `from` by `to` (nothing when from is 0 or equals to).
 char *tool_strreplchr(char *s, char from, char to);
+/// Turns every "/" into a backslash.
 char *tool_str_to_backslashes(char *s);
+/// Turns every backslash into "/".
 char *tool_str_to_slashes(char *s);
 
+/// A new copy of `s` with every backslash doubled; null for null or when the allocation
+/// fails (no message).
 char *tool_strescape_backslashes(const char *s);
+/// A new copy of `s` in which a backslash directly followed by decimal digits of a non-zero
+/// value becomes the character of the value's low 8 bits (no character when those are 0);
+/// any other backslash stays as it is ("\\0", "\\ 5", "\\-5" are copied unchanged). Null for
+/// null or when the copy fails (with tool_strdup's message).
 char *tool_strunescape(const char *s);
+/// Puts into `*slot` (replacing what it held) a copy of `s` whose tabs are expanded to
+/// spaces up to the next multiple of 8 output positions, counted from the start of the text
+/// (a newline does not restart the count); every tab writes 1 to 8 spaces. `s` may be the
+/// slot's own string. 1 on success; 0 for a null s or slot, or when the allocation fails
+/// (the slot is then released and null; no message).
 int tool_strexpandtabs(const char *s, char **slot);
 
 /// Callback of tool_strexpand: returns a heap string (or null) that the caller takes over.
 typedef char *(*ToolExpandCallback)(const char *token, int user_data);
+/// Splits a copy of `s` into tokens at the characters of `delims` (as tool_strtok does),
+/// passes each token with `user_data` to `callback` and returns the concatenation of its
+/// results as a new string (a null result adds nothing). Null when s or callback is null,
+/// when no result was produced, or when memory runs out (with the heap strings' message).
 char *tool_strexpand(const char *s, const char *delims, ToolExpandCallback callback, int user_data);
+/// A new copy of the value of the environment variable `name`, or of `name` itself when
+/// there is no such variable; null for a null name. `user_data` is not used.
 char *tool_getenv_or_name(const char *name, int user_data);
+/// tool_strexpand of `s` at "%" with tool_getenv_or_name: "%HOME%/x" gives the value of
+/// HOME followed by "/x". Every token, also text outside percent signs, is looked up as a
+/// name. "" gives a new empty string; null gives null.
 char *tool_strexpand_env(const char *s);
 
 /* ---- Wildcards and brackets ------------------------------------------------ */
 
-/// 1 when the whole `text` matches the whole `pattern` ("*" "%" any run, "?" "$" one
-/// character, "[set]" one of the set); null text 0, null pattern 1.
+/// 1 when the whole `text` matches the whole `pattern`, else 0. "*" and "%" match any run
+/// of characters, "?" and "$" exactly one, "[set]" one character listed up to the first
+/// "]" after the "[" (no ranges, no negation; "[]" matches nothing); a "[" with no "]"
+/// after it, and every other character, match themselves (without regard to ASCII case
+/// when fold_case is non-zero). A star must leave at least one character for the rest of
+/// the pattern unless it is the pattern's last character: "a*" matches "a", "a**" does
+/// not, "**" does not match "". Null text 0, null pattern 1. Takes time proportional to
+/// pattern length times text length; a pattern over 512 characters needs working memory,
+/// and the result is 0 when that cannot be had.
 int tool_strmatch(const char *pattern, const char *text, int fold_case);
+/// 1 for "(", "[", "{"; -1 for ")", "]", "}"; 0 for any other character.
 int tool_brace_direction(char c);
+/// The partner of a bracket ("(" gives ")", ")" gives "(", ...); NUL for any other character.
 char tool_brace_partner(char c);
+/// The closer that matches the opener at the start of `text`, counting nested `open` and
+/// `close` (the closer wins when both are equal, so quotes pair up); null when the text
+/// ends first, when it does not start with `open`, or for a null text or a NUL open/close.
 char *tool_find_matching(char open, char close, char *text);
+/// Finds the first opener of any kind in `text` and its matching closer of the same kind.
+/// 1 with both stored; 0 with both null when there is no opener (or the text is null);
+/// 0 with the opener stored and a null closer when it has no match, after printing
+/// "Syntax error (can not find matching brace): \n  '<text>'\n" to the standard output.
+/// Null open_out or close_out: 0, nothing stored.
 int tool_find_brace_pair(char *text, char **open_out, char **close_out);
+/// The first character of `text` in `set` (tool_charinset) that is outside every bracket
+/// group (a group is skipped from its opener to its matching closer, counting only its own
+/// kind; an unclosed group hides the rest). Null when none, or for a null text.
 const char *tool_strpbrk_toplevel(const char *text, const char *set);
 
 #ifdef __cplusplus

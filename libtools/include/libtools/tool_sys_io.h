@@ -37,10 +37,29 @@ int tool_fprintf(ToolStream stream, const char *format, ...);
 
 char *tool_read_line(ToolStream stream, char *buffer, int options, int keep_empty_lines);
 
-/* ---- Pattern expansion ---------------------------------------------------------- */
+/* ---- Pattern expansion ----------------------------------------------------------
+ *
+ * Names are bare entry names of one directory as its scan reports them (tool_dir.h),
+ * in the order of the listing, "." and ".." included when the pattern matches them;
+ * they are matched with tool_strmatch and case folding. A directory whose path
+ * contains "rpc_socket" is never scanned. Nothing here prints a message: a directory
+ * that does not exist or is not a directory just gives no names.
+ */
 
+/// A new string: `directory` (null taken as ""), a backslash unless it already ends in one
+/// (a trailing "/" does not count), then `name` unless null: ("dir", "a.txt") gives
+/// "dir\\a.txt", ("dir/", "a.txt") gives "dir/\\a.txt", (".", null) gives ".\\". Null when
+/// memory runs out (with the heap strings' message).
 char *tool_join_path(const char *directory, const char *name);
+/// Releases what `list` held, then fills it with copies of the names in `directory` that
+/// match `pattern` (null matches every name). Returns the list's count: 0 when nothing
+/// matched or the directory cannot be scanned, and 0 with an empty list when the list could
+/// not grow. A null list gives 0; a null directory leaves the list as it was and returns
+/// its count.
 int tool_expand_pattern(StringList *list, const char *pattern, const char *directory);
+/// The number of entries in `directory` other than "." and ".." whose names match
+/// `pattern` (null matches every name); 0 for a null directory or one that cannot be
+/// scanned.
 int tool_count_matches(const char *pattern, const char *directory);
 
 /* ---- Safe replacement of a file ---------------------------------------------------
