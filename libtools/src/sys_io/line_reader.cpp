@@ -28,9 +28,9 @@ struct LineReader {
     bool keep_empty_lines;
     int lookahead; // a byte (or kEndOfInput) read ahead and not yet used, or kNoLookahead
 
-    char *line;           // the collected bytes; null until the first store
-    std::size_t count;    // bytes collected
-    std::size_t capacity; // bytes known to be allocated; 0 for a caller's buffer not yet grown
+    char *line;          // the collected bytes; null until the first store
+    std::size_t count;   // bytes collected
+    std::size_t grow_at; // the index whose store needs a resize first (0 for a caller's buffer)
 
     int *stack; // open comments, innermost last
     int depth;
@@ -44,18 +44,23 @@ struct LineReader {
 
 // ---- Input ------------------------------------------------------------------
 
-// The next byte (0 to 255) or kEndOfInput.
+// The next byte of the stream (0 to 255) or kEndOfInput; notes a zero byte.
+int from_stream(LineReader &reader) {
+    const int c = tool_fgetc(reader.stream);
+    if (c == 0) {
+        read_line_status |= TOOL_READ_LINE_ZERO_BYTE;
+    }
+    return c < 0 ? kEndOfInput : c;
+}
+
+// The byte read ahead, if any, else the next byte of the stream.
 int next_byte(LineReader &reader) {
     if (reader.lookahead != kNoLookahead) {
         const int c = reader.lookahead;
         reader.lookahead = kNoLookahead;
         return c;
     }
-    const int c = tool_fgetc(reader.stream);
-    if (c == 0) {
-        read_line_status |= TOOL_READ_LINE_ZERO_BYTE;
-    }
-    return c < 0 ? kEndOfInput : c;
+    return from_stream(reader);
 }
 
 void unread(LineReader &reader, int c) {
@@ -65,15 +70,16 @@ void unread(LineReader &reader, int c) {
 // ---- Growth -----------------------------------------------------------------
 
 // Makes room to store at index n: a new line holds 127 bytes; an existing one
-// becomes n + 128 bytes when n is 0 or n + 1 is a multiple of 127 (or, as a
-// safeguard, whenever n would not fit). Returns false when memory runs out.
+// becomes n + 128 bytes when n is 0 or n + 1 is a multiple of 127. Stores are
+// made at increasing indexes, so the next index the rule names is computed once
+// per resize; it always lies inside the block. Returns false when memory runs out.
 bool make_room_in_line(LineReader &reader, std::size_t n) {
     if (reader.line == nullptr) {
         reader.line = static_cast<char *>(tool_malloc(kLineStep, SYS_IO_HERE));
-        reader.capacity = reader.line != nullptr ? kLineStep : 0;
+        reader.grow_at = reader.line != nullptr ? kLineStep - 1 : 0;
         return reader.line != nullptr;
     }
-    if (n != 0 && (n + 1) % kLineStep != 0 && n < reader.capacity) {
+    if (n < reader.grow_at) {
         return true;
     }
     const std::size_t size = n + kLineStep + 1;
@@ -85,7 +91,7 @@ bool make_room_in_line(LineReader &reader, std::size_t n) {
         return false;
     }
     reader.line = static_cast<char *>(grown);
-    reader.capacity = size;
+    reader.grow_at = n + kLineStep - (n + 1) % kLineStep;
     return true;
 }
 
@@ -232,7 +238,49 @@ void end_of_line(LineReader &reader) {
     reader.comment_mark = false;
 }
 
+// Bytes that need more than appending when met outside comments.
+constexpr bool is_special(int c) {
+    return c == 0 || c == '\n' || c == '\r' || c == '/' || c == '#';
+}
+
+struct SpecialBytes {
+    bool table[256];
+    constexpr SpecialBytes() : table() {
+        for (int c = 0; c < 256; ++c) {
+            table[c] = is_special(c);
+        }
+    }
+};
+constexpr SpecialBytes kSpecial{};
+
+// Appends the ordinary byte `c` and every ordinary byte after it, in a tight loop
+// over the stream (the hot path of a line); the first other byte is left read
+// ahead for the caller.
+void collect_text(LineReader &reader, int c) {
+    char *line = reader.line;
+    std::size_t count = reader.count;
+    do {
+        if (count >= reader.grow_at) { // also true while there is no line yet
+            if (!make_room_in_line(reader, count)) {
+                reader.out_of_memory = true;
+                break;
+            }
+            line = reader.line;
+        }
+        line[count++] = static_cast<char>(c);
+        c = from_stream(reader);
+    } while (c != kEndOfInput && !kSpecial.table[c]);
+    reader.count = count;
+    if (!reader.out_of_memory) {
+        unread(reader, c);
+    }
+}
+
 void text_byte(LineReader &reader, int c) {
+    if (!kSpecial.table[c]) {
+        collect_text(reader, c);
+        return;
+    }
     if (is_line_end(reader, c)) {
         end_of_line(reader);
         return;

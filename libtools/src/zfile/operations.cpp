@@ -4,6 +4,7 @@
 #include "libtools/zfile.h"
 #include "platform/stream_io.h"
 #include "zfile/handles.h"
+#include "zfile/registry.h"
 
 #include <climits>
 #include <cstdarg>
@@ -11,6 +12,7 @@
 
 using zfile::as_file;
 using zfile::as_gz;
+using zfile::is_listed;
 
 namespace {
 
@@ -34,7 +36,7 @@ int zfile_error(ToolStream stream) {
     if (stream == nullptr) {
         return -1;
     }
-    if (!zfile_is_compressed(stream)) {
+    if (!is_listed(stream)) {
         return std::ferror(as_file(stream));
     }
     int code = Z_OK;
@@ -47,7 +49,7 @@ int zfile_flush(ToolStream stream) {
     if (stream == nullptr) {
         return 0;
     }
-    if (zfile_is_compressed(stream)) {
+    if (is_listed(stream)) {
         return gzflush(as_gz(stream), Z_FINISH);
     }
     return std::fflush(as_file(stream));
@@ -57,7 +59,7 @@ int zfile_read(void *buffer, int size, int count, ToolStream stream) {
     if (stream == nullptr || buffer == nullptr || size < 0 || count < 0) {
         return 0;
     }
-    if (!zfile_is_compressed(stream)) {
+    if (!is_listed(stream)) {
         return static_cast<int>(std::fread(buffer, static_cast<std::size_t>(size),
                                            static_cast<std::size_t>(count), as_file(stream)));
     }
@@ -69,7 +71,7 @@ int zfile_write(const void *data, int size, int count, ToolStream stream) {
     if (stream == nullptr || data == nullptr || size < 0 || count < 0) {
         return 0;
     }
-    if (!zfile_is_compressed(stream)) {
+    if (!is_listed(stream)) {
         return static_cast<int>(std::fwrite(data, static_cast<std::size_t>(size),
                                             static_cast<std::size_t>(count), as_file(stream)));
     }
@@ -81,7 +83,7 @@ long zfile_seek(ToolStream stream, long offset, int origin) {
     if (stream == nullptr) {
         return -1;
     }
-    if (zfile_is_compressed(stream)) {
+    if (is_listed(stream)) {
         return static_cast<long>(gzseek(as_gz(stream), offset, origin));
     }
     return std::fseek(as_file(stream), offset, origin);
@@ -91,7 +93,7 @@ long zfile_tell(ToolStream stream) {
     if (stream == nullptr) {
         return -1;
     }
-    if (zfile_is_compressed(stream)) {
+    if (is_listed(stream)) {
         return static_cast<long>(gztell(as_gz(stream)));
     }
     return std::ftell(as_file(stream));
@@ -101,7 +103,7 @@ char *zfile_gets(char *buffer, int size, ToolStream stream) {
     if (stream == nullptr || buffer == nullptr || size < 1) {
         return nullptr;
     }
-    if (zfile_is_compressed(stream)) {
+    if (is_listed(stream)) {
         return gzgets(as_gz(stream), buffer, size);
     }
     return std::fgets(buffer, size, as_file(stream));
@@ -111,7 +113,7 @@ int zfile_getc(ToolStream stream) {
     if (stream == nullptr) {
         return -1;
     }
-    if (zfile_is_compressed(stream)) {
+    if (is_listed(stream)) {
         return gzgetc(as_gz(stream));
     }
     return platform::read_byte_unlocked(as_file(stream));

@@ -3,24 +3,21 @@
 // when it is listed here. Entries come from the standard heap, not from the
 // tracked allocator, so the registry's bookkeeping never shows up as a leak of
 // the toolkit.
-#include "libtools/zfile.h"
+#include "zfile/registry.h"
 
 #include <cstdlib>
 
-namespace {
-
-struct RegistryEntry {
-    ToolStream handle;
-    int kind; // always 1: a zlib gzip stream
-    RegistryEntry *next;
-};
+namespace zfile {
 
 RegistryEntry *registry_head = nullptr;
-// The handle last registered or found; answers the common case of one open
-// compressed stream without walking the list.
+// Answers the common case of one open compressed stream without walking the list.
 ToolStream lookup_cache = nullptr;
 
-} // namespace
+} // namespace zfile
+
+using zfile::lookup_cache;
+using zfile::registry_head;
+using zfile::RegistryEntry;
 
 extern "C" {
 
