@@ -14,28 +14,130 @@
 extern "C" {
 #endif
 
-/* ---- Streams ---------------------------------------------------------------- */
+/* ---- Streams ----------------------------------------------------------------
+ *
+ * The toolkit's entry points over the zfile wrapper (zfile.h): tool_fopen adds
+ * a default mode, tool_fclose clears the caller's variable, and tool_fgetc and
+ * tool_ungetc share one process-wide push-back slot. The other operations pass
+ * their arguments to the zfile operation of the same purpose and return its
+ * result unchanged, so they keep stdio's and zlib's conventions (see zfile.h).
+ *
+ * Push-back: the slot holds one character and the stream it was pushed back for.
+ * Only tool_fgetc looks at it; tool_fread, tool_fgets, tool_fseek and tool_ftell
+ * ignore a pending character. A character pushed back for one stream waits
+ * while other streams are read; a new tool_ungetc replaces it, whatever stream
+ * it was for; closing its stream with tool_fclose discards it.
+ *
+ * Reading to the end: tool_fgetc gives -1 both at the end and on damage. Ask
+ * tool_ferror afterwards: 0 means the input was read whole; non-zero means a
+ * damaged or truncated gzip file or a device error.
+ */
 
+/// Opens `path` through zfile_open; a null mode means "r". Null on failure and for
+/// a null path.
 ToolStream tool_fopen(const char *path, const char *mode);
+
+/// Closes `*stream`, sets `*stream` to null whatever the outcome and discards a
+/// character pushed back for it. 1 when closed without error, else 0; 0 and no
+/// effect when `stream` or `*stream` is null.
 int tool_fclose(ToolStream *stream);
+
+/// zfile_error: 0 when the stream met no error, non-zero after damage or a device
+/// error (a negative zlib code for a compressed stream); -1 for null.
 int tool_ferror(ToolStream stream);
+
+/// zfile_flush: 0 on success, EOF or a negative zlib code on failure; 0 for null.
 int tool_fflush(ToolStream stream);
+
+/// zfile_read: whole items read (plain) or bytes read (compressed, -1 on error);
+/// 0 for null.
 int tool_fread(void *buffer, int size, int count, ToolStream stream);
+
+/// zfile_write: whole items written (plain) or bytes taken (compressed); 0 for null.
 int tool_fwrite(const void *data, int size, int count, ToolStream stream);
+
+/// zfile_seek: 0 (plain) or the new position (compressed) on success; non-zero or
+/// -1 on failure; -1 for null.
 long tool_fseek(ToolStream stream, long offset, int origin);
+
+/// zfile_tell: the current position, -1 on failure and for null.
 long tool_ftell(ToolStream stream);
+
+/// zfile_gets: `buffer` holding the next line (with its newline) of at most
+/// size - 1 bytes, or null at the end, on error and for null arguments.
 char *tool_fgets(char *buffer, int size, ToolStream stream);
+
+/// The character pushed back for `stream` if there is one (emptying the slot),
+/// else the next byte as 0 to 255; -1 at the end, on error and for a null stream
+/// with nothing pushed back for it.
 int tool_fgetc(ToolStream stream);
+
+/// Stores `c` for `stream` in the push-back slot, replacing what it held, and
+/// returns `c`. Nothing reaches the stream; any handle, null included, is taken.
+/// Pushing back -1 leaves the slot empty.
 int tool_ungetc(int c, ToolStream stream);
+
+/// zfile_vprintf: formats (cut at 4095 characters) and writes the text; always 0,
+/// also for a null stream or format (nothing is written then).
 int tool_fprintf(ToolStream stream, const char *format, ...);
 
-/* ---- Line reader -------------------------------------------------------------- */
+/* ---- Line reader ---------------------------------------------------------------
+ *
+ * tool_read_line returns the next logical line of a stream as a new heap string
+ * without its line end ("\n" or "\r\n"; a lone "\r" is text), with the comment
+ * kinds named in `options` removed:
+ *   TOOL_STRIP_BLOCK_COMMENTS  from "slash star" to the matching "star slash";
+ *                              newlines inside do not end the line, and openers of
+ *                              any enabled kind nest inside;
+ *   TOOL_STRIP_LINE_COMMENTS   from "//" through the next newline;
+ *   TOOL_STRIP_HASH_COMMENTS   from "#" through the next newline.
+ * There is no quoting, escaping, trimming or tab handling. A line that held only
+ * comments is never returned; an empty line is returned as "" when
+ * `keep_empty_lines` is non-zero and skipped otherwise. A line or hash comment
+ * inside a block comment ends at its newline and the block comment goes on, so
+ * the block comment joins the following lines to the line. The last line is
+ * returned without a line end, and when input ends inside a line or hash
+ * comment the line read so far ("" with `keep_empty_lines`) comes back first.
+ *
+ * Each call consumes the input through the line end that closes the line and no
+ * further, reading one byte at a time with tool_fgetc; it leaves nothing pushed
+ * back. Nothing carries over between calls but the status flags below.
+ *
+ * Memory: the line comes from the tracked allocator (tag libtools/tool_sys_io),
+ * 127 bytes at first and growing in steps of 127; the caller frees it with
+ * tool_free (or tool_strfree). A passed `buffer` is taken over: it is truncated,
+ * filled or released, and only the returned pointer may be used afterwards.
+ *
+ * Null results and status: null means end of input, or that memory ran out
+ * (then the reader stopped in the middle of a line and released everything it
+ * held, including `buffer`). The status flags tell which, and whether the input
+ * held a zero byte (such a byte is kept in the line, so the caller's view of the
+ * line ends there, but reading goes on and later lines are delivered). The flags
+ * gather over calls until tool_read_line_clear_status; a caller clears them
+ * before the first line of a stream and asks after the last. Also ask
+ * tool_ferror after the last line: a damaged file also ends in null.
+ */
 
 #define TOOL_STRIP_BLOCK_COMMENTS 1
 #define TOOL_STRIP_LINE_COMMENTS 2
 #define TOOL_STRIP_HASH_COMMENTS 4
 
+/// Status flag: a line could not be grown, so reading stopped and null came back.
+#define TOOL_READ_LINE_OUT_OF_MEMORY 1
+/// Status flag: a zero byte was read (the input is not a text file).
+#define TOOL_READ_LINE_ZERO_BYTE 2
+
+/// The next line as a heap string, or null at end of input or when memory ran out
+/// (see tool_read_line_status). A null stream reads nothing and gives `buffer`,
+/// truncated to "", or null.
 char *tool_read_line(ToolStream stream, char *buffer, int options, int keep_empty_lines);
+
+/// The status flags (TOOL_READ_LINE_...) gathered since the last clear; 0 when
+/// nothing was met.
+int tool_read_line_status(void);
+
+/// Resets the status flags to 0.
+void tool_read_line_clear_status(void);
 
 /* ---- Pattern expansion ----------------------------------------------------------
  *

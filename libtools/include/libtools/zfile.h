@@ -1,8 +1,40 @@
 /* zfile: one stream handle over a plain stdio file or a zlib gzip file.
  *
- * A ToolStream is either a FILE * or a gzFile; only the registry of open
- * compressed handles tells which. Results keep the conventions of stdio and
- * zlib (0 for success, EOF or a negative code for failure).
+ * A ToolStream is either a FILE * or a gzFile; the handle carries no mark of
+ * its kind. A process-wide registry lists the open compressed handles, so a
+ * handle is compressed exactly when it is listed. Every operation below asks
+ * the registry first (a one-entry cache answers for the handle last registered
+ * or found) and then calls zlib's gzip function or the stdio function of the
+ * same purpose. Results keep the conventions of stdio and zlib: 0 for success,
+ * EOF or a negative zlib code for failure.
+ *
+ * Life cycle: zfile_open gives a handle, zfile_close releases it (and unlists a
+ * compressed one before zlib frees it, so a later FILE * at the same address is
+ * never taken for a gzFile). A plain handle may be handed to the stdio
+ * functions directly. Nothing is closed at process exit.
+ *
+ * Modes are stdio's letters ('r', 'w', 'a', '+', 'b', 't') plus 'z', which asks
+ * for gzip and never reaches stdio or zlib; at most 18 letters besides 'z'.
+ * A mode with 'r' or 'a' opens a file that begins with the gzip magic
+ * (0x1F 0x8B) compressed, with or without 'z'; any other content opens plain;
+ * a missing or empty file opens compressed only with 'z'. A mode with neither
+ * 'r' nor 'a' opens compressed only with 'z'. A compressed handle reads when
+ * the mode's last of 'r', 'w', 'a' is 'r' and otherwise writes gzip data at
+ * compression level 1 ('a' adds a member at the end). zlib cannot read and
+ * write one stream, so with "+" the file must allow update access ("r+" on a
+ * read-only gzip file fails like on a plain one) while the stream itself only
+ * reads or only writes. Compressed files are always accessed untranslated.
+ *
+ * Errors: gzgetc and gzread give -1 both at the end and on damage. zfile_error
+ * tells them apart: after a clean end it is 0; a truncated gzip file gives
+ * Z_BUF_ERROR (-5), even when every byte but the trailer was delivered; a bad
+ * CRC, length or deflate stream gives Z_DATA_ERROR (-3); trailing bytes that
+ * begin with the gzip magic but are no valid member give -3 or -5. Trailing
+ * bytes after the last member that do not begin with the magic are ignored by
+ * zlib and are not reported (the members before them were checked in full).
+ *
+ * Not re-entrant: the registry, its cache and the mode buffer are process-wide
+ * and unlocked; the system is single-threaded. The layer prints nothing.
  */
 #ifndef LIBTOOLS_ZFILE_H
 #define LIBTOOLS_ZFILE_H
@@ -16,23 +48,86 @@ extern "C" {
 /// An open plain (FILE *) or compressed (gzFile) stream; null for none.
 typedef void *ToolStream;
 
+/* ---- Open, close and registry ---------------------------------------------- */
+
+/// Opens `path` plain or compressed as the mode and the file's first bytes decide
+/// (see above). Null when the file cannot be opened, the mode is refused, or the
+/// compressed handle cannot be registered (it is closed again); null for a null
+/// argument.
 ToolStream zfile_open(const char *path, const char *mode);
+
+/// Closes the stream, unlisting a compressed one first (also when the close
+/// fails). The result of gzclose (0 or a negative zlib code) or fclose (0 or EOF);
+/// 0 for null.
 int zfile_close(ToolStream stream);
+
+/// 1 when `stream` is a registered compressed handle, else 0 (also for null).
 int zfile_is_compressed(ToolStream stream);
+
+/// Lists `stream` as compressed (newest first) and caches it. 1 when added; 0 for
+/// null or when the entry cannot be allocated.
 int zfile_register(ToolStream stream);
+
+/// Unlists `stream` (and drops it from the cache). 1 when it was listed, else 0
+/// (also for null).
 int zfile_unregister(ToolStream stream);
+
+/// 1 when `path` is to be opened compressed under `mode`: it begins with the gzip
+/// magic, or it is missing, unreadable or empty and the mode holds 'z'. Else 0,
+/// also for a null argument.
 int zfile_detect_gzip(const char *path, const char *mode);
+
+/// `mode` without its 'z' letters, in a process-wide buffer that the next call
+/// overwrites (at most 19 letters are kept). A null mode gives "".
 char *zfile_mode_without_z(const char *mode);
 
+/* ---- Operations ------------------------------------------------------------ */
+
+/// 0 when the stream has met no error. Compressed: zlib's code, with end of stream
+/// reported as 0 and negative codes unchanged. Plain: the stdio error indicator
+/// (non-zero when set). -1 for null.
 int zfile_error(ToolStream stream);
+
+/// Flushes the stream. Compressed: gzflush with Z_FINISH, so the gzip data is
+/// completed and the stream takes no more data; 0 or a negative zlib code (-2 on a
+/// reading stream). Plain: fflush, 0 or EOF. 0 for null.
 int zfile_flush(ToolStream stream);
+
+/// Reads `count` items of `size` bytes. Compressed: the number of bytes read, 0 at
+/// the end, -1 on error (also for more than INT_MAX bytes). Plain: the number of
+/// whole items read. 0 for a null stream or buffer or a negative size or count.
 int zfile_read(void *buffer, int size, int count, ToolStream stream);
+
+/// Writes `count` items of `size` bytes. Compressed: the number of bytes taken
+/// (0 on error). Plain: the number of whole items written. 0 for a null stream or
+/// data, a negative size or count, or more than INT_MAX bytes to compress.
 int zfile_write(const void *data, int size, int count, ToolStream stream);
+
+/// Moves to `offset` from the start (origin 0), the current position (1) or the end
+/// (2). Compressed: the new position in the uncompressed data, or -1 (zlib cannot
+/// seek from the end). Plain: fseek's 0 on success, non-zero on failure. -1 for null.
 long zfile_seek(ToolStream stream, long offset, int origin);
+
+/// The position: in the uncompressed data for a compressed stream, ftell's for a
+/// plain one; -1 on failure and for null.
 long zfile_tell(ToolStream stream);
+
+/// Reads a line of at most size - 1 bytes into `buffer`, as fgets or gzgets do:
+/// `buffer`, or null at the end or on error. Null for a null stream or buffer or a
+/// size below 1.
 char *zfile_gets(char *buffer, int size, ToolStream stream);
+
+/// The next byte as 0 to 255, or -1 at the end, on error and for null. A plain
+/// stream is read without taking its lock.
 int zfile_getc(ToolStream stream);
+
+/// Formats into a buffer of 4096 bytes of its own (text beyond 4095 characters is
+/// cut) and writes the text up to its first NUL through zfile_write. Always 0: the
+/// outcome of the write is not reported. 0 and nothing written for a null stream
+/// or format.
 int zfile_vprintf(ToolStream stream, const char *format, va_list args);
+
+/// zfile_vprintf with its arguments given directly; always 0.
 int zfile_printf(ToolStream stream, const char *format, ...);
 
 #ifdef __cplusplus

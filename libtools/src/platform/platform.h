@@ -11,5 +11,6 @@
 
 #include "platform/heap.h"
 #include "platform/paths.h"
+#include "platform/stream_io.h"
 
 #endif

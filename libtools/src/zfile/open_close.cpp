@@ -1,0 +1,132 @@
+// Opening and closing a ToolStream: the choice between a plain stdio stream and
+// a zlib gzip stream, made per file from its first two bytes and the mode.
+#include "libtools/zfile.h"
+#include "platform/paths.h"
+#include "zfile/handles.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr std::size_t kModeBufferSize = 20;
+
+// The mode without its 'z' letters; overwritten by every zfile_mode_without_z call.
+char plain_mode_buffer[kModeBufferSize];
+
+bool has_letter(const char *mode, char letter) {
+    return std::strchr(mode, letter) != nullptr;
+}
+
+// zlib's mode for `plain_mode`: its letters without '+' (modern zlib refuses a
+// stream that reads and writes), then level 1 for a writing stream. zlib itself
+// always opens the file untranslated (binary).
+void make_gz_mode(const char *plain_mode, char (&gz_mode)[kModeBufferSize]) {
+    std::size_t length = 0;
+    for (const char *letter = plain_mode; *letter != '\0' && length + 2 < kModeBufferSize;
+         ++letter) {
+        if (*letter != '+') {
+            gz_mode[length++] = *letter;
+        }
+    }
+    gz_mode[length++] = '1';
+    gz_mode[length] = '\0';
+}
+
+// With "+" the caller asks for update access, which zlib cannot give; the file
+// must still allow it, so a read-only gzip file fails "r+" like a plain one.
+bool allows_update(const std::string &path, const char *plain_mode) {
+    if (!has_letter(plain_mode, '+')) {
+        return true;
+    }
+    std::FILE *probe = std::fopen(path.c_str(), plain_mode);
+    if (probe == nullptr) {
+        return false;
+    }
+    std::fclose(probe);
+    return true;
+}
+
+ToolStream open_compressed(const std::string &path, const char *mode) {
+    const char *plain_mode = zfile_mode_without_z(mode);
+    if (!allows_update(path, plain_mode)) {
+        return nullptr;
+    }
+    char gz_mode[kModeBufferSize];
+    make_gz_mode(plain_mode, gz_mode);
+    gzFile stream = gzopen(path.c_str(), gz_mode);
+    if (stream == nullptr) {
+        return nullptr;
+    }
+    // An unlisted gzFile would pass for a FILE *; never hand one out.
+    if (!zfile_register(stream)) {
+        gzclose(stream);
+        return nullptr;
+    }
+    return stream;
+}
+
+} // namespace
+
+extern "C" {
+
+char *zfile_mode_without_z(const char *mode) {
+    std::size_t length = 0;
+    for (const char *letter = mode; letter != nullptr && *letter != '\0'; ++letter) {
+        if (*letter != 'z' && length + 1 < kModeBufferSize) {
+            plain_mode_buffer[length++] = *letter;
+        }
+    }
+    plain_mode_buffer[length] = '\0';
+    return plain_mode_buffer;
+}
+
+int zfile_detect_gzip(const char *path, const char *mode) {
+    if (path == nullptr || mode == nullptr) {
+        return 0;
+    }
+    const bool asks_for_gzip = has_letter(mode, 'z');
+    // Binary, so a text-mode end-of-file byte cannot hide the magic.
+    std::FILE *file = std::fopen(platform::native_path(path).c_str(), "rb");
+    if (file == nullptr) {
+        return asks_for_gzip ? 1 : 0;
+    }
+    const int first = std::fgetc(file);
+    const int second = first != EOF ? std::fgetc(file) : EOF;
+    std::fclose(file);
+    if (first == EOF) {
+        return asks_for_gzip ? 1 : 0;
+    }
+    return first == 0x1F && second == 0x8B ? 1 : 0;
+}
+
+ToolStream zfile_open(const char *path, const char *mode) {
+    if (path == nullptr || mode == nullptr) {
+        return nullptr;
+    }
+    bool compressed = false;
+    if (has_letter(mode, 'r') || has_letter(mode, 'a')) {
+        compressed = zfile_detect_gzip(path, mode) != 0;
+    } else {
+        compressed = has_letter(mode, 'z');
+    }
+    const std::string native = platform::native_path(path);
+    if (compressed) {
+        return open_compressed(native, mode);
+    }
+    return std::fopen(native.c_str(), zfile_mode_without_z(mode));
+}
+
+int zfile_close(ToolStream stream) {
+    if (stream == nullptr) {
+        return 0;
+    }
+    // Unlisted before zlib frees the handle, so a later FILE * that reuses the
+    // address is never taken for a compressed stream.
+    if (zfile_unregister(stream)) {
+        return gzclose(zfile::as_gz(stream));
+    }
+    return std::fclose(zfile::as_file(stream));
+}
+
+} // extern "C"
