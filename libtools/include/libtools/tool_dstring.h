@@ -147,27 +147,57 @@ int tool_keyed_strlist_append_list(KeyedStringList *dst, const KeyedStringList *
 
 /* ---- Number text ---------------------------------------------------------- */
 
+/* The formatting functions return text in a static buffer of their own, valid until
+ * the next call of the same function, and never write past it. Text is read and
+ * written in the "C" locale's form (a point before the decimals, no grouping). */
+
 /// The value as "%d" prints it (static buffer).
 const char *tool_itoa(int value);
-/// The value printed with `format` (one int conversion; null means "%d"), cut to the
-/// buffer, never written past it (static buffer).
+/// The value printed with `format` (static buffer of 256 bytes; longer text is cut).
+/// The format must hold exactly one conversion of an int ("%d", "%5i", "%08x", "%o",
+/// "%u", "%X", "%c" with flags, width and precision; "%%" may appear anywhere); a null
+/// format, or one that is not of that form, prints as "%d".
 const char *tool_itoa_fmt(const char *format, int value);
-/// The value as "%.*f" with `precision` decimals, trailing zeros trimmed down to
-/// `min_precision` decimals and a bare trailing point removed (static buffer).
+/// The value as "%.*f" prints it with `precision` decimals, then trailing zeros trimmed,
+/// at most precision - min_precision of them, and a bare trailing point removed (static
+/// buffer). Every finite double is written in full with up to 1,074 decimals (no double
+/// has a non-zero decimal beyond that); larger precisions and minimums count as 1,074.
+/// A negative precision prints 6 decimals and trims nothing; a negative minimum counts as 0.
 const char *tool_dtoa(int min_precision, int precision, double value);
-/// The value printed with `format` when it contains the letter f, else with "%.3f".
+/// The value printed with `format` when the format contains the letter f and holds
+/// exactly one conversion of a double ("%.2f", "%10.3e", "%g" with flags, width and
+/// precision; "%%" anywhere), else with "%.3f" (static buffer of 512 bytes; longer text
+/// is cut). A null format prints with "%.3f".
 const char *tool_dtoa_fmt(const char *format, double value);
-/// The number at the start of `text` as sscanf "%lf" reads it; 0.0 when there is none.
+/// The number at the start of `text` exactly as sscanf "%lf" reads it: leading white
+/// space skipped, an optional sign, a decimal or hexadecimal number, inf or nan; what
+/// follows is ignored. 0.0 when nothing converts, and for a null or empty text.
 double tool_atof(const char *text);
-/// The integer at the start of `text`, read as hexadecimal, octal (leading o) or decimal.
+/// As tool_atof, also telling whether a number was read: 1 and the number in `*value`,
+/// or 0 and 0.0 in `*value` when nothing converts (null or empty text included).
+/// A null `value` is allowed; only the result is given then.
+int tool_atof_checked(const char *text, double *value);
+/// The integer at the start of `text`: read as hexadecimal ("%x") when the text begins
+/// with 0x or 0X or holds any of "abcdefABCDEF", else as octal ("%o") after a leading
+/// letter o or O, which is skipped ("o17" gives 15), else as decimal ("%d"). Leading white
+/// space and a sign are accepted and what follows the digits is ignored. 0 when no digit
+/// can be read, and for a null or empty text. Out of range: a decimal value is clamped to
+/// INT_MIN .. INT_MAX; a hexadecimal or octal one is taken modulo 2^32 as an unsigned
+/// 32-bit pattern ("ffffffff" gives -1), clamped to 0xFFFFFFFF when it is larger.
 int tool_atoi(const char *text);
-/// Compares the values of the digit runs that begin `a` and `b`: 1, 0 or -1.
+/// Compares the values of the digit runs at the start of `a` and `b` (a text that does
+/// not begin with a digit counts as 0): 1, 0 or -1. Runs of any length compare by value.
+/// A null text counts as one without digits.
 int tool_numcmp(const char *a, const char *b);
-/// Natural-order comparison: digit runs compare by value. 1, 0 or -1; null first.
+/// Natural-order comparison: characters compare as signed 8-bit values, and where both
+/// texts hold a digit the runs from there compare by value (tool_numcmp). 1 if `a` orders
+/// after `b`, -1 if before, 0 if equal; a null text orders before any text.
 int tool_strnatcmp(const char *a, const char *b);
-/// Prints `label` and bits 0 .. n-1 of `bits` as 0 and 1 to the standard output.
+/// Prints `label` (if non-null) and bits 0 .. n-1 of `bits` (if non-null) as 0 and 1,
+/// then a newline, to the standard output. Bit k is (bits[k / 8] >> (k % 8)) & 1.
 void tool_print_bits(const char *label, int n, const unsigned char *bits);
-/// Reverses the order of bits 0 .. n-1 in place; returns `bits`.
+/// Reverses the order of bits 0 .. n-1 in place (an odd n keeps the middle bit) and
+/// returns `bits`; null for a null array. An n below 2 changes nothing.
 unsigned char *tool_bits_reverse(int n, unsigned char *bits);
 
 /* ---- String utilities -----------------------------------------------------

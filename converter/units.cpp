@@ -1,0 +1,109 @@
+#include "units.h"
+
+#include "libtools/tool_dstring.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+struct Unit {
+    const char *text;
+    double factor;
+};
+
+// "false" turns conversion of its kind off; imperial factors are the short values.
+constexpr Unit kForceUnits[] = {
+    {"false", 0.0}, {"kg", 9.80665}, {"T", 9806.65},    {"N", 1.0},
+    {"daN", 10.0},  {"kN", 1000.0},  {"lbf", 4.448222}, {"kip", 4448.222},
+};
+
+constexpr Unit kMomentUnits[] = {
+    {"false", 0.0},  {"kgm", 9.80665},  {"Tm", 9806.65},   {"Nm", 1.0},       {"daNm", 10.0},
+    {"kNm", 1000.0}, {"lbf-in", 0.113}, {"lbf-ft", 1.356}, {"kip-in", 113.0}, {"kip-ft", 1356.0},
+};
+
+constexpr double kUnresolved = -1.0;
+constexpr double kSmallestFactor = 1e-9;
+// The smallest 32-bit int; a line holding it is kept as written, never converted.
+constexpr double kUnsetValue = -2147483648.0;
+
+double force_factor = kUnresolved;
+double moment_factor = kUnresolved;
+
+// The factor `unit_text` names in `table`, or the number the text begins with.
+template <std::size_t N>
+double lookup(const Unit (&table)[N], const char *unit_text) {
+    if (unit_text == nullptr) {
+        return 0.0;
+    }
+    for (const Unit &unit : table) {
+        if (tool_stricmp(unit_text, unit.text) == 0) {
+            return unit.factor;
+        }
+    }
+    return tool_atof(unit_text);
+}
+
+// The slot's factor, resolving it from `unit_text` while it is unresolved.
+template <std::size_t N>
+double resolve(double *slot, const Unit (&table)[N], const char *unit_text) {
+    if (*slot == kUnresolved) {
+        *slot = lookup(table, unit_text);
+    }
+    return *slot;
+}
+
+} // namespace
+
+int classify_line(const char *line) {
+    if (tool_strstr(line, "shear_force") != nullptr ||
+        tool_strstr(line, "axial_force") != nullptr) {
+        return KIND_FORCE;
+    }
+    return tool_strstr(line, "bending_moment") != nullptr ? KIND_MOMENT : 0;
+}
+
+double get_force_factor(const char *unit_text) {
+    return resolve(&force_factor, kForceUnits, unit_text);
+}
+
+double get_moment_factor(const char *unit_text) {
+    return resolve(&moment_factor, kMomentUnits, unit_text);
+}
+
+double get_unit_factor(const char *unit_text, int kind) {
+    if (unit_text == nullptr) {
+        return 0.0;
+    }
+    if (kind == KIND_FORCE) {
+        return get_force_factor(unit_text);
+    }
+    return kind == KIND_MOMENT ? get_moment_factor(unit_text) : 0.0;
+}
+
+void reset_unit_factors() {
+    force_factor = kUnresolved;
+    moment_factor = kUnresolved;
+}
+
+int convert_line(int kind, char **line, const char *unit_text) {
+    if (unit_text == nullptr || line == nullptr) {
+        return 0;
+    }
+    char *blank = tool_strchr(*line, ' ');
+    const double factor = get_unit_factor(unit_text, kind);
+    double value = 0.0;
+    if (blank == nullptr || !tool_atof_checked(blank + 1, &value)) {
+        return 0;
+    }
+    if (!(std::fabs(factor) > kSmallestFactor) || value == kUnsetValue) {
+        return 0;
+    }
+    const double product = value * factor;
+    if (!std::isfinite(value) || !std::isfinite(product)) {
+        return 0;
+    }
+    blank[1] = '\0';
+    return tool_strcat(line, tool_dtoa(6, 6, product)) != nullptr ? 1 : 0;
+}
