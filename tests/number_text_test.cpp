@@ -163,6 +163,7 @@ TEST(ReadInteger, ChoosesTheBaseFromTheText) {
         const char *text;
         int expected;
     };
+    // "-0x10" and " 0x10" neither begin with 0x nor hold a letter a-f: they read as decimal 0.
     const std::vector<Case> cases = {
         {"0x1F", 31},  {"1f", 31},         {"00F8", 248}, {"0041", 41},  {"12e3", 4835},
         {"-7", -7},    {"x", 0},           {"  12", 12},  {"0X10", 16},  {"ff", 255},
