@@ -1,15 +1,12 @@
 // Orders texts with embedded numbers by the numbers' values. Digit runs of any
 // length compare exactly: leading zeros are skipped, then the longer run is the
 // greater, then the digits decide.
+#include "dstring/ascii.h"
 #include "libtools/tool_dstring.h"
 
 #include <cstring>
 
 namespace {
-
-bool is_digit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 // The digit run at the start of `s` without its leading zeros; *length is its length.
 const char *significant_digits(const char *s, std::size_t *length) {
@@ -17,7 +14,7 @@ const char *significant_digits(const char *s, std::size_t *length) {
         ++s;
     }
     const char *end = s;
-    while (is_digit(*end)) {
+    while (ascii::is_digit(*end)) {
         ++end;
     }
     *length = static_cast<std::size_t>(end - s);
@@ -52,7 +49,7 @@ int tool_strnatcmp(const char *a, const char *b) {
     }
     int result = 0;
     for (; *a != '\0' && *b != '\0' && result == 0; ++a, ++b) {
-        if (is_digit(*a) && is_digit(*b)) {
+        if (ascii::is_digit(*a) && ascii::is_digit(*b)) {
             result = tool_numcmp(a, b);
         } else {
             const auto ca = static_cast<signed char>(*a);

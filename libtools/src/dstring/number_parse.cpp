@@ -5,6 +5,7 @@
 // std::from_chars, which rounds exactly as the C library does. Every other form
 // (hexadecimal, inf, nan, an exponent without digits, a range error) goes to sscanf
 // itself, so the results always match it; the randomised test compares the two.
+#include "dstring/ascii.h"
 #include "libtools/tool_dstring.h"
 
 #include <charconv>
@@ -18,10 +19,6 @@ bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool is_digit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 const char *skip_space(const char *p) {
     while (is_space(*p)) {
         ++p;
@@ -31,7 +28,7 @@ const char *skip_space(const char *p) {
 
 // Characters that can occur in the plain decimal form after its sign.
 bool is_decimal_char(char c) {
-    return is_digit(c) || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-';
+    return ascii::is_digit(c) || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-';
 }
 
 // After a number read by from_chars, these letters may mean that sscanf reads on
@@ -47,7 +44,7 @@ bool read_plain_decimal(const char *p, double *value) {
     if (*p == '+' || *p == '-') {
         ++p;
     }
-    if (!is_digit(*p) && *p != '.') {
+    if (!ascii::is_digit(*p) && *p != '.') {
         return false;
     }
     const char *end = p;
@@ -70,7 +67,7 @@ unsigned long long read_magnitude(const char *p, int base, bool *any) {
     *any = false;
     for (;; ++p) {
         int digit = base;
-        if (is_digit(*p)) {
+        if (ascii::is_digit(*p)) {
             digit = *p - '0';
         } else if (base == 16 && *p != '\0' && std::strchr("abcdef", *p | 0x20) != nullptr) {
             digit = (*p | 0x20) - 'a' + 10;
