@@ -44,7 +44,7 @@ class NumberTextRandom : public ::testing::Test {
         }
     }
 
-    // Checks tool_dtoa(min, precision, value) against "%.*f" trimmed as specified.
+    // Checks tool_dtoa(min, precision, value) against "%.*f" with its trailing zeros trimmed.
     void check_dtoa(int min_precision, int precision, double value) {
         static char expected[2000];
         int length = std::snprintf(expected, sizeof expected, "%.*f", precision, value);
