@@ -1,6 +1,47 @@
 #include "rewrite.h"
 
 #include "command_line.h"
+#include "file_rewrite.h"
+#include "messages.h"
+#include "units.h"
+
+namespace {
+
+// Releases a match list when it goes out of scope.
+class MatchList {
+  public:
+    MatchList() = default;
+    ~MatchList() { tool_strlist_free(&list_); }
+    MatchList(const MatchList &) = delete;
+    MatchList &operator=(const MatchList &) = delete;
+    StringList *get() { return &list_; }
+
+  private:
+    StringList list_ = {0, nullptr};
+};
+
+// Expands one file argument and rewrites every file it matches; false when anything
+// failed.
+bool rewrite_argument(const char *argument, const UnitTexts &units, ConvertedFiles *converted) {
+    if (argument == nullptr) {
+        return false; // lost to memory exhaustion while scanning; already reported
+    }
+    MatchList matches;
+    if (tool_expand_pattern(matches.get(), argument, ".") == 0) {
+        report_no_match();
+        return false;
+    }
+    bool all_converted = true;
+    for (int i = 0; i < matches.get()->count; ++i) {
+        const char *name = matches.get()->items[i];
+        if (name == nullptr || !rewrite_file(name, units, converted)) {
+            all_converted = false;
+        }
+    }
+    return all_converted;
+}
+
+} // namespace
 
 int run_converter(int argc, char **argv) {
     CommandLine command;
@@ -8,7 +49,15 @@ int run_converter(int argc, char **argv) {
         release_command_line(&command);
         return 0;
     }
-    const int status = 0;
+    reset_unit_factors();
+    const UnitTexts units = {command.force_unit, command.moment_unit};
+    ConvertedFiles converted;
+    int status = 0;
+    for (int i = 0; i < command.files.count; ++i) {
+        if (!rewrite_argument(command.files.items[i], units, &converted)) {
+            status = -1;
+        }
+    }
     release_command_line(&command);
     return status;
 }

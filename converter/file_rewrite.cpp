@@ -1,0 +1,150 @@
+#include "file_rewrite.h"
+
+#include "messages.h"
+#include "units.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int kStripAllComments =
+    TOOL_STRIP_BLOCK_COMMENTS | TOOL_STRIP_LINE_COMMENTS | TOOL_STRIP_HASH_COMMENTS;
+
+// Closes the input stream when it goes out of scope.
+class InputStream {
+  public:
+    explicit InputStream(const char *name) : stream_(tool_fopen(name, "r+")) {}
+    ~InputStream() { close(); }
+    void close() { tool_fclose(&stream_); }
+    InputStream(const InputStream &) = delete;
+    InputStream &operator=(const InputStream &) = delete;
+    ToolStream get() const { return stream_; }
+
+  private:
+    ToolStream stream_;
+};
+
+// Abandons the replacement (removing its file) unless it was committed.
+class Replacement {
+  public:
+    Replacement() = default;
+    ~Replacement() { tool_replace_abandon(&replacement_); }
+    Replacement(const Replacement &) = delete;
+    Replacement &operator=(const Replacement &) = delete;
+    ToolReplacement *get() { return &replacement_; }
+
+  private:
+    ToolReplacement replacement_ = {};
+};
+
+enum class Outcome { converted, read_failed, not_text, write_failed };
+
+bool same_file(const ToolFileIdentity &a, const ToolFileIdentity &b) {
+    return a.device == b.device && a.index == b.index;
+}
+
+bool already_converted(const ConvertedFiles &converted, const ToolFileIdentity &identity) {
+    return std::any_of(converted.begin(), converted.end(),
+                       [&](const ToolFileIdentity &seen) { return same_file(seen, identity); });
+}
+
+// Converts one line in its slot when it is a force or moment line.
+void convert(char **line, const UnitTexts &units) {
+    const int kind = classify_line(*line);
+    if (kind == KIND_FORCE) {
+        convert_line(KIND_FORCE, line, units.force);
+    } else if (kind == KIND_MOMENT) {
+        convert_line(KIND_MOMENT, line, units.moment);
+    }
+}
+
+bool write_line(ToolReplacement *replacement, const char *line) {
+    return tool_replace_write(replacement, line, static_cast<unsigned>(std::strlen(line))) &&
+           tool_replace_write(replacement, "\n", 1);
+}
+
+// What the reader reported about the lines it has delivered and the end it met.
+Outcome reading_outcome(ToolStream input) {
+    const int status = tool_read_line_status();
+    if ((status & TOOL_READ_LINE_OUT_OF_MEMORY) != 0 || tool_ferror(input) != 0) {
+        return Outcome::read_failed;
+    }
+    return (status & TOOL_READ_LINE_ZERO_BYTE) != 0 ? Outcome::not_text : Outcome::converted;
+}
+
+// Reads every line of `input`, converts it and writes it to the replacement.
+Outcome convert_stream(ToolStream input, ToolReplacement *replacement, const UnitTexts &units) {
+    for (;;) {
+        char *line = tool_read_line(input, nullptr, kStripAllComments, 1);
+        if (line == nullptr) {
+            return reading_outcome(input);
+        }
+        convert(&line, units);
+        if (line == nullptr) {
+            return Outcome::read_failed; // lost to memory exhaustion, already reported
+        }
+        const bool written = write_line(replacement, line);
+        tool_strfree(&line);
+        if (!written) {
+            return Outcome::write_failed;
+        }
+    }
+}
+
+void report(Outcome outcome, const char *name) {
+    if (outcome == Outcome::read_failed) {
+        report_cannot_read(name);
+    } else if (outcome == Outcome::not_text) {
+        report_not_text(name);
+    } else if (outcome == Outcome::write_failed) {
+        report_cannot_write(name);
+    }
+}
+
+// Puts the converted content in place; false, after reporting, when it could not.
+bool commit(ToolReplacement *replacement, const char *name, ConvertedFiles *converted) {
+    const int result = tool_replace_commit(replacement);
+    if (result == TOOL_REPLACE_KEPT) {
+        report_kept_elsewhere(name, replacement->temporary);
+        return false;
+    }
+    if (result != TOOL_REPLACE_DONE) {
+        report_cannot_write(name);
+        return false;
+    }
+    // The identity after the commit: a renamed replacement is a new file, and the old
+    // file's identity may be given to another file later in the run.
+    ToolFileIdentity now = {};
+    if (tool_file_identity(replacement->target, &now)) {
+        converted->push_back(now);
+    }
+    return true;
+}
+
+} // namespace
+
+bool rewrite_file(const char *name, const UnitTexts &units, ConvertedFiles *converted) {
+    InputStream input(name);
+    if (input.get() == nullptr) {
+        report_cannot_open(name);
+        return false;
+    }
+    ToolFileIdentity identity = {};
+    if (tool_file_identity(name, &identity) && already_converted(*converted, identity)) {
+        return true;
+    }
+    Replacement replacement;
+    if (!tool_replace_open(replacement.get(), name)) {
+        report_cannot_write(name);
+        return false;
+    }
+    tool_read_line_clear_status();
+    const Outcome outcome = convert_stream(input.get(), replacement.get(), units);
+    if (outcome != Outcome::converted) {
+        report(outcome, name);
+        return false;
+    }
+    input.close(); // some systems refuse to replace a file that is still open
+    return commit(replacement.get(), name, converted);
+}

@@ -1,0 +1,23 @@
+// Rewriting one matched file: read, convert and replace it safely.
+#ifndef JOINT2SI_FILE_REWRITE_H
+#define JOINT2SI_FILE_REWRITE_H
+
+#include "libtools/tool_sys_io.h"
+
+#include <vector>
+
+/// The unit texts of the run (null when not given).
+struct UnitTexts {
+    const char *force;
+    const char *moment;
+};
+
+/// The files converted so far in this run, so none is converted twice however it is
+/// reached (the same name twice, two patterns, a symbolic or hard link).
+using ConvertedFiles = std::vector<ToolFileIdentity>;
+
+/// Converts the file `name` in place. Returns false, after printing why, when the file
+/// could not be opened, read, converted or written; the file then keeps its old content.
+bool rewrite_file(const char *name, const UnitTexts &units, ConvertedFiles *converted);
+
+#endif
