@@ -28,21 +28,24 @@ void print_usage(const char *program) {
     std::fprintf(stderr, "\t  file(s)...      = list of input files (wild cards can be used)\n\n");
 }
 
-void parse_arguments(int argc, char **argv, char **force_unit, char **moment_unit,
-                     StringList *files) {
+int parse_arguments(int argc, char **argv, char **force_unit, char **moment_unit,
+                    StringList *files) {
+    int complete = 1;
     for (int i = 1; i < argc; ++i) {
         const char *argument = argv[i];
         if (tool_strcmp(argument, "-f") == 0 || tool_strcmp(argument, "-m") == 0) {
             char **unit = argument[1] == 'f' ? force_unit : moment_unit;
-            if (i + 1 < argc) {
-                tool_strcpy(unit, argv[++i]);
+            if (i + 1 < argc && tool_strcpy(unit, argv[++i]) == nullptr) {
+                complete = 0;
             }
         } else if (tool_strcmp(argument, "-?") == 0 || tool_strcmp(argument, "-help") == 0) {
             print_usage(program_name(argc, argv));
-        } else {
-            tool_strlist_append(files, argument);
+        } else if (tool_strlist_append(files, argument) == 0 ||
+                   files->items[files->count - 1] == nullptr) {
+            complete = 0;
         }
     }
+    return complete;
 }
 
 bool accept_command_line(int argc, char **argv, CommandLine *command) {
@@ -50,7 +53,8 @@ bool accept_command_line(int argc, char **argv, CommandLine *command) {
         print_usage(program_name(argc, argv));
         return false;
     }
-    parse_arguments(argc, argv, &command->force_unit, &command->moment_unit, &command->files);
+    command->complete = parse_arguments(argc, argv, &command->force_unit, &command->moment_unit,
+                                        &command->files) != 0;
     const bool has_unit =
         tool_strlen(command->force_unit) != 0 || tool_strlen(command->moment_unit) != 0;
     if (!has_unit || command->files.count == 0) {

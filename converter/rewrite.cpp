@@ -23,9 +23,6 @@ class MatchList {
 // Expands one file argument and rewrites every file it matches; false when anything
 // failed.
 bool rewrite_argument(const char *argument, const UnitTexts &units, ConvertedFiles *converted) {
-    if (argument == nullptr) {
-        return false; // lost to memory exhaustion while scanning; already reported
-    }
     MatchList matches;
     if (tool_expand_pattern(matches.get(), argument, ".") == 0) {
         report_no_match();
@@ -46,8 +43,15 @@ bool rewrite_argument(const char *argument, const UnitTexts &units, ConvertedFil
 int run_converter(int argc, char **argv) {
     CommandLine command;
     if (!accept_command_line(argc, argv, &command)) {
+        const int status = command.complete ? 0 : -1;
         release_command_line(&command);
-        return 0;
+        return status;
+    }
+    if (!command.complete) {
+        // An argument was lost to memory exhaustion: converting with what is left could
+        // convert only some of the lines the user asked for.
+        release_command_line(&command);
+        return -1;
     }
     reset_unit_factors();
     const UnitTexts units = {command.force_unit, command.moment_unit};

@@ -1,0 +1,132 @@
+// The driver run in-process, so allocation and file-operation failures can be
+// injected at every point of a run.
+#include "libtools/tool_sys_io.h"
+#include "rewrite.h"
+#include "support/memory_check.h"
+#include "support/process_control.h"
+#include "support/temp_dir.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kInput = "// joint\nshear_force 1.5 kN\nname J1 # tag\nbending_moment 2\n";
+const std::string kOutput = "shear_force 1500.000000\nname J1 \nbending_moment 2000.000000\n";
+
+std::string native(const std::string &text) {
+    std::string converted;
+    for (char c : text) {
+        converted += c == '\n' ? std::string(text_line_end()) : std::string(1, c);
+    }
+    return converted;
+}
+
+class Driver : public LeakCheckedTest {
+  protected:
+    void SetUp() override {
+        LeakCheckedTest::SetUp();
+        dir_.write("a.jnt", kInput);
+        dir_.write("b.jnt", kInput);
+    }
+    void TearDown() override {
+        for (int operation = 0; operation < 4; ++operation) {
+            tool_replace_fail_nth(operation, 0);
+        }
+        LeakCheckedTest::TearDown();
+    }
+
+    // Runs the converter on both files; returns the exit status, stores the messages.
+    int run() {
+        CurrentDirectory here(dir_.path());
+        std::vector<std::string> storage = {"joint2si", "-f", "kN", "-m", "kNm", "*.jnt"};
+        std::vector<char *> argv;
+        for (auto &argument : storage) {
+            argv.push_back(argument.data());
+        }
+        int status = 0;
+        messages_ = capture_stderr(
+            [&] { status = run_converter(static_cast<int>(argv.size()), argv.data()); });
+        return status;
+    }
+
+    std::vector<std::string> names() const {
+        std::vector<std::string> found;
+        for (const auto &entry : fs::directory_iterator(dir_.path())) {
+            found.push_back(entry.path().filename().string());
+        }
+        return found;
+    }
+
+    // Each file holds either its old or its complete new content; returns how many
+    // were converted.
+    int check_files_whole() {
+        int converted = 0;
+        for (const char *name : {"a.jnt", "b.jnt"}) {
+            const std::string content = dir_.read(name);
+            EXPECT_TRUE(content == kInput || content == native(kOutput)) << name;
+            converted += content == native(kOutput) ? 1 : 0;
+        }
+        EXPECT_EQ(names().size(), 2u) << "a temporary file was left behind";
+        return converted;
+    }
+
+    TempDir dir_;
+    std::string messages_;
+};
+
+TEST_F(Driver, ConvertsEveryMatchedFile) {
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(messages_, "");
+    EXPECT_EQ(check_files_whole(), 2);
+}
+
+struct FileFailure {
+    const char *name;
+    int operation; // as tool_replace_fail_nth numbers them
+};
+
+class FailingFileOperation : public Driver, public ::testing::WithParamInterface<FileFailure> {};
+
+// Failing the first operation of a kind hits the first file; the second file is
+// still converted and the run ends with -1.
+TEST_P(FailingFileOperation, IsReportedAndLeavesThatFileUntouched) {
+    tool_replace_fail_nth(GetParam().operation, 1);
+    EXPECT_EQ(run(), -1);
+    EXPECT_EQ(check_files_whole(), 1);
+    EXPECT_NE(messages_.find("Error: Could not write file '"), std::string::npos) << messages_;
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, FailingFileOperation,
+                         ::testing::Values(FileFailure{"Write", 0}, FileFailure{"Sync", 1},
+                                           FileFailure{"Close", 2}, FileFailure{"Rename", 3}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// Every allocation of a whole run fails in turn: no file is ever left damaged or
+// half-written, nothing leaks, and a run that did not convert both files says so.
+TEST_F(Driver, EveryAllocationFailureLeavesFilesWhole) {
+    int status = 0;
+    const int allocations = for_each_allocation_failure(
+        [&] {
+            dir_.write("a.jnt", kInput);
+            dir_.write("b.jnt", kInput);
+            status = run();
+        },
+        [&](int n) {
+            const int converted = check_files_whole();
+            if (converted < 2) {
+                EXPECT_FALSE(messages_.empty()) << "allocation " << n;
+            }
+            if (converted < 2 && messages_.find("Usage") == std::string::npos) {
+                EXPECT_EQ(status, -1) << "allocation " << n << ": " << messages_;
+            }
+        });
+    EXPECT_GT(allocations, 10);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(check_files_whole(), 2);
+}
+
+} // namespace
