@@ -213,6 +213,26 @@ TEST(RewriteFiles, FileInReadOnlyDirectoryIsConvertedInPlace) {
     EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"a.jnt"});
 }
 
+TEST(RewriteFiles, FileOfAnotherOwnerIsConvertedInPlaceAndKeepsItsOwner) {
+    if (!running_as_superuser()) {
+        GTEST_SKIP() << "needs a file owned by another user than the one converting it";
+    }
+    TempDir dir;
+    give_to_unprivileged_user(dir.path().string());
+    dir.write("shared.jnt", "axial_force 2\n"); // owned by the superuser
+    fs::permissions(dir.file("shared.jnt"), fs::perms::all & ~fs::perms::owner_exec &
+                                                ~fs::perms::group_exec & ~fs::perms::others_exec);
+    ChildConditions conditions;
+    conditions.unprivileged = true;
+    const ProgramResult result =
+        run_program_under(JOINT2SI_EXE, units_and({"shared.jnt"}), dir.path().string(), conditions);
+    EXPECT_EQ(result.standard_error, "");
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(dir.read("shared.jnt"), native("axial_force 2000.000000\n"));
+    EXPECT_TRUE(owned_by_superuser(dir.file("shared.jnt").string()));
+    EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"shared.jnt"});
+}
+
 TEST(RewriteFiles, FullDiskLeavesTheOriginalWholeAndNoTemporaryFile) {
     ChildConditions conditions;
     conditions.file_size_limit = 4096;

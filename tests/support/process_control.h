@@ -23,6 +23,9 @@ std::string conditions_unsupported(const ChildConditions &conditions);
 /// Whether the current process runs as the superuser.
 bool running_as_superuser();
 
+/// Whether the file at `path` belongs to the superuser.
+bool owned_by_superuser(const std::string &path);
+
 /// Hands the directory tree at `path` to the unprivileged user the children run as.
 void give_to_unprivileged_user(const std::string &path);
 

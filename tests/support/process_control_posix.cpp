@@ -89,7 +89,9 @@ int status_of(int wait_status) {
 
 } // namespace
 
-const char *text_line_end() { return "\n"; }
+const char *text_line_end() {
+    return "\n";
+}
 
 std::string conditions_unsupported(const ChildConditions &) {
     return "";
@@ -97,6 +99,11 @@ std::string conditions_unsupported(const ChildConditions &) {
 
 bool running_as_superuser() {
     return geteuid() == 0;
+}
+
+bool owned_by_superuser(const std::string &path) {
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && status.st_uid == 0;
 }
 
 void give_to_unprivileged_user(const std::string &path) {

@@ -1,12 +1,18 @@
 #include "support/process_control.h"
 
-const char *text_line_end() { return "\r\n"; }
+const char *text_line_end() {
+    return "\r\n";
+}
 
 std::string conditions_unsupported(const ChildConditions &) {
     return "file size limits and user switching are POSIX facilities";
 }
 
 bool running_as_superuser() {
+    return false;
+}
+
+bool owned_by_superuser(const std::string &) {
     return false;
 }
 
