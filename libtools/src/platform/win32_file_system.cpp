@@ -1,0 +1,127 @@
+// File-system calls over the Windows C runtime (_access, _stat64, _mkdir, _rmdir,
+// _fullpath, _ctime64_s) and the Win32 calls that see links and replace files.
+#include "platform/file_system.h"
+
+#include "platform/paths.h"
+
+#include <windows.h>
+
+#include <direct.h>
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace platform {
+
+namespace {
+
+// The runtime's type and owner bits in the toolkit's mode word.
+unsigned toolkit_mode(unsigned short mode) {
+    unsigned result = 0;
+    result |= (mode & _S_IFMT) == _S_IFDIR ? kFsDirectory : 0u;
+    result |= (mode & _S_IFMT) == _S_IFREG ? kFsRegular : 0u;
+    result |= (mode & _S_IREAD) != 0 ? kFsOwnerRead : 0u;
+    result |= (mode & _S_IWRITE) != 0 ? kFsOwnerWrite : 0u;
+    result |= (mode & _S_IEXEC) != 0 ? kFsOwnerExecute : 0u;
+    return result;
+}
+
+bool is_creating_mode(const char *mode) {
+    return mode != nullptr && (mode[0] == 'w' || mode[0] == 'a');
+}
+
+DWORD attributes_of(const std::string &path) {
+    return GetFileAttributesA(path.c_str());
+}
+
+} // namespace
+
+bool fs_exists(const char *path) {
+    return _access(native_path(path).c_str(), 0) == 0;
+}
+
+bool fs_status(const char *path, FsStatus *status) {
+    struct _stat64 record {};
+    if (_stat64(native_path(path).c_str(), &record) != 0) {
+        return false;
+    }
+    status->mode = toolkit_mode(record.st_mode);
+    status->size = static_cast<long long>(record.st_size);
+    status->mtime = static_cast<long long>(record.st_mtime);
+    return true;
+}
+
+bool fs_is_link(const char *path) {
+    const DWORD attributes = attributes_of(native_path(path));
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool fs_make_directory(const char *path) {
+    return _mkdir(native_path(path).c_str()) == 0;
+}
+
+bool fs_remove_directory(const char *path) {
+    return _rmdir(native_path(path).c_str()) == 0;
+}
+
+bool fs_remove_file(const char *path) {
+    return std::remove(native_path(path).c_str()) == 0;
+}
+
+// A link to a directory (symbolic link or junction) is itself a directory entry and
+// goes with _rmdir, which removes the link and leaves its target alone.
+bool fs_remove_link(const char *path) {
+    const std::string native = native_path(path);
+    const DWORD attributes = attributes_of(native);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return _rmdir(native.c_str()) == 0;
+    }
+    return std::remove(native.c_str()) == 0;
+}
+
+bool fs_rename(const char *from, const char *to) {
+    return MoveFileExA(native_path(from).c_str(), native_path(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool fs_create_file(const char *path, const char *mode) {
+    if (!is_creating_mode(mode)) {
+        return false;
+    }
+    int fd = -1;
+    const errno_t failed =
+        _sopen_s(&fd, native_path(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                 _SH_DENYNO, _S_IREAD | _S_IWRITE);
+    return failed == 0 && fd >= 0 && _close(fd) == 0;
+}
+
+bool fs_full_path(const char *path, std::string *full) {
+    char buffer[_MAX_PATH];
+    if (_fullpath(buffer, native_path(path).c_str(), sizeof buffer) == nullptr) {
+        return false;
+    }
+    *full = buffer;
+    return true;
+}
+
+bool fs_time_text(long long time, std::string *text) {
+    char buffer[26];
+    const __time64_t seconds = time;
+    if (_ctime64_s(buffer, sizeof buffer, &seconds) != 0) {
+        return false;
+    }
+    *text = buffer;
+    return true;
+}
+
+} // namespace platform
