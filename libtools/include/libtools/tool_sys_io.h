@@ -164,6 +164,125 @@ int tool_expand_pattern(StringList *list, const char *pattern, const char *direc
 /// scanned.
 int tool_count_matches(const char *pattern, const char *directory);
 
+/* ---- File and directory operations -------------------------------------------------
+ *
+ * Small tests, queries and changes on paths in the toolkit's syntax (backslash
+ * separators; "/" is accepted where noted). Nothing here prints a message: a failure
+ * shows only in the result (0, null, or a file system left as it was).
+ *
+ * Permission tests read the owner's bits of the mode word, not what the calling
+ * process may actually do: a superuser gets the same answers as the file's owner.
+ */
+
+/* Bits of ToolStat.mode, the same on every system. */
+#define TOOL_MODE_DIRECTORY 0x4000
+#define TOOL_MODE_REGULAR 0x8000
+#define TOOL_MODE_OWNER_READ 0x100
+#define TOOL_MODE_OWNER_WRITE 0x80
+#define TOOL_MODE_OWNER_EXECUTE 0x40
+
+/// The status of a file (symbolic links followed).
+typedef struct ToolStat {
+    unsigned mode;   /* TOOL_MODE_* bits: the file's type and its owner's permissions */
+    long long size;  /* bytes */
+    long long mtime; /* last modification, seconds since 1970-01-01 UTC */
+} ToolStat;
+
+/// 1 when something exists at `path`, else 0 (also for null or a dangling link).
+int tool_file_exists(const char *path);
+/// 1 when `name` is not null and tool_file_exists holds for tool_join_path(directory, name).
+int tool_file_exists_in(const char *directory, const char *name);
+/// tool_file_exists_in(tool_join_path(directory, subdirectory), name).
+int tool_file_exists_at(const char *directory, const char *subdirectory, const char *name);
+/// 1 when `path` is a directory; 0 otherwise, when it has no status, or for null.
+int tool_is_directory(const char *path);
+/// tool_is_directory(tool_join_path(directory, name)).
+int tool_is_directory_in(const char *directory, const char *name);
+/// Whether `path` could be used with the fopen mode `mode`: a mode starting with "r" asks
+/// for the owner's read bit, any other (null included) for the owner's write bit. A path
+/// that does not exist is created (exclusively, as fopen with `mode`, or "a" for null)
+/// to find out; the new empty file is removed again for a mode starting with "w" and
+/// stays, reserving the name, otherwise. 1 or 0; 0 for a null path.
+int tool_can_access(const char *path, const char *mode);
+/// 1 when `path` is a directory whose owner may write to it, else 0 (also for null).
+int tool_is_writable_directory(const char *path);
+/// 1 when the owner's read, write and execute bits of `path` are exactly bits 4, 2 and 1
+/// of the number `permissions` ("6": readable and writable, not executable), else 0.
+/// A null or empty `permissions` gives 1; a null path 0.
+int tool_has_permissions(const char *permissions, const char *path);
+
+/// 1 and `status` filled when `path` has a status; 0 (nothing written) otherwise or for a
+/// null argument.
+int tool_stat(const char *path, ToolStat *status);
+/// The mode word of `path` (TOOL_MODE_* bits); 0 when it has no status or for null.
+unsigned tool_file_mode(const char *path);
+/// The size of `path` in bytes (64-bit); 0 when it has no status or for null.
+long long tool_file_size(const char *path);
+/// The modification time of `path` (64-bit seconds since 1970); 0 when it has no status.
+long long tool_file_mtime(const char *path);
+/// Writes into `text` (room for 26 bytes) the modification time of `path` as ctime gives
+/// it, without its "\n" (24 characters for the years 1000 to 9999), into `*time` that
+/// time and into `*size` the size (skipped when `size` is null). 1 on success; 0 with
+/// nothing written when `path` has no status, `text` or `time` is null, or the time
+/// cannot be written in 26 bytes.
+int tool_file_time_text(const char *path, char *text, long long *time, long long *size);
+
+/// A new copy of what follows the last backslash or "/" of `path`: the whole path when
+/// there is none, "" when it ends in one. Null for null or when memory runs out.
+char *tool_path_basename(const char *path);
+/// A new string: for a directory, `path` without one trailing backslash or "/"; for any
+/// other path, `path` cut at its last backslash or "/" ("a\\b\\c.txt" gives "a\\b",
+/// "\\c.txt" gives ""). Null for null, for a non-directory without a separator
+/// ("c.txt"), or when memory runs out.
+char *tool_path_dirname(const char *path);
+
+/* Options of tool_make_unique_path. */
+#define TOOL_UNIQUE_NUMBERED 4     /* try base + n + suffix for n = 1 .. 9999 */
+#define TOOL_UNIQUE_THREE_DIGITS 8 /* with TOOL_UNIQUE_NUMBERED: n as "%3.3d" (001, 002 ...) */
+
+/// A name for a new file: options 0 try only base + suffix (suffix may be null);
+/// TOOL_UNIQUE_NUMBERED tries base + n + suffix for n = 1 .. 9999 in turn. A name is
+/// taken when nothing exists there and tool_can_access(name, mode) holds, so with a null
+/// mode the chosen file is created empty and with "w" nothing is left behind. With
+/// TOOL_UNIQUE_NUMBERED and `absolute` non-zero the result is the absolute path. A new
+/// string; null when no name was taken, for other options (8 alone), or a null base.
+char *tool_make_unique_path(const char *base, const char *suffix, const char *mode, int options,
+                            int absolute);
+
+/// Moves the existing file `from` to the name `to`, replacing a file of that name in one
+/// step (a failed move leaves both as they were). 1 on success; 0 on failure or for null.
+int tool_rename_file(const char *from, const char *to);
+/// Removes the file `path` (not a directory). 1 on success; 0 on failure or for null.
+int tool_remove_file(const char *path);
+/// Creates the directory `path`. 1 on success; 0 when it exists, cannot be made, or null.
+int tool_mkdir(const char *path);
+/// tool_mkdir(path), or when `recursive` is non-zero first each missing directory above
+/// it, cutting at backslashes only ("x\\y\\z" makes "x", "x\\y", "x\\y\\z"). The result is
+/// that of the last directory: 0 when it existed already, or for a null path.
+int tool_make_directory(int recursive, const char *path);
+/// Removes the file or empty directory `path` (one trailing backslash ignored); when
+/// `recursive` is non-zero, first everything inside the directory. A symbolic link is
+/// removed as a link: nothing it points to is entered or removed. Entries whose names
+/// hold a backslash (POSIX) cannot be named by the toolkit and are left, so their
+/// directory stays. Read-only files and non-empty directories stay without a message.
+/// 1 when `path` itself was removed; 0 otherwise or for null.
+int tool_remove_path(int recursive, const char *path);
+
+/// Expands `pattern` (tool_expand_pattern) in the subdirectory tool_join_path(directory,
+/// name) when it is a readable directory, else in `directory`, and appends to `list` each
+/// name found that it does not hold yet. 1 when the expansion found a name (even one
+/// already held); 0 when it found none, for a null list, or when memory ran out (a list
+/// that could not grow is released and empty).
+int tool_expand_pattern_merge(StringList *list, const char *pattern, const char *name,
+                              const char *directory);
+
+/// The character code (0 .. 255) a symbolic name stands for: "phi" 248 and "PHI" 216
+/// (o with stroke, Windows-1252); "unicode" in any case, one separator and a number
+/// (tool_atoi: "unicode:0x41" 65); a backslash and a number ("\\65" 65); "none" in any
+/// case the default; any other name its first character ("xyz" 120). Numbers give their
+/// low 8 bits. Null gives `default_character` unchanged.
+int tool_char_from_name(const char *name, int default_character);
+
 /* ---- Safe replacement of a file ---------------------------------------------------
  *
  * Rewriting a file so that at every instant it holds either its complete old or its
