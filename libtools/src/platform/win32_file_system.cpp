@@ -36,6 +36,19 @@ bool is_creating_mode(const char *mode) {
     return mode != nullptr && (mode[0] == 'w' || mode[0] == 'a');
 }
 
+// The last time the runtime's time functions accept: 3000-12-31 23:59:59 UTC.
+constexpr long long kLastTime = 32535215999LL;
+
+// _stat64 fails for a directory named with a trailing separator ("dir\\"), which POSIX
+// accepts; the separators go, except the one that makes a root ("\\", "C:\\").
+std::string without_trailing_separators(std::string path) {
+    while (path.size() > 1 && (path.back() == '\\' || path.back() == '/') &&
+           path[path.size() - 2] != ':') {
+        path.pop_back();
+    }
+    return path;
+}
+
 DWORD attributes_of(const std::string &path) {
     return GetFileAttributesA(path.c_str());
 }
@@ -47,9 +60,14 @@ bool fs_exists(const char *path) {
 }
 
 bool fs_status(const char *path, FsStatus *status) {
+    const std::string native = native_path(path);
+    const std::string bare = without_trailing_separators(native);
     struct _stat64 record {};
-    if (_stat64(native_path(path).c_str(), &record) != 0) {
+    if (_stat64(bare.c_str(), &record) != 0) {
         return false;
+    }
+    if (bare != native && (record.st_mode & _S_IFMT) != _S_IFDIR) {
+        return false; // "file\\" names nothing, as on POSIX
     }
     status->mode = toolkit_mode(record.st_mode);
     status->size = static_cast<long long>(record.st_size);
@@ -115,6 +133,11 @@ bool fs_full_path(const char *path, std::string *full) {
 }
 
 bool fs_time_text(long long time, std::string *text) {
+    // The runtime treats an earlier or later time as an invalid parameter, which ends
+    // the process instead of failing the call.
+    if (time < 0 || time > kLastTime) {
+        return false;
+    }
     char buffer[26];
     const __time64_t seconds = time;
     if (_ctime64_s(buffer, sizeof buffer, &seconds) != 0) {
