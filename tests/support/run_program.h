@@ -6,8 +6,8 @@
 #include <vector>
 
 struct ProgramResult {
-    int exit_status = 0; // as the process reported it (0 .. 255 on POSIX)
-    std::string standard_output;
+    int exit_status = 0; // as the process reported it (0 .. 255 on POSIX, any int on Windows)
+    std::string standard_output; // read as text: Windows' CR LF line ends come back as "\n"
     std::string standard_error;
 };
 
@@ -16,7 +16,8 @@ struct ProgramResult {
 ProgramResult run_program(const std::string &program, const std::vector<std::string> &arguments,
                           const std::string &working_directory = "");
 
-/// The exit status a process that returns -1 reports on this system.
+/// The exit status a process that returns -1 reports on this system: 255 on POSIX,
+/// -1 on Windows (the exit code 0xFFFFFFFF read as an int).
 int exit_status_of_minus_one();
 
 #endif
