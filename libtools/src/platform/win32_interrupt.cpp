@@ -1,0 +1,80 @@
+// Interrupts on Windows are console control events (Ctrl-C, Ctrl-Break, closing
+// the console, log-off, shutdown). The system delivers them on a thread of its
+// own, so the guarded path and the hold are shared under one lock: while the main
+// thread holds interrupts, the handler waits for the lock.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include "platform/interrupt.h"
+
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+// The guarded path lives in static storage so the handler needs no allocation.
+char guarded_path[MAX_PATH];
+bool guarding = false;
+bool installed = false;
+CRITICAL_SECTION state_lock;
+INIT_ONCE lock_ready = INIT_ONCE_STATIC_INIT;
+
+BOOL CALLBACK initialise_lock(PINIT_ONCE, PVOID, PVOID *) {
+    InitializeCriticalSection(&state_lock);
+    return TRUE;
+}
+
+void lock() {
+    InitOnceExecuteOnce(&lock_ready, initialise_lock, nullptr, nullptr);
+    EnterCriticalSection(&state_lock);
+}
+
+void unlock() {
+    LeaveCriticalSection(&state_lock);
+}
+
+// Removes the guarded file, then lets the next handler (by default the one that
+// ends the process) take the event. The file may still be open: it is created with
+// delete sharing, so it goes when the process ends.
+BOOL WINAPI remove_guarded(DWORD) {
+    lock();
+    if (guarding) {
+        DeleteFileA(guarded_path);
+        guarding = false;
+    }
+    unlock();
+    return FALSE;
+}
+
+} // namespace
+
+void guard_temporary(const std::string &path) {
+    if (path.size() >= sizeof guarded_path) {
+        return;
+    }
+    lock();
+    std::memcpy(guarded_path, path.c_str(), path.size() + 1);
+    guarding = true;
+    if (!installed) {
+        installed = SetConsoleCtrlHandler(remove_guarded, TRUE) != 0;
+    }
+    unlock();
+}
+
+void release_temporary() {
+    lock();
+    guarding = false;
+    unlock();
+}
+
+void hold_interrupts() {
+    lock();
+}
+
+void resume_interrupts() {
+    unlock();
+}
+
+} // namespace platform

@@ -1,0 +1,319 @@
+// The safe replacement on Windows: the replacement is created exclusively with
+// CreateFileA (hidden, and shareable for deletion so an interrupt can remove it
+// while it is open), written through a text-mode C stream, and moved over the
+// target with MoveFileExA, which replaces in one step on the same volume.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include "platform/fault_injection.h"
+#include "platform/replace.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <random>
+
+namespace platform {
+
+namespace {
+
+constexpr int kCreateAttempts = 100;
+
+// Attributes a replacement takes over from its target when it is moved in place.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+std::string random_suffix() {
+    static std::mt19937 generator(std::random_device{}());
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string suffix;
+    for (int i = 0; i < 8; ++i) {
+        suffix += letters[generator() % (sizeof letters - 1)];
+    }
+    return suffix;
+}
+
+bool is_separator(char c) {
+    return c == '\\' || c == '/';
+}
+
+std::size_t last_separator(const std::string &path) {
+    return path.find_last_of("\\/");
+}
+
+// Opens an existing file or directory for reading its facts, links followed.
+HANDLE open_for_query(const std::string &path) {
+    if (path.size() >= MAX_PATH) {
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// GetFinalPathNameByHandleA names the file as "\\\\?\\C:\\..." or
+// "\\\\?\\UNC\\server\\share\\..."; the usual forms are "C:\\..." and "\\\\server\\...".
+std::string without_long_path_prefix(const std::string &path) {
+    if (path.compare(0, 8, "\\\\?\\UNC\\") == 0) {
+        return "\\\\" + path.substr(8);
+    }
+    if (path.compare(0, 4, "\\\\?\\") == 0) {
+        return path.substr(4);
+    }
+    return path;
+}
+
+// Creates a new file no other process created; its handle or INVALID_HANDLE_VALUE.
+HANDLE create_exclusive(const std::string &directory, const std::string &name_hint,
+                        std::string *created) {
+    const std::string separator = !directory.empty() && is_separator(directory.back()) ? "" : "\\";
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        const std::string path =
+            directory + separator + "." + name_hint + ".joint2si-" + random_suffix();
+        if (path.size() >= MAX_PATH) {
+            return INVALID_HANDLE_VALUE;
+        }
+        const HANDLE handle =
+            CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                        CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            *created = path;
+            return handle;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+            return INVALID_HANDLE_VALUE;
+        }
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+// A text-mode C stream over the handle (it then owns the handle); null on failure,
+// with the handle closed.
+std::FILE *text_stream(HANDLE handle) {
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE *stream = _fdopen(fd, "w");
+    if (stream == nullptr) {
+        _close(fd);
+    }
+    return stream;
+}
+
+} // namespace
+
+bool resolve_final_path(const std::string &path, std::string *resolved) {
+    const HANDLE handle = open_for_query(path);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    char buffer[MAX_PATH + 8]; // room for the "\\\\?\\UNC\\" prefix
+    const DWORD length =
+        GetFinalPathNameByHandleA(handle, buffer, sizeof buffer, FILE_NAME_NORMALIZED);
+    CloseHandle(handle);
+    if (length == 0 || length >= sizeof buffer) {
+        return false;
+    }
+    const std::string final_path = without_long_path_prefix(std::string(buffer, length));
+    if (final_path.size() >= MAX_PATH) {
+        return false;
+    }
+    *resolved = final_path;
+    return true;
+}
+
+bool target_facts(const std::string &path, TargetFacts *facts) {
+    const HANDLE handle = open_for_query(path);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool known = GetFileInformationByHandle(handle, &information) != 0;
+    CloseHandle(handle);
+    if (!known) {
+        return false;
+    }
+    facts->identity.device = information.dwVolumeSerialNumber;
+    facts->identity.index = (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) |
+                            information.nFileIndexLow;
+    facts->permissions = information.dwFileAttributes & kKeptAttributes;
+    facts->several_links = information.nNumberOfLinks > 1;
+    return true;
+}
+
+// The replacement stays hidden until it is moved over the target; it inherits the
+// directory's access rules, as the target normally does, so `kept_owner` is true.
+std::FILE *create_replacement(const std::string &directory, const std::string &name_hint,
+                              const TargetFacts &, std::string *created, bool *kept_owner) {
+    const HANDLE handle = create_exclusive(directory, name_hint, created);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    *kept_owner = true;
+    std::FILE *stream = text_stream(handle);
+    if (stream == nullptr) {
+        DeleteFileA(created->c_str());
+    }
+    return stream;
+}
+
+std::string temporary_directory() {
+    char buffer[MAX_PATH + 1];
+    const DWORD length = GetTempPathA(sizeof buffer, buffer);
+    if (length == 0 || length >= sizeof buffer) {
+        return ".";
+    }
+    std::string directory(buffer, length);
+    if (directory.size() > 3 && is_separator(directory.back())) {
+        directory.pop_back();
+    }
+    return directory;
+}
+
+// "C:\\file" lies in "C:\\", not in "C:" (which means the current directory of C:).
+std::string directory_of(const std::string &path) {
+    const std::size_t separator = last_separator(path);
+    if (separator == std::string::npos) {
+        return ".";
+    }
+    const bool at_root = separator == 0 || (separator == 2 && path[1] == ':');
+    return path.substr(0, at_root ? separator + 1 : separator);
+}
+
+std::string name_of(const std::string &path) {
+    const std::size_t separator = last_separator(path);
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+bool write_all(std::FILE *stream, const char *data, std::size_t size) {
+    if (injected_failure(FileOperation::write)) {
+        return false;
+    }
+    return std::fwrite(data, 1, size, stream) == size;
+}
+
+bool flush_and_sync(std::FILE *stream) {
+    if (std::fflush(stream) != 0 || injected_failure(FileOperation::sync)) {
+        return false;
+    }
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) != 0;
+}
+
+bool close_stream(std::FILE *stream) {
+    const bool closed = std::fclose(stream) == 0;
+    return !injected_failure(FileOperation::close) && closed;
+}
+
+// The replacement takes the target's attributes first, which also ends its being
+// hidden. A target in use by another program, or read-only, refuses the move.
+RenameResult replace_atomically(const std::string &replacement, const std::string &target) {
+    if (injected_failure(FileOperation::rename)) {
+        return RenameResult::failed;
+    }
+    const DWORD target_attributes = GetFileAttributesA(target.c_str());
+    const DWORD attributes = target_attributes == INVALID_FILE_ATTRIBUTES
+                                 ? FILE_ATTRIBUTE_NORMAL
+                                 : (target_attributes & kKeptAttributes & ~FILE_ATTRIBUTE_READONLY);
+    if (!SetFileAttributesA(replacement.c_str(),
+                            attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL)) {
+        return RenameResult::failed;
+    }
+    if (!MoveFileExA(replacement.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = GetLastError();
+        SetFileAttributesA(replacement.c_str(), FILE_ATTRIBUTE_HIDDEN);
+        return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+                       error == ERROR_LOCK_VIOLATION
+                   ? RenameResult::refused
+                   : RenameResult::failed;
+    }
+    return RenameResult::done;
+}
+
+bool remove_file(const std::string &path) {
+    return DeleteFileA(path.c_str()) != 0;
+}
+
+} // namespace platform
+
+namespace platform {
+
+namespace {
+
+constexpr DWORD kCopyChunk = 1 << 16;
+
+// Writes the whole chunk; false on any short or failed write.
+bool write_chunk(HANDLE to, const char *data, DWORD size) {
+    if (injected_failure(FileOperation::write)) {
+        return false;
+    }
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(to, data, size, &written, nullptr) || written == 0) {
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+// Copies every byte of `from` to the start of `to`; returns the count, or -1.
+long long copy_bytes(HANDLE from, HANDLE to) {
+    static char buffer[kCopyChunk];
+    long long total = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(from, buffer, sizeof buffer, &got, nullptr)) {
+            return -1;
+        }
+        if (got == 0) {
+            return total;
+        }
+        if (!write_chunk(to, buffer, got)) {
+            return -1;
+        }
+        total += got;
+    }
+}
+
+// Cuts the file at `size` bytes.
+bool truncate_at(HANDLE file, long long size) {
+    LARGE_INTEGER end{};
+    end.QuadPart = size;
+    return SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+}
+
+HANDLE open_existing(const std::string &path, DWORD access) {
+    if (path.size() >= MAX_PATH) {
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+} // namespace
+
+bool copy_over(const std::string &source, const std::string &target) {
+    const HANDLE from = open_existing(source, GENERIC_READ);
+    if (from == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const HANDLE to = open_existing(target, GENERIC_WRITE);
+    if (to == INVALID_HANDLE_VALUE) {
+        CloseHandle(from);
+        return false;
+    }
+    const long long total = copy_bytes(from, to);
+    bool copied = total >= 0 && truncate_at(to, total);
+    copied = copied && !injected_failure(FileOperation::sync) && FlushFileBuffers(to) != 0;
+    CloseHandle(from);
+    const bool closed = CloseHandle(to) != 0 && !injected_failure(FileOperation::close);
+    return copied && closed;
+}
+
+} // namespace platform
