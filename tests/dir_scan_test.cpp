@@ -1,4 +1,5 @@
 #include "libtools/tool_dir.h"
+#include "support/file_system.h"
 #include "support/memory_check.h"
 #include "support/temp_dir.h"
 
@@ -37,7 +38,9 @@ TEST_F(DirScan, ListsEveryEntryWithTheDotEntries) {
     ASSERT_NE(dir, nullptr);
     EXPECT_EQ(tool_telldir(dir), 0);
     const std::vector<std::string> names = read_all(dir);
-    EXPECT_EQ(sorted(names), (std::vector<std::string>{".", "..", "ReadMe.TXT", "a.txt", "sub"}));
+    // Lower-cased where the volume searches names without regard to case.
+    const std::string readme = as_listed(temp.path(), "ReadMe.TXT");
+    EXPECT_EQ(sorted(names), sorted({".", "..", readme, "a.txt", "sub"}));
     EXPECT_EQ(tool_telldir(dir), 5 * 320);
     EXPECT_EQ(tool_readdir(dir), nullptr) << "the end is reported again";
     EXPECT_EQ(tool_telldir(dir), 5 * 320);

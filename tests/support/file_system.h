@@ -1,0 +1,20 @@
+// What the file system under a test can do, for tests whose expectations differ
+// between systems: they ask here instead of testing which system they run on.
+#ifndef JOINT2SI_TESTS_FILE_SYSTEM_H
+#define JOINT2SI_TESTS_FILE_SYSTEM_H
+
+#include <filesystem>
+#include <string>
+
+/// Whether the volume holding `directory` searches names without regard to case, so
+/// that the directory scan lists names in lower case there. Never on POSIX.
+bool volume_ignores_case(const std::filesystem::path &directory);
+
+/// `name` as the directory scan lists it in `directory` (lower-cased where the volume
+/// ignores case).
+std::string as_listed(const std::filesystem::path &directory, const std::string &name);
+
+/// Why files here have no POSIX permission bits, or "" when they have them.
+std::string permission_bits_unsupported();
+
+#endif

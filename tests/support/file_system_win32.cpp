@@ -1,0 +1,18 @@
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include "support/file_system.h"
+
+bool volume_ignores_case(const std::filesystem::path &directory) {
+    const std::string root = std::filesystem::absolute(directory).root_path().string();
+    DWORD flags = 0;
+    if (!GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) {
+        return false;
+    }
+    return (flags & FILE_CASE_SENSITIVE_SEARCH) == 0;
+}
+
+std::string permission_bits_unsupported() {
+    return "Windows files have no POSIX permission bits, only a read-only attribute";
+}
