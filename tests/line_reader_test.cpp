@@ -1,5 +1,6 @@
 #include "libtools/tool_sys_io.h"
 #include "support/memory_check.h"
+#include "support/process_control.h"
 #include "support/temp_dir.h"
 
 #include <cstring>
@@ -88,12 +89,16 @@ struct ReadCase {
 
 const std::string kMixed = "x = 1 // note\n\n# only a comment\n/* block\n still */\ny\n";
 
+// A text-mode stream of a system with CR LF line ends hands "\r\r\n" over as "\r\n":
+// there the CR before the line end becomes the line end itself.
+const std::string kCrBeforeCrLf = std::string(text_line_end()) == "\r\n" ? "a" : "a\r";
+
 const ReadCase kReadCases[] = {
     {"CR LF ends a line", "a\r\nb\n", 7, 1, {"a", "b"}},
     {"CR LF without options", "a\r\nb\n", 0, 0, {"a", "b"}},
     {"lone CR is text", "a\rb\n", 7, 1, {"a\rb"}},
     {"CR at the end", "a\r", 7, 1, {"a\r"}},
-    {"CR before CR LF", "a\r\r\n", 7, 1, {"a\r"}},
+    {"CR before CR LF", "a\r\r\n", 7, 1, {kCrBeforeCrLf}},
     {"comments removed, empty kept", kMixed, 7, 1, {"x = 1 ", "", "y"}},
     {"comments removed, empty skipped", kMixed, 7, 0, {"x = 1 ", "y"}},
     {"no options", "a // b # c\n", 0, 1, {"a // b # c"}},

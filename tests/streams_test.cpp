@@ -1,6 +1,7 @@
 #include "libtools/tool_sys_io.h"
 #include "support/gzip_data.h"
 #include "support/memory_check.h"
+#include "support/process_control.h"
 #include "support/temp_dir.h"
 
 #include <zlib.h>
@@ -152,7 +153,11 @@ TEST_F(StreamsTest, PrintWritesTheFormattedText) {
         EXPECT_EQ(zfile_printf(out, "%d", 42), 0);
         tool_fclose(&out);
         const std::string raw = dir_.read("out");
-        EXPECT_EQ(mode[1] == 'z' ? gunzip_bytes(raw) : raw, "abc\n42") << mode;
+        if (mode[1] == 'z') {
+            EXPECT_EQ(gunzip_bytes(raw), "abc\n42"); // zlib never translates line ends
+        } else {
+            EXPECT_EQ(raw, std::string("abc") + text_line_end() + "42");
+        }
     }
 }
 
