@@ -1,5 +1,6 @@
 // End-to-end runs of the converter on files with something special about
 // them: directories, gzip data, links, permissions, a full disk, a signal.
+#include "support/file_system.h"
 #include "support/process_control.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
@@ -134,6 +135,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(RewriteFiles, PermissionBitsAreKept) {
+    if (const std::string why = permission_bits_unsupported(); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
     TempDir dir;
     dir.write("p.jnt", "shear_force 1\n");
     const auto perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
@@ -166,8 +170,10 @@ TEST(RewriteFiles, HardLinkedNamesAreConvertedOnceAndStayLinked) {
         GTEST_SKIP() << "hard links cannot be created here: " << error.message();
     }
     EXPECT_EQ(convert(dir, {"*.jnt"}).exit_status, 0);
+    EXPECT_EQ(dir.read("a.jnt"), native("bending_moment 2000.000000\n"));
     EXPECT_EQ(dir.read("b.jnt"), native("bending_moment 2000.000000\n"));
-    EXPECT_EQ(fs::hard_link_count(dir.file("a.jnt")), 2u);
+    dir.write("a.jnt", "probe"); // still one file: a write through one name shows in both
+    EXPECT_EQ(dir.read("b.jnt"), "probe");
 }
 
 // Runs the converter as an unprivileged user on a directory handed to that user.
