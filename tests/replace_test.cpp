@@ -62,6 +62,7 @@ TEST_F(Replace, CommitPutsTheNewContentInPlace) {
     EXPECT_EQ(replace("a.jnt", "new\n"), TOOL_REPLACE_DONE);
     EXPECT_EQ(dir.read("a.jnt"), text("new\n"));
     EXPECT_EQ(names(), std::vector<std::string>{"a.jnt"});
+    EXPECT_FALSE(is_hidden(dir.file("a.jnt"))) << "the replacement was hidden only while open";
 }
 
 TEST_F(Replace, CommitKeepsPermissions) {
@@ -81,6 +82,7 @@ TEST_F(Replace, AbandonLeavesTheOriginalAndNoTemporaryFile) {
     ASSERT_EQ(tool_replace_open(&r, dir.file("a.jnt").string().c_str()), 1);
     EXPECT_EQ(tool_replace_write(&r, "partial", 7), 1);
     EXPECT_EQ(names().size(), 2u);
+    EXPECT_TRUE(is_hidden(r.temporary));
     tool_replace_abandon(&r);
     EXPECT_EQ(dir.read("a.jnt"), "old\n");
     EXPECT_EQ(names(), std::vector<std::string>{"a.jnt"});

@@ -14,6 +14,10 @@ bool volume_ignores_case(const std::filesystem::path &directory);
 /// ignores case).
 std::string as_listed(const std::filesystem::path &directory, const std::string &name);
 
+/// Whether directory listings hide the file by default: a name that starts with "." on
+/// POSIX, the hidden attribute on Windows.
+bool is_hidden(const std::filesystem::path &file);
+
 /// Why files here have no POSIX permission bits, or "" when they have them.
 std::string permission_bits_unsupported();
 

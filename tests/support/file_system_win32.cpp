@@ -13,6 +13,11 @@ bool volume_ignores_case(const std::filesystem::path &directory) {
     return (flags & FILE_CASE_SENSITIVE_SEARCH) == 0;
 }
 
+bool is_hidden(const std::filesystem::path &file) {
+    const DWORD attributes = GetFileAttributesA(file.string().c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+}
+
 std::string permission_bits_unsupported() {
     return "Windows files have no POSIX permission bits, only a read-only attribute";
 }
