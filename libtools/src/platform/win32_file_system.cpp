@@ -4,6 +4,8 @@
 
 #include "platform/paths.h"
 
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX 1 // as the C++ library defines it
 #include <windows.h>
 
 #include <direct.h>
@@ -49,6 +51,32 @@ std::string without_trailing_separators(std::string path) {
     return path;
 }
 
+// The last write time of the file `path` leads to, in seconds since 1970, read
+// through a handle: _stat64 of some runtimes (Wine's msvcrt) reports a time after
+// 2038 as an earlier one. False when the file cannot be opened for its attributes.
+bool last_write_time(const std::string &path, long long *seconds) {
+    const HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FILETIME written{};
+    const bool known = GetFileTime(file, nullptr, nullptr, &written) != 0;
+    CloseHandle(file);
+    if (!known) {
+        return false;
+    }
+    // FILETIME counts 100-nanosecond ticks since 1601-01-01 UTC.
+    constexpr unsigned long long kTicksPerSecond = 10000000ULL;
+    constexpr long long kSecondsFrom1601To1970 = 11644473600LL;
+    ULARGE_INTEGER ticks{};
+    ticks.LowPart = written.dwLowDateTime;
+    ticks.HighPart = written.dwHighDateTime;
+    *seconds = static_cast<long long>(ticks.QuadPart / kTicksPerSecond) - kSecondsFrom1601To1970;
+    return true;
+}
+
 DWORD attributes_of(const std::string &path) {
     return GetFileAttributesA(path.c_str());
 }
@@ -71,7 +99,9 @@ bool fs_status(const char *path, FsStatus *status) {
     }
     status->mode = toolkit_mode(record.st_mode);
     status->size = static_cast<long long>(record.st_size);
-    status->mtime = static_cast<long long>(record.st_mtime);
+    if (!last_write_time(bare, &status->mtime)) {
+        status->mtime = static_cast<long long>(record.st_mtime);
+    }
     return true;
 }
 
