@@ -45,22 +45,13 @@ class Replace : public LeakCheckedTest {
         return result;
     }
 
-    // Text as a text-mode stream of this system stores it.
-    static std::string text(const std::string &lines) {
-        std::string stored;
-        for (const char c : lines) {
-            stored += c == '\n' ? std::string(text_line_end()) : std::string(1, c);
-        }
-        return stored;
-    }
-
     TempDir dir;
 };
 
 TEST_F(Replace, CommitPutsTheNewContentInPlace) {
     dir.write("a.jnt", "old\n");
     EXPECT_EQ(replace("a.jnt", "new\n"), TOOL_REPLACE_DONE);
-    EXPECT_EQ(dir.read("a.jnt"), text("new\n"));
+    EXPECT_EQ(dir.read("a.jnt"), with_text_line_ends("new\n"));
     EXPECT_EQ(names(), std::vector<std::string>{"a.jnt"});
     EXPECT_FALSE(is_hidden(dir.file("a.jnt"))) << "the replacement was hidden only while open";
 }
@@ -135,7 +126,7 @@ TEST_F(Replace, SymbolicLinkStaysALinkAndItsTargetIsReplaced) {
 
     EXPECT_EQ(replace("link.jnt", "new\n"), TOOL_REPLACE_DONE);
     EXPECT_TRUE(fs::is_symlink(dir.file("link.jnt")));
-    EXPECT_EQ(dir.read("target.jnt"), text("new\n"));
+    EXPECT_EQ(dir.read("target.jnt"), with_text_line_ends("new\n"));
 }
 
 TEST_F(Replace, HardLinkedFileIsRewrittenInPlaceForEveryName) {
@@ -148,9 +139,9 @@ TEST_F(Replace, HardLinkedFileIsRewrittenInPlaceForEveryName) {
     ToolFileIdentity before = {};
     ASSERT_EQ(tool_file_identity(dir.file("a.jnt").string().c_str(), &before), 1);
     EXPECT_EQ(replace("a.jnt", "new and longer\n"), TOOL_REPLACE_DONE);
-    EXPECT_EQ(dir.read("b.jnt"), text("new and longer\n"));
+    EXPECT_EQ(dir.read("b.jnt"), with_text_line_ends("new and longer\n"));
     EXPECT_EQ(replace("b.jnt", "x\n"), TOOL_REPLACE_DONE); // shorter: the rest is cut
-    EXPECT_EQ(dir.read("a.jnt"), text("x\n"));
+    EXPECT_EQ(dir.read("a.jnt"), with_text_line_ends("x\n"));
     ToolFileIdentity after = {};
     ASSERT_EQ(tool_file_identity(dir.file("b.jnt").string().c_str(), &after), 1);
     EXPECT_EQ(after.index, before.index);
@@ -181,7 +172,7 @@ TEST_F(Replace, FailedCopyInPlaceKeepsTheConvertedText) {
         std::ifstream in(kept, std::ios::binary);
         content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    EXPECT_EQ(content, text("new\n"));
+    EXPECT_EQ(content, with_text_line_ends("new\n"));
     fs::remove(kept);
 }
 

@@ -17,14 +17,6 @@ namespace {
 const std::string kInput = "// joint\nshear_force 1.5 kN\nname J1 # tag\nbending_moment 2\n";
 const std::string kOutput = "shear_force 1500.000000\nname J1 \nbending_moment 2000.000000\n";
 
-std::string native(const std::string &text) {
-    std::string converted;
-    for (char c : text) {
-        converted += c == '\n' ? std::string(text_line_end()) : std::string(1, c);
-    }
-    return converted;
-}
-
 class Driver : public LeakCheckedTest {
   protected:
     void SetUp() override {
@@ -67,8 +59,8 @@ class Driver : public LeakCheckedTest {
         int converted = 0;
         for (const char *name : {"a.jnt", "b.jnt"}) {
             const std::string content = dir_.read(name);
-            EXPECT_TRUE(content == kInput || content == native(kOutput)) << name;
-            converted += content == native(kOutput) ? 1 : 0;
+            EXPECT_TRUE(content == kInput || content == with_text_line_ends(kOutput)) << name;
+            converted += content == with_text_line_ends(kOutput) ? 1 : 0;
         }
         EXPECT_EQ(names().size(), 2u) << "a temporary file was left behind";
         return converted;

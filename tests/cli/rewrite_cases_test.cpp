@@ -26,14 +26,6 @@ struct RewriteCase {
     bool fails;                         // exit status -1 expected
 };
 
-std::string with_line_ends(const std::string &text) {
-    std::string converted;
-    for (char c : text) {
-        converted += c == '\n' ? std::string(text_line_end()) : std::string(1, c);
-    }
-    return converted;
-}
-
 std::vector<std::string> lines_of(const std::string &text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -66,7 +58,7 @@ TEST_P(Rewrite, LeavesTheExpectedFilesMessagesAndStatus) {
     }
     const ProgramResult result = run_program(JOINT2SI_EXE, c.arguments, dir.path().string());
     for (const auto &[name, content] : c.after) {
-        EXPECT_EQ(dir.read(name), with_line_ends(content)) << name;
+        EXPECT_EQ(dir.read(name), with_text_line_ends(content)) << name;
     }
     for (const auto &name : c.unchanged) {
         EXPECT_EQ(dir.read(name), c.before.at(name)) << name;

@@ -27,14 +27,6 @@ std::vector<std::string> units_and(std::initializer_list<std::string> files) {
     return all;
 }
 
-std::string native(const std::string &text) {
-    std::string converted;
-    for (char c : text) {
-        converted += c == '\n' ? std::string(text_line_end()) : std::string(1, c);
-    }
-    return converted;
-}
-
 std::string gzip(const std::string &text) {
     z_stream stream{};
     deflateInit2(&stream, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
@@ -67,7 +59,7 @@ TEST(RewriteFiles, StarReportsDirectoriesAndDotEntriesAndConvertsTheFiles) {
     dir.write("a.jnt", "shear_force 1\n");
     fs::create_directory(dir.file("sub"));
     const ProgramResult result = convert(dir, {"*"});
-    EXPECT_EQ(dir.read("a.jnt"), native("shear_force 1000.000000\n"));
+    EXPECT_EQ(dir.read("a.jnt"), with_text_line_ends("shear_force 1000.000000\n"));
     for (const char *name : {".", "..", "sub"}) {
         EXPECT_NE(
             result.standard_error.find(std::string("Error: Could not open file '") + name + "'\n"),
@@ -81,7 +73,7 @@ TEST(RewriteFiles, GzipFileIsWrittenBackAsPlainText) {
     TempDir dir;
     dir.write("b.jnt.gz", gzip("// bearing\naxial_force 2.5\nname B1\n"));
     const ProgramResult result = convert(dir, {"*.gz"});
-    EXPECT_EQ(dir.read("b.jnt.gz"), native("axial_force 2500.000000\nname B1\n"));
+    EXPECT_EQ(dir.read("b.jnt.gz"), with_text_line_ends("axial_force 2500.000000\nname B1\n"));
     EXPECT_EQ(result.standard_error, "");
     EXPECT_EQ(result.exit_status, 0);
 }
@@ -143,7 +135,7 @@ TEST(RewriteFiles, PermissionBitsAreKept) {
     const auto perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
     fs::permissions(dir.file("p.jnt"), perms);
     EXPECT_EQ(convert(dir, {"p.jnt"}).exit_status, 0);
-    EXPECT_EQ(dir.read("p.jnt"), native("shear_force 1000.000000\n"));
+    EXPECT_EQ(dir.read("p.jnt"), with_text_line_ends("shear_force 1000.000000\n"));
     EXPECT_EQ(fs::status(dir.file("p.jnt")).permissions() & fs::perms::all, perms);
 }
 
@@ -158,7 +150,7 @@ TEST(RewriteFiles, LinkAndTargetAreConvertedOnceAndTheLinkStays) {
     const ProgramResult result = convert(dir, {"*.jnt", "link.jnt"});
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_TRUE(fs::is_symlink(dir.file("link.jnt")));
-    EXPECT_EQ(dir.read("t.jnt"), native("shear_force 1000.000000\n"));
+    EXPECT_EQ(dir.read("t.jnt"), with_text_line_ends("shear_force 1000.000000\n"));
 }
 
 TEST(RewriteFiles, HardLinkedNamesAreConvertedOnceAndStayLinked) {
@@ -170,8 +162,8 @@ TEST(RewriteFiles, HardLinkedNamesAreConvertedOnceAndStayLinked) {
         GTEST_SKIP() << "hard links cannot be created here: " << error.message();
     }
     EXPECT_EQ(convert(dir, {"*.jnt"}).exit_status, 0);
-    EXPECT_EQ(dir.read("a.jnt"), native("bending_moment 2000.000000\n"));
-    EXPECT_EQ(dir.read("b.jnt"), native("bending_moment 2000.000000\n"));
+    EXPECT_EQ(dir.read("a.jnt"), with_text_line_ends("bending_moment 2000.000000\n"));
+    EXPECT_EQ(dir.read("b.jnt"), with_text_line_ends("bending_moment 2000.000000\n"));
     dir.write("a.jnt", "probe"); // still one file: a write through one name shows in both
     EXPECT_EQ(dir.read("b.jnt"), "probe");
 }
@@ -198,7 +190,7 @@ TEST(RewriteFiles, ReadOnlyFileIsReportedAndUntouched) {
     EXPECT_EQ(result.standard_error, "Error: Could not open file 'r.jnt'\n");
     EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
     EXPECT_EQ(dir.read("r.jnt"), "shear_force 1\n");
-    EXPECT_EQ(dir.read("w.jnt"), native("shear_force 1000.000000\n"));
+    EXPECT_EQ(dir.read("w.jnt"), with_text_line_ends("shear_force 1000.000000\n"));
 }
 
 TEST(RewriteFiles, FileInReadOnlyDirectoryIsConvertedInPlace) {
@@ -215,7 +207,7 @@ TEST(RewriteFiles, FileInReadOnlyDirectoryIsConvertedInPlace) {
     fs::permissions(dir.path(), fs::perms::owner_all);
     EXPECT_EQ(result.standard_error, "");
     EXPECT_EQ(result.exit_status, 0);
-    EXPECT_EQ(dir.read("a.jnt"), native("shear_force 3000.000000\n"));
+    EXPECT_EQ(dir.read("a.jnt"), with_text_line_ends("shear_force 3000.000000\n"));
     EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"a.jnt"});
 }
 
@@ -234,7 +226,7 @@ TEST(RewriteFiles, FileOfAnotherOwnerIsConvertedInPlaceAndKeepsItsOwner) {
         run_program_under(JOINT2SI_EXE, units_and({"shared.jnt"}), dir.path().string(), conditions);
     EXPECT_EQ(result.standard_error, "");
     EXPECT_EQ(result.exit_status, 0);
-    EXPECT_EQ(dir.read("shared.jnt"), native("axial_force 2000.000000\n"));
+    EXPECT_EQ(dir.read("shared.jnt"), with_text_line_ends("axial_force 2000.000000\n"));
     EXPECT_TRUE(owned_by_superuser(dir.file("shared.jnt").string()));
     EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"shared.jnt"});
 }

@@ -12,6 +12,10 @@
 /// The bytes a text-mode stream of this system writes for "\n".
 const char *text_line_end();
 
+/// `text` as a text-mode stream of this system stores it: every "\n" becomes
+/// text_line_end().
+std::string with_text_line_ends(const std::string &text);
+
 struct ChildConditions {
     long long file_size_limit = -1; // bytes a child may write to one file; -1: no limit
     bool unprivileged = false;      // run as an unprivileged user when we are the superuser
