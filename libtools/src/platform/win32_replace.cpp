@@ -208,6 +208,31 @@ bool close_stream(std::FILE *stream) {
     return !injected_failure(FileOperation::close) && closed;
 }
 
+namespace {
+
+// Moves the replacement over the target. A file that another program holds open
+// for a moment (an indexer, a virus scanner) refuses the move with a sharing
+// violation; the move is tried again a few times before it counts as refused.
+bool move_over(const std::string &replacement, const std::string &target) {
+    constexpr int kAttempts = 5;
+    constexpr DWORD kPauseMilliseconds = 100;
+    for (int attempt = 1;; ++attempt) {
+        if (MoveFileExA(replacement.c_str(), target.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        const bool transient = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        if (!transient || attempt == kAttempts) {
+            SetLastError(error);
+            return false;
+        }
+        Sleep(kPauseMilliseconds);
+    }
+}
+
+} // namespace
+
 // The replacement takes the target's attributes first, which also ends its being
 // hidden. A target in use by another program, or read-only, refuses the move.
 RenameResult replace_atomically(const std::string &replacement, const std::string &target) {
@@ -222,8 +247,7 @@ RenameResult replace_atomically(const std::string &replacement, const std::strin
                             attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL)) {
         return RenameResult::failed;
     }
-    if (!MoveFileExA(replacement.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!move_over(replacement, target)) {
         const DWORD error = GetLastError();
         SetFileAttributesA(replacement.c_str(), FILE_ATTRIBUTE_HIDDEN);
         return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
