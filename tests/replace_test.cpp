@@ -67,6 +67,17 @@ TEST_F(Replace, CommitKeepsPermissions) {
     EXPECT_EQ(fs::status(dir.file("a.jnt")).permissions() & fs::perms::all, chosen);
 }
 
+TEST_F(Replace, ReadOnlyTargetIsReplacedAndStaysReadOnly) {
+    dir.write("ro.jnt", "old\n");
+    const auto write_bits =
+        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    fs::permissions(dir.file("ro.jnt"), write_bits, fs::perm_options::remove);
+    EXPECT_EQ(replace("ro.jnt", "new\n"), TOOL_REPLACE_DONE);
+    EXPECT_EQ(dir.read("ro.jnt"), with_text_line_ends("new\n"));
+    EXPECT_EQ(fs::status(dir.file("ro.jnt")).permissions() & write_bits, fs::perms::none);
+    EXPECT_EQ(names(), std::vector<std::string>{"ro.jnt"});
+}
+
 TEST_F(Replace, AbandonLeavesTheOriginalAndNoTemporaryFile) {
     dir.write("a.jnt", "old\n");
     ToolReplacement r = {};

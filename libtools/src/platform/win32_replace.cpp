@@ -233,27 +233,39 @@ bool move_over(const std::string &replacement, const std::string &target) {
 
 } // namespace
 
-// The replacement takes the target's attributes first, which also ends its being
-// hidden. A target in use by another program, or read-only, refuses the move.
+// The replacement takes the target's attributes, which also ends its being hidden.
+// A read-only target refuses to be replaced, so its read-only attribute is lifted
+// for the move and given to the replacement afterwards, as a rename does on POSIX
+// systems. A target in use by another program refuses the move.
 RenameResult replace_atomically(const std::string &replacement, const std::string &target) {
     if (injected_failure(FileOperation::rename)) {
         return RenameResult::failed;
     }
     const DWORD target_attributes = GetFileAttributesA(target.c_str());
-    const DWORD attributes = target_attributes == INVALID_FILE_ATTRIBUTES
-                                 ? FILE_ATTRIBUTE_NORMAL
-                                 : (target_attributes & kKeptAttributes & ~FILE_ATTRIBUTE_READONLY);
+    const DWORD kept =
+        target_attributes == INVALID_FILE_ATTRIBUTES ? 0 : target_attributes & kKeptAttributes;
+    const DWORD writable = kept & ~FILE_ATTRIBUTE_READONLY;
     if (!SetFileAttributesA(replacement.c_str(),
-                            attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL)) {
+                            writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL)) {
         return RenameResult::failed;
+    }
+    const bool read_only = (kept & FILE_ATTRIBUTE_READONLY) != 0;
+    if (read_only) {
+        SetFileAttributesA(target.c_str(), target_attributes & ~FILE_ATTRIBUTE_READONLY);
     }
     if (!move_over(replacement, target)) {
         const DWORD error = GetLastError();
+        if (read_only) {
+            SetFileAttributesA(target.c_str(), target_attributes);
+        }
         SetFileAttributesA(replacement.c_str(), FILE_ATTRIBUTE_HIDDEN);
         return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
                        error == ERROR_LOCK_VIOLATION
                    ? RenameResult::refused
                    : RenameResult::failed;
+    }
+    if (read_only) {
+        SetFileAttributesA(target.c_str(), kept);
     }
     return RenameResult::done;
 }
