@@ -38,21 +38,8 @@ bool rewrite_argument(const char *argument, const UnitTexts &units, ConvertedFil
     return all_converted;
 }
 
-} // namespace
-
-int run_converter(int argc, char **argv) {
-    CommandLine command;
-    if (!accept_command_line(argc, argv, &command)) {
-        const int status = command.complete ? 0 : -1;
-        release_command_line(&command);
-        return status;
-    }
-    if (!command.complete) {
-        // An argument was lost to memory exhaustion: converting with what is left could
-        // convert only some of the lines the user asked for.
-        release_command_line(&command);
-        return -1;
-    }
+// Rewrites the files of every file argument; the exit status of the run.
+int rewrite_arguments(const CommandLine &command) {
     reset_unit_factors();
     const UnitTexts units = {command.force_unit, command.moment_unit};
     ConvertedFiles converted;
@@ -61,6 +48,20 @@ int run_converter(int argc, char **argv) {
         if (!rewrite_argument(command.files.items[i], units, &converted)) {
             status = -1;
         }
+    }
+    return status;
+}
+
+} // namespace
+
+int run_converter(int argc, char **argv) {
+    CommandLine command;
+    const bool accepted = accept_command_line(argc, argv, &command);
+    // An argument lost to memory exhaustion stops the run: converting with what is left
+    // could convert only some of the lines the user asked for.
+    int status = command.complete ? 0 : -1;
+    if (accepted && command.complete) {
+        status = rewrite_arguments(command);
     }
     release_command_line(&command);
     return status;
