@@ -113,23 +113,11 @@ std::string name_of(const std::string &path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool write_all(std::FILE *stream, const char *data, std::size_t size) {
-    if (injected_failure(FileOperation::write)) {
-        return false;
-    }
-    return std::fwrite(data, 1, size, stream) == size;
-}
-
 bool flush_and_sync(std::FILE *stream) {
     if (std::fflush(stream) != 0 || injected_failure(FileOperation::sync)) {
         return false;
     }
     return fsync(fileno(stream)) == 0;
-}
-
-bool close_stream(std::FILE *stream) {
-    const bool closed = std::fclose(stream) == 0;
-    return !injected_failure(FileOperation::close) && closed;
 }
 
 RenameResult replace_atomically(const std::string &replacement, const std::string &target) {
