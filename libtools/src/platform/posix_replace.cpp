@@ -1,5 +1,5 @@
-#include "platform/fault_injection.h"
 #include "platform/replace.h"
+#include "platform/replace_shared.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,23 +8,12 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <random>
 
 namespace platform {
 
 namespace {
 
 constexpr int kCreateAttempts = 100;
-
-std::string random_suffix() {
-    static std::mt19937 generator(std::random_device{}());
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string suffix;
-    for (int i = 0; i < 8; ++i) {
-        suffix += letters[generator() % (sizeof letters - 1)];
-    }
-    return suffix;
-}
 
 // Gives the new file the target's owner and group when they differ from ours.
 bool keep_owner(int fd, const TargetFacts &facts) {
@@ -37,7 +26,7 @@ bool keep_owner(int fd, const TargetFacts &facts) {
 int create_exclusive(const std::string &directory, const std::string &name_hint,
                      std::string *created) {
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        const std::string path = directory + "/." + name_hint + ".joint2si-" + random_suffix();
+        const std::string path = directory + "/." + name_hint + ".joint2si-" + random_name_suffix();
         const int fd =
             open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
         if (fd >= 0) {

@@ -6,13 +6,11 @@
 #define NOMINMAX
 #include <windows.h>
 
-#include "platform/fault_injection.h"
 #include "platform/replace.h"
+#include "platform/replace_shared.h"
 
 #include <fcntl.h>
 #include <io.h>
-
-#include <random>
 
 namespace platform {
 
@@ -24,16 +22,6 @@ constexpr int kCreateAttempts = 100;
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
-std::string random_suffix() {
-    static std::mt19937 generator(std::random_device{}());
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string suffix;
-    for (int i = 0; i < 8; ++i) {
-        suffix += letters[generator() % (sizeof letters - 1)];
-    }
-    return suffix;
-}
 
 bool is_separator(char c) {
     return c == '\\' || c == '/';
@@ -70,7 +58,7 @@ HANDLE create_exclusive(const std::string &directory, const std::string &name_hi
     const std::string separator = !directory.empty() && is_separator(directory.back()) ? "" : "\\";
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         const std::string path =
-            directory + separator + "." + name_hint + ".joint2si-" + random_suffix();
+            directory + separator + "." + name_hint + ".joint2si-" + random_name_suffix();
         if (path.size() >= MAX_PATH) {
             return INVALID_HANDLE_VALUE;
         }

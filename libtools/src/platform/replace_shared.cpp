@@ -1,9 +1,10 @@
-// Fault-injection counters and the checked stream operations of a replacement,
-// which are the same on every system.
-#include "platform/fault_injection.h"
+// The parts of the replacement code that are the same on every system: the
+// fault-injection counters, the checked write and close, and the random name part.
+#include "platform/replace_shared.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <random>
 
 namespace platform {
 
@@ -37,6 +38,16 @@ bool write_all(std::FILE *stream, const char *data, std::size_t size) {
 bool close_stream(std::FILE *stream) {
     const bool closed = std::fclose(stream) == 0;
     return !injected_failure(FileOperation::close) && closed;
+}
+
+std::string random_name_suffix() {
+    static std::mt19937 generator(std::random_device{}());
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string suffix;
+    for (int i = 0; i < 8; ++i) {
+        suffix += letters[generator() % (sizeof letters - 1)];
+    }
+    return suffix;
 }
 
 } // namespace platform
