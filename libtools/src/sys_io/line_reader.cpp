@@ -147,21 +147,20 @@ void push_comment(LineReader &reader, int kind) {
 
 // ---- Recognisers (each reads at most one byte ahead) ------------------------
 
-// Whether `c` begins a line end: "\n", or "\r\n" (both consumed). A "\r" before
-// anything else is text.
-bool is_line_end(LineReader &reader, int c) {
-    if (c == '\n') {
-        return true;
-    }
-    if (c != '\r') {
-        return false;
-    }
+// Consumes the next byte when it is `expected`; otherwise leaves it to be read again.
+bool next_is(LineReader &reader, int expected) {
     const int next = next_byte(reader);
-    if (next == '\n') {
+    if (next == expected) {
         return true;
     }
     unread(reader, next);
     return false;
+}
+
+// Whether `c` begins a line end: "\n", or "\r\n" (both consumed). A "\r" before
+// anything else is text.
+bool is_line_end(LineReader &reader, int c) {
+    return c == '\n' || (c == '\r' && next_is(reader, '\n'));
 }
 
 // The kind of comment `c` opens under the reader's options (its bytes consumed),
@@ -186,15 +185,7 @@ int opener_kind(LineReader &reader, int c) {
 
 // Whether `c` begins "*/" (both consumed); '**/' closes too.
 bool is_block_close(LineReader &reader, int c) {
-    if (c != '*') {
-        return false;
-    }
-    const int next = next_byte(reader);
-    if (next == '/') {
-        return true;
-    }
-    unread(reader, next);
-    return false;
+    return c == '*' && next_is(reader, '/');
 }
 
 // ---- Steps ------------------------------------------------------------------
