@@ -50,12 +50,10 @@ bool already_converted(const ConvertedFiles &converted, const ToolFileIdentity &
 }
 
 // Converts one line in its slot when it is a force or moment line.
-void convert(char **line, const UnitTexts &units) {
+void convert(char **line, const Conversion &conversion) {
     const int kind = classify_line(*line);
-    if (kind == KIND_FORCE) {
-        convert_line(KIND_FORCE, line, units.force);
-    } else if (kind == KIND_MOMENT) {
-        convert_line(KIND_MOMENT, line, units.moment);
+    if (kind != 0) {
+        convert_line_by_factor(line, conversion_factor(conversion, kind));
     }
 }
 
@@ -74,13 +72,14 @@ Outcome reading_outcome(ToolStream input) {
 }
 
 // Reads every line of `input`, converts it and writes it to the replacement.
-Outcome convert_stream(ToolStream input, ToolReplacement *replacement, const UnitTexts &units) {
+Outcome convert_stream(ToolStream input, ToolReplacement *replacement,
+                       const Conversion &conversion) {
     for (;;) {
         char *line = tool_read_line(input, nullptr, kStripAllComments, 1);
         if (line == nullptr) {
             return reading_outcome(input);
         }
-        convert(&line, units);
+        convert(&line, conversion);
         if (line == nullptr) {
             return Outcome::read_failed; // lost to memory exhaustion, already reported
         }
@@ -124,7 +123,7 @@ bool commit(ToolReplacement *replacement, const char *name, ConvertedFiles *conv
 
 } // namespace
 
-bool rewrite_file(const char *name, const UnitTexts &units, ConvertedFiles *converted) {
+bool rewrite_file(const char *name, const CommandLine &options, ConvertedFiles *converted) {
     InputStream input(name);
     if (input.get() == nullptr) {
         report_cannot_open(name);
@@ -140,7 +139,7 @@ bool rewrite_file(const char *name, const UnitTexts &units, ConvertedFiles *conv
         return false;
     }
     tool_read_line_clear_status();
-    const Outcome outcome = convert_stream(input.get(), replacement.get(), units);
+    const Outcome outcome = convert_stream(input.get(), replacement.get(), options.conversion);
     if (outcome != Outcome::converted) {
         report(outcome, name);
         return false;
