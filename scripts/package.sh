@@ -14,7 +14,7 @@ out="$PWD/build/packages"
 mkdir -p "$out"
 
 build_deb() {
-    scripts/ensure-deps.sh dpkg-dev lintian
+    scripts/ensure-deps.sh dpkg-dev file lintian # dpkg-shlibdeps, and file for CPack to find the programs
     cmake --preset package
     cmake --build --preset package -j "$(nproc)"
     rm -f "$out"/*.deb
