@@ -1,6 +1,17 @@
 #include "messages.h"
 
+#include "libtools/tool_sys_io.h"
+
 #include <cstdio>
+
+namespace {
+
+// A message to a closed pipe (2>&1 | head -1) or a write past a file-size limit must
+// fail as a write, not end the run with the remaining files skipped: set up before
+// the first message and the first file.
+const bool write_signals_ignored = (tool_ignore_write_signals(), true);
+
+} // namespace
 
 void report_no_match() {
     std::fputs("Error: Could not open file any file\n", stderr);
@@ -25,4 +36,34 @@ void report_cannot_write(const char *name) {
 void report_kept_elsewhere(const char *name, const char *kept_in) {
     std::fprintf(stderr, "Error: Could not write file '%s'; the converted text is kept in '%s'\n",
                  name, kept_in);
+}
+
+void report_unknown_option(const char *option) {
+    std::fprintf(stderr, "Error: Unknown option '%s'\n", option);
+}
+
+void report_bad_backup_suffix(const char *suffix) {
+    std::fprintf(stderr, "Error: Invalid backup suffix '%s'\n", suffix);
+}
+
+void report_unknown_unit(const char *kind, const char *unit_text) {
+    std::fprintf(stderr, "Error: Unknown %s unit '%s'\n", kind, unit_text);
+}
+
+void report_not_regular(const char *name) {
+    std::fprintf(stderr, "Error: Could not convert file '%s': it is not a regular file\n", name);
+}
+
+void report_untrusted_link(const char *name) {
+    std::fprintf(stderr,
+                 "Error: Could not convert file '%s': it is a symbolic link owned by another "
+                 "user\n",
+                 name);
+}
+
+void report_leftover_kept(const char *path) {
+    std::fprintf(stderr,
+                 "Warning: '%s' was left by an interrupted rewrite and may hold the only "
+                 "complete converted text of a file beside it\n",
+                 path);
 }
