@@ -4,6 +4,7 @@
 #include "libtools/tool_dir.h"
 #include "libtools/tool_dstring.h"
 #include "platform/dir_enum.h"
+#include "platform/paths.h"
 
 #include <climits>
 #include <cstdlib>
@@ -82,7 +83,7 @@ void volume_root(const char *full, char *root) {
     }
 }
 
-// Copies `path` into `copied` in the toolkit's backslash syntax; false when it does not
+// Copies `path` into `copied` with the system's separators; false when it does not
 // fit MAX_PATH.
 bool copy_path(const char *path, char *copied) {
     const std::size_t length = std::strlen(path);
@@ -90,7 +91,7 @@ bool copy_path(const char *path, char *copied) {
         return false;
     }
     std::memcpy(copied, path, length + 1);
-    tool_str_to_backslashes(copied);
+    platform::use_native_separators(copied);
     return true;
 }
 

@@ -219,6 +219,21 @@ TEST(Leftovers, AbandonedRenameFilesGoAndInPlaceFilesAreNamed) {
     EXPECT_EQ(dir.read(".j2si~cabcd1234"), "shear_force 1000.000000\n");
 }
 
+TEST(Names, WithBackslashesAreConvertedWhereTheyAre) {
+    if (fs::path("a\\b").has_parent_path()) {
+        GTEST_SKIP() << "a backslash separates names here";
+    }
+    TempDir dir;
+    fs::create_directory(dir.file("work"));
+    dir.write("victim.jnt", "shear_force 1\n");
+    dir.write("work/..\\victim.jnt", "shear_force 2\n");
+    const ProgramResult result =
+        run_program(JOINT2SI_EXE, units_and({"*.jnt"}), dir.file("work").string());
+    EXPECT_EQ(result.standard_error, "");
+    EXPECT_EQ(dir.read("victim.jnt"), "shear_force 1\n");
+    EXPECT_EQ(dir.read("work/..\\victim.jnt"), "shear_force 2000.000000\n");
+}
+
 TEST(Names, OfTheSystemsLongestLengthAreConverted) {
     TempDir dir;
     const std::string name = std::string(251, 'n') + ".jnt";

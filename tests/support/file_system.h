@@ -21,6 +21,9 @@ bool is_hidden(const std::filesystem::path &file);
 /// Why files here have no POSIX permission bits, or "" when they have them.
 std::string permission_bits_unsupported();
 
+/// `path` written with "/" as the separator, turned into this system's own syntax.
+std::string native_separators(std::string path);
+
 /// Makes a FIFO (named pipe) at `path`; "" on success, else why it cannot be made here.
 std::string make_fifo(const std::filesystem::path &path);
 

@@ -1,17 +1,19 @@
 #include "platform/paths.h"
 
-#include <algorithm>
-
 namespace platform {
 
 std::string native_path(const char *path) {
-    std::string native = path != nullptr ? path : "";
-    std::replace(native.begin(), native.end(), '\\', '/');
-    return native;
+    return path != nullptr ? path : "";
 }
 
 char native_separator() {
     return '/';
 }
+
+bool is_path_separator(char c) {
+    return c == '/';
+}
+
+void use_native_separators(char *) {}
 
 } // namespace platform

@@ -11,4 +11,16 @@ char native_separator() {
     return '\\';
 }
 
+bool is_path_separator(char c) {
+    return c == '\\' || c == '/';
+}
+
+void use_native_separators(char *path) {
+    for (; path != nullptr && *path != '\0'; ++path) {
+        if (*path == '/') {
+            *path = '\\';
+        }
+    }
+}
+
 } // namespace platform
