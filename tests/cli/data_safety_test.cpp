@@ -247,6 +247,20 @@ TEST(Names, OfTheSystemsLongestLengthAreConverted) {
     EXPECT_EQ(dir.read(name), with_text_line_ends("shear_force 1000.000000\n"));
 }
 
+TEST(Gzip, TextAfterTheLastMemberMakesTheFileUnreadable) {
+    TempDir dir;
+    const std::string appended = gzip_bytes("shear_force 1\n") + "shear_force 7\n";
+    const std::string members = gzip_bytes("shear_force 1\n") + gzip_bytes("shear_force 7\n");
+    dir.write("g.jnt", appended);
+    dir.write("m.jnt", members);
+    const ProgramResult result = convert(dir, {"g.jnt", "m.jnt"});
+    EXPECT_EQ(result.standard_error, "Error: Could not read file 'g.jnt'\n");
+    EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
+    EXPECT_EQ(dir.read("g.jnt"), appended);
+    EXPECT_EQ(dir.read("m.jnt"), with_text_line_ends("shear_force 1000.000000\nshear_force "
+                                                     "7000.000000\n"));
+}
+
 TEST(ZeroBytes, GzipOfZerosIsRefusedAtTheFirstByte) {
     TempDir dir;
     const std::string bomb = gzip_bytes(std::string(8 << 20, '\0'));
