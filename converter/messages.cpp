@@ -55,3 +55,7 @@ void report_leftover_kept(const char *path) {
                  "complete converted text of a file beside it\n",
                  path);
 }
+
+void report_out_of_memory() {
+    std::fputs("Error: rewrite_file: Memory allocation failed!\n", stderr);
+}

@@ -5,6 +5,7 @@
 #include "libtools/tool_dstring.h"
 #include "platform/dir_enum.h"
 #include "platform/paths.h"
+#include "sys_io/guarded_call.h"
 
 #include <climits>
 #include <cstdlib>
@@ -101,11 +102,8 @@ bool form_full_path(const char *copied, char *full) {
     return platform::dir_enum_full_path(copied, full, kMaxPath) && std::strlen(full) + 2 < kMaxPath;
 }
 
-} // namespace
-
-extern "C" {
-
-ToolDir *tool_opendir(const char *path) {
+// tool_opendir itself; may throw std::bad_alloc from the platform layer.
+ToolDir *open_scan(const char *path) {
     char copied[kMaxPath];
     char full[kMaxPath];
     if (path == nullptr || !copy_path(path, copied) || !platform::dir_enum_is_directory(copied) ||
@@ -130,6 +128,15 @@ ToolDir *tool_opendir(const char *path) {
     volume_root(full, root);
     dir->lower_case = platform::dir_enum_ignores_case(root) ? 1 : 0;
     return dir;
+}
+
+} // namespace
+
+extern "C" {
+
+ToolDir *tool_opendir(const char *path) {
+    return sys_io::guarded_call("tool_opendir", static_cast<ToolDir *>(nullptr),
+                                [path] { return open_scan(path); });
 }
 
 ToolDirEntry *tool_readdir(ToolDir *dir) {

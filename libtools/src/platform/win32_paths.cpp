@@ -1,10 +1,19 @@
 #include "platform/paths.h"
 
+#include <cstdio>
+#include <new>
+
 namespace platform {
 
 // Windows takes the toolkit's path syntax as it is: backslash and "/" both separate.
+// Out of memory, the path becomes "", which names no file.
 std::string native_path(const char *path) {
-    return path != nullptr ? path : "";
+    try {
+        return path != nullptr ? path : "";
+    } catch (const std::bad_alloc &) {
+        std::fputs("Error: native_path: Memory allocation failed!\n", stderr);
+        return std::string();
+    }
 }
 
 char native_separator() {
