@@ -9,5 +9,6 @@ void report_cannot_read(const char *name);
 void report_not_text(const char *name);
 void report_cannot_write(const char *name);
 void report_kept_elsewhere(const char *name, const char *kept_in);
+void report_cannot_read_directory(const char *name);
 
 #endif

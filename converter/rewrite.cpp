@@ -2,57 +2,41 @@
 
 #include "command_line.h"
 #include "file_rewrite.h"
+#include "file_walk.h"
 #include "messages.h"
 #include "units.h"
 
 namespace {
 
-// Releases a match list when it goes out of scope.
-class MatchList {
-  public:
-    MatchList() = default;
-    ~MatchList() { tool_strlist_free(&list_); }
-    MatchList(const MatchList &) = delete;
-    MatchList &operator=(const MatchList &) = delete;
-    StringList *get() { return &list_; }
-
-  private:
-    StringList list_ = {0, nullptr};
-};
-
-// Expands one file argument and rewrites every file it matches; false when anything
-// failed.
-bool rewrite_argument(const char *argument, const UnitTexts &units, ConvertedFiles *converted) {
-    MatchList matches;
-    if (tool_expand_pattern(matches.get(), argument, ".") == 0) {
-        report_no_match();
-        return false;
-    }
+// Rewrites every file one file argument names; false when anything failed.
+bool rewrite_argument(const char *argument, const UnitTexts &units, bool recursive,
+                      ConvertedFiles *converted) {
     bool all_converted = true;
-    for (int i = 0; i < matches.get()->count; ++i) {
-        const char *name = matches.get()->items[i];
-        if (name == nullptr || !rewrite_file(name, units, converted)) {
+    const WalkResult walk = walk_argument(argument, recursive, [&](const std::string &name) {
+        if (!rewrite_file(name.c_str(), units, converted)) {
             all_converted = false;
         }
+    });
+    if (walk.matched == 0 && !walk.lost) {
+        report_no_match();
     }
-    return all_converted;
+    return all_converted && walk.matched > 0 && !walk.unreadable && !walk.lost;
 }
 
-// Rewrites the files of every file argument; the exit status of the run.
-int rewrite_arguments(const CommandLine &command) {
+} // namespace
+
+int rewrite_file_arguments(const StringList &files, const UnitTexts &units, bool recursive) {
     reset_unit_factors();
-    const UnitTexts units = {command.force_unit, command.moment_unit};
     ConvertedFiles converted;
     int status = 0;
-    for (int i = 0; i < command.files.count; ++i) {
-        if (!rewrite_argument(command.files.items[i], units, &converted)) {
+    for (int i = 0; i < files.count; ++i) {
+        if (files.items[i] != nullptr &&
+            !rewrite_argument(files.items[i], units, recursive, &converted)) {
             status = -1;
         }
     }
     return status;
 }
-
-} // namespace
 
 int run_converter(int argc, char **argv) {
     CommandLine command;
@@ -61,7 +45,8 @@ int run_converter(int argc, char **argv) {
     // could convert only some of the lines the user asked for.
     int status = command.complete ? 0 : -1;
     if (accepted && command.complete) {
-        status = rewrite_arguments(command);
+        const UnitTexts units = {command.force_unit, command.moment_unit};
+        status = rewrite_file_arguments(command.files, units, false);
     }
     release_command_line(&command);
     return status;

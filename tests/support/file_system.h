@@ -21,4 +21,8 @@ bool is_hidden(const std::filesystem::path &file);
 /// Why files here have no POSIX permission bits, or "" when they have them.
 std::string permission_bits_unsupported();
 
+/// The size, terminator included, of the longest path the toolkit accepts here:
+/// PATH_MAX on POSIX, MAX_PATH (260) on Windows.
+std::size_t path_limit();
+
 #endif

@@ -1,5 +1,7 @@
 #include "support/file_system.h"
 
+#include <climits>
+
 bool volume_ignores_case(const std::filesystem::path &) {
     return false;
 }
@@ -11,4 +13,8 @@ bool is_hidden(const std::filesystem::path &file) {
 
 std::string permission_bits_unsupported() {
     return "";
+}
+
+std::size_t path_limit() {
+    return PATH_MAX;
 }

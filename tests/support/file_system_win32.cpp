@@ -21,3 +21,7 @@ bool is_hidden(const std::filesystem::path &file) {
 std::string permission_bits_unsupported() {
     return "Windows files have no POSIX permission bits, only a read-only attribute";
 }
+
+std::size_t path_limit() {
+    return MAX_PATH;
+}
