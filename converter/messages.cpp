@@ -2,6 +2,8 @@
 
 #include "libtools/tool_console.h"
 
+#include "libtools/tool_sys_io.h"
+
 #include <cstdio>
 
 namespace {
@@ -19,6 +21,11 @@ void print(const char *format, Names... names) {
     }
     tool_console_write(text, stderr);
 }
+
+// A message to a closed pipe (2>&1 | head -1) or a write past a file-size limit must
+// fail as a write, not end the run with the remaining files skipped: set up before
+// the first message and the first file.
+const bool write_signals_ignored = (tool_ignore_write_signals(), true);
 
 } // namespace
 
@@ -48,4 +55,53 @@ void report_kept_elsewhere(const char *name, const char *kept_in) {
 
 void report_cannot_read_directory(const char *name) {
     print("Error: Could not read directory '%s'\n", name);
+}
+
+void report_unknown_option(const char *option) {
+    print("Error: Unknown option '%s'\n", option);
+}
+
+void report_bad_backup_suffix(const char *suffix) {
+    print("Error: Invalid backup suffix '%s'\n", suffix);
+}
+
+void report_unknown_unit(const char *kind, const char *unit_text) {
+    print("Error: Unknown %s unit '%s'\n", kind, unit_text);
+}
+
+void report_not_regular(const char *name) {
+    print("Error: Could not convert file '%s': it is not a regular file\n", name);
+}
+
+void report_untrusted_link(const char *name) {
+    print("Error: Could not convert file '%s': it is a symbolic link owned by another "
+          "user\n",
+          name);
+}
+
+void report_leftover_kept(const char *path) {
+    print("Warning: '%s' was left by an interrupted rewrite and may hold the only "
+          "complete converted text of a file beside it\n",
+          path);
+}
+
+void report_cannot_back_up(const char *name, const char *backup) {
+    print("Error: Could not back up file '%s' as '%s'\n", name, backup);
+}
+
+void report_dropped_digits(const char *name, int count, long line_number, const char *first) {
+    print("Warning: '%s': %d converted lines dropped digits after the value, first at "
+          "line %ld: '%s'\n",
+          name, count, line_number, first);
+}
+
+void report_file_counts(const char *name, long forces, long moments, long long comment_lines) {
+    print("%s: %ld forces, %ld moments converted; %lld comment lines removed\n", name, forces,
+          moments, comment_lines);
+}
+
+void report_total_counts(long files, long forces, long moments, long long comment_lines) {
+    print("Total: %ld files, %ld forces, %ld moments converted; %lld comment lines "
+          "removed\n",
+          files, forces, moments, comment_lines);
 }

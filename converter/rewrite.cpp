@@ -4,19 +4,18 @@
 #include "file_rewrite.h"
 #include "file_walk.h"
 #include "messages.h"
-#include "units.h"
 
 namespace {
 
 // Rewrites every file one file argument names; false when anything failed.
-bool rewrite_argument(const char *argument, const UnitTexts &units, bool recursive,
-                      ConvertedFiles *converted) {
+bool rewrite_argument(const char *argument, const CommandLine &options, ConvertedFiles *converted) {
     bool all_converted = true;
-    const WalkResult walk = walk_argument(argument, recursive, [&](const std::string &name) {
-        if (!rewrite_file(name.c_str(), units, converted)) {
-            all_converted = false;
-        }
-    });
+    const WalkResult walk =
+        walk_argument(argument, options.recursive, [&](const std::string &name) {
+            if (!rewrite_file(name.c_str(), options, converted)) {
+                all_converted = false;
+            }
+        });
     if (walk.matched == 0 && !walk.lost) {
         report_no_match();
     }
@@ -25,13 +24,12 @@ bool rewrite_argument(const char *argument, const UnitTexts &units, bool recursi
 
 } // namespace
 
-int rewrite_file_arguments(const StringList &files, const UnitTexts &units, bool recursive) {
-    reset_unit_factors();
+int rewrite_file_arguments(const CommandLine &command) {
     ConvertedFiles converted;
     int status = 0;
-    for (int i = 0; i < files.count; ++i) {
-        if (files.items[i] != nullptr &&
-            !rewrite_argument(files.items[i], units, recursive, &converted)) {
+    for (int i = 0; i < command.files.count; ++i) {
+        if (command.files.items[i] == nullptr ||
+            !rewrite_argument(command.files.items[i], command, &converted)) {
             status = -1;
         }
     }
@@ -43,10 +41,9 @@ int run_converter(int argc, char **argv) {
     const bool accepted = accept_command_line(argc, argv, &command);
     // An argument lost to memory exhaustion stops the run: converting with what is left
     // could convert only some of the lines the user asked for.
-    int status = command.complete ? 0 : -1;
+    int status = command.complete ? command.status : -1;
     if (accepted && command.complete) {
-        const UnitTexts units = {command.force_unit, command.moment_unit};
-        status = rewrite_file_arguments(command.files, units, false);
+        status = rewrite_file_arguments(command);
     }
     release_command_line(&command);
     return status;

@@ -1,6 +1,7 @@
 // The walk over a file argument's directory and, with recursion, the tree below it,
 // run in-process through the driver.
 #include "file_walk.h"
+#include "libtools/tool_sys_io.h"
 #include "rewrite.h"
 #include "support/file_system.h"
 #include "support/process_control.h"
@@ -99,12 +100,14 @@ TEST_F(Walk, RecursionFromTheCurrentDirectoryNamesSubdirectoriesWithTheSystemSep
 
 TEST_F(Walk, RecursionConvertsEveryFileOnceThroughTheDriver) {
     CurrentDirectory here(dir_.path());
-    StringList files = {0, nullptr};
-    tool_strlist_append(&files, "t/*.jnt");
-    tool_strlist_append(&files, "t/a/r.jnt"); // named again: converted once
-    const UnitTexts units = {"kN", nullptr};
-    EXPECT_EQ(rewrite_file_arguments(files, units, true), 0);
-    tool_strlist_free(&files);
+    // t/a/r.jnt is named again: it is converted once.
+    std::vector<std::string> storage = {"joint2si",    "-f",      "kN",
+                                        "--recursive", "t/*.jnt", "t/a/r.jnt"};
+    std::vector<char *> argv;
+    for (std::string &argument : storage) {
+        argv.push_back(&argument[0]);
+    }
+    EXPECT_EQ(run_converter(static_cast<int>(argv.size()), argv.data()), 0);
     for (const char *file : {"t/r.jnt", "t/a/r.jnt", "t/a/b/R.JNT", "t/c/r.jnt"}) {
         EXPECT_EQ(dir_.read(file), with_text_line_ends("shear_force 1000.000000\n")) << file;
     }

@@ -24,5 +24,7 @@ std::string permission_bits_unsupported();
 /// The size, terminator included, of the longest path the toolkit accepts here:
 /// PATH_MAX on POSIX, MAX_PATH (260) on Windows.
 std::size_t path_limit();
+/// Makes a FIFO (named pipe) at `path`; "" on success, else why it cannot be made here.
+std::string make_fifo(const std::filesystem::path &path);
 
 #endif

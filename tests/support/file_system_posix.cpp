@@ -1,6 +1,10 @@
 #include "support/file_system.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <climits>
+#include <cstring>
 
 bool volume_ignores_case(const std::filesystem::path &) {
     return false;
@@ -17,4 +21,8 @@ std::string permission_bits_unsupported() {
 
 std::size_t path_limit() {
     return PATH_MAX;
+}
+
+std::string make_fifo(const std::filesystem::path &path) {
+    return mkfifo(path.c_str(), 0644) == 0 ? "" : std::strerror(errno);
 }

@@ -25,3 +25,7 @@ std::string permission_bits_unsupported() {
 std::size_t path_limit() {
     return MAX_PATH;
 }
+
+std::string make_fifo(const std::filesystem::path &) {
+    return "Windows file systems hold no FIFOs";
+}
