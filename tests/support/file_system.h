@@ -21,4 +21,7 @@ bool is_hidden(const std::filesystem::path &file);
 /// Why files here have no POSIX permission bits, or "" when they have them.
 std::string permission_bits_unsupported();
 
+/// Makes a FIFO (named pipe) at `path`; "" on success, else why it cannot be made here.
+std::string make_fifo(const std::filesystem::path &path);
+
 #endif

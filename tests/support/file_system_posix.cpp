@@ -1,5 +1,10 @@
 #include "support/file_system.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
 bool volume_ignores_case(const std::filesystem::path &) {
     return false;
 }
@@ -11,4 +16,8 @@ bool is_hidden(const std::filesystem::path &file) {
 
 std::string permission_bits_unsupported() {
     return "";
+}
+
+std::string make_fifo(const std::filesystem::path &path) {
+    return mkfifo(path.c_str(), 0644) == 0 ? "" : std::strerror(errno);
 }

@@ -21,3 +21,7 @@ bool is_hidden(const std::filesystem::path &file) {
 std::string permission_bits_unsupported() {
     return "Windows files have no POSIX permission bits, only a read-only attribute";
 }
+
+std::string make_fifo(const std::filesystem::path &) {
+    return "Windows file systems hold no FIFOs";
+}

@@ -40,6 +40,7 @@ struct LineReader {
     bool end_of_input;
     bool comment_mark; // a comment opened on this line outside any other comment
     bool out_of_memory;
+    bool stopped_at_zero; // TOOL_READ_LINE_STOP_AT_ZERO_BYTE met a zero byte
 };
 
 // ---- Input ------------------------------------------------------------------
@@ -49,6 +50,10 @@ int from_stream(LineReader &reader) {
     const int c = tool_fgetc(reader.stream);
     if (c == 0) {
         read_line_status |= TOOL_READ_LINE_ZERO_BYTE;
+        if ((reader.options & TOOL_READ_LINE_STOP_AT_ZERO_BYTE) != 0) {
+            reader.stopped_at_zero = true;
+            return kEndOfInput;
+        }
     }
     return c < 0 ? kEndOfInput : c;
 }
@@ -288,11 +293,14 @@ void text_byte(LineReader &reader, int c) {
 void read_until_done(LineReader &reader) {
     while (!reader.done && !reader.out_of_memory) {
         const int c = next_byte(reader);
+        const bool in_line_comment =
+            reader.depth > 0 && reader.stack[reader.depth - 1] != TOOL_STRIP_BLOCK_COMMENTS;
         if (c == kEndOfInput) {
-            reader.end_of_input = true;
+            // Input that ends inside a line or hash comment ends the line the same
+            // way whether or not the comment held any text ("#" as "# note").
+            reader.end_of_input = !in_line_comment;
             reader.done = true;
-        } else if (reader.depth > 0 &&
-                   reader.stack[reader.depth - 1] != TOOL_STRIP_BLOCK_COMMENTS) {
+        } else if (in_line_comment) {
             skip_line_comment(reader, c);
         } else if (reader.depth > 0) {
             block_comment_byte(reader, c);
@@ -308,8 +316,10 @@ void read_until_done(LineReader &reader) {
 char *finish(LineReader &reader) {
     tool_free(reader.stack, SYS_IO_HERE);
     reader.stack = nullptr;
-    const bool nothing_left = reader.end_of_input && reader.count == 0;
-    const bool wants_line = reader.line != nullptr || reader.keep_empty_lines;
+    const bool nothing_left = (reader.end_of_input && reader.count == 0) || reader.stopped_at_zero;
+    // Whether there is a line to hand out depends on what was read, never on
+    // whether the caller passed a buffer.
+    const bool wants_line = reader.count > 0 || reader.keep_empty_lines;
     if (!reader.out_of_memory && !nothing_left && wants_line && store(reader, reader.count, '\0')) {
         return reader.line;
     }
