@@ -1,5 +1,6 @@
 #include "file_rewrite.h"
 
+#include "fast_rewrite.h"
 #include "messages.h"
 #include "units.h"
 
@@ -49,46 +50,21 @@ bool already_converted(const ConvertedFiles &converted, const ToolFileIdentity &
                        [&](const ToolFileIdentity &seen) { return same_file(seen, identity); });
 }
 
-// Converts one line in its slot when it is a force or moment line.
-void convert(char **line, const UnitTexts &units) {
-    const int kind = classify_line(*line);
-    if (kind == KIND_FORCE) {
-        convert_line(KIND_FORCE, line, units.force);
-    } else if (kind == KIND_MOMENT) {
-        convert_line(KIND_MOMENT, line, units.moment);
-    }
-}
-
-bool write_line(ToolReplacement *replacement, const char *line) {
-    return tool_replace_write(replacement, line, static_cast<unsigned>(std::strlen(line))) &&
-           tool_replace_write(replacement, "\n", 1);
-}
-
-// What the reader reported about the lines it has delivered and the end it met.
-Outcome reading_outcome(ToolStream input) {
-    const int status = tool_read_line_status();
-    if ((status & TOOL_READ_LINE_OUT_OF_MEMORY) != 0 || tool_ferror(input) != 0) {
-        return Outcome::read_failed;
-    }
-    return (status & TOOL_READ_LINE_ZERO_BYTE) != 0 ? Outcome::not_text : Outcome::converted;
-}
-
 // Reads every line of `input`, converts it and writes it to the replacement.
 Outcome convert_stream(ToolStream input, ToolReplacement *replacement, const UnitTexts &units) {
-    for (;;) {
-        char *line = tool_read_line(input, nullptr, kStripAllComments, 1);
-        if (line == nullptr) {
-            return reading_outcome(input);
-        }
-        convert(&line, units);
-        if (line == nullptr) {
-            return Outcome::read_failed; // lost to memory exhaustion, already reported
-        }
-        const bool written = write_line(replacement, line);
-        tool_strfree(&line);
-        if (!written) {
-            return Outcome::write_failed;
-        }
+    const ConversionOutcome outcome = convert_stream_fast(input, replacement, units);
+    if (outcome == ConversionOutcome::converted && tool_ferror(input) != 0) {
+        return Outcome::read_failed;
+    }
+    switch (outcome) {
+    case ConversionOutcome::converted:
+        return Outcome::converted;
+    case ConversionOutcome::read_failed:
+        return Outcome::read_failed;
+    case ConversionOutcome::not_text:
+        return Outcome::not_text;
+    default:
+        return Outcome::write_failed;
     }
 }
 
