@@ -13,7 +13,6 @@
 #include "fast_number.h"
 
 #include <cfloat>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -103,7 +102,11 @@ bool read_exponent(const char **p, const char *end, int *exponent) {
 
 // Letters after which sscanf might read on or read differently.
 bool may_continue(const char *p, const char *end) {
-    return p < end && std::strchr("eExXpP", *p) != nullptr && *p != '\0';
+    if (p == end) {
+        return false;
+    }
+    const char c = static_cast<char>(*p | 0x20); // ASCII letters in lower case
+    return c == 'e' || c == 'x' || c == 'p';
 }
 
 // ---- Writing ----------------------------------------------------------------------
@@ -178,18 +181,48 @@ std::uint64_t scaled_magnitude(double value) {
     return divide_rounded(times_million(m), static_cast<unsigned>(-e));
 }
 
+struct DigitPairs {
+    char text[200];
+    constexpr DigitPairs() : text() {
+        for (int i = 0; i < 100; ++i) {
+            text[2 * i] = static_cast<char>('0' + i / 10);
+            text[2 * i + 1] = static_cast<char>('0' + i % 10);
+        }
+    }
+};
+constexpr DigitPairs kDigitPairs{};
+
+// Writes the two digits of `pair` (below 100) at `out`.
+void put_pair(unsigned pair, char *out) {
+    std::memcpy(out, kDigitPairs.text + 2 * pair, 2);
+}
+
 // Writes "[-]I.FFFFFF" for the six-decimal integer `scaled`.
 char *write_scaled(bool negative, std::uint64_t scaled, char *out) {
-    if (negative) {
-        *out++ = '-';
+    *out = '-';
+    out += negative ? 1 : 0;
+    std::uint64_t integer = scaled / kMillion;
+    char digits[20];
+    char *first = digits + sizeof digits;
+    while (integer >= 100) {
+        first -= 2;
+        put_pair(static_cast<unsigned>(integer % 100), first);
+        integer /= 100;
     }
-    out = std::to_chars(out, out + 24, scaled / kMillion).ptr;
+    if (integer >= 10) {
+        first -= 2;
+        put_pair(static_cast<unsigned>(integer), first);
+    } else {
+        *--first = static_cast<char>('0' + integer);
+    }
+    const std::size_t length = static_cast<std::size_t>(digits + sizeof digits - first);
+    std::memcpy(out, first, length);
+    out += length;
     *out++ = '.';
-    std::uint64_t decimals = scaled % kMillion;
-    for (int i = 6; i > 0; --i) {
-        out[i - 1] = static_cast<char>('0' + decimals % 10);
-        decimals /= 10;
-    }
+    const auto decimals = static_cast<unsigned>(scaled % kMillion);
+    put_pair(decimals / 10000, out);
+    put_pair(decimals / 100 % 100, out + 2);
+    put_pair(decimals % 100, out + 4);
     return out + 6;
 }
 
