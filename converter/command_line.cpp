@@ -1,71 +1,288 @@
 #include "command_line.h"
 
+#include "messages.h"
+
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
 // The smallest argument count (program name included) that can start a conversion.
 constexpr int kMinimumArgumentCount = 3;
 
+// What the scan found besides the record's own fields.
+struct Scan {
+    CommandLine *command;
+    const char *program;
+    bool help_printed = false;     // "-?" or "-help": the usage text is already out
+    bool help_asked = false;       // "--help"
+    bool version_asked = false;    // "--version"
+    bool options_ended = false;    // after "--"
+    const char *unknown = nullptr; // the first unknown long option
+    const char *bad_suffix = nullptr;
+};
+
+enum class Value {
+    none,     // the option stands alone
+    next,     // the next argument, if there is one, is the value and is skipped
+    attached, // an optional value after "=" in the same argument
+};
+
+struct Option {
+    const char *name;
+    Value value;
+    void (*handle)(Scan *scan, const char *value);
+};
+
 const char *program_name(int argc, char **argv) {
     return argc > 0 && argv != nullptr && argv[0] != nullptr ? argv[0] : "joint2si";
+}
+
+void store(Scan *scan, char **slot, const char *text) {
+    if (tool_strcpy(slot, text) == nullptr) {
+        scan->command->complete = false;
+    }
+}
+
+// A suffix must name a file beside the original: not empty, no directory part.
+bool valid_suffix(const char *suffix) {
+    return suffix[0] != '\0' && std::strpbrk(suffix, "/\\") == nullptr;
+}
+
+void set_backup(Scan *scan, const char *suffix) {
+    if (suffix == nullptr) {
+        suffix = "~";
+    }
+    if (!valid_suffix(suffix)) {
+        scan->bad_suffix = suffix;
+        return;
+    }
+    store(scan, &scan->command->backup, suffix);
+}
+
+void set_force_unit(Scan *scan, const char *unit) {
+    if (unit != nullptr) { // "-f" as the last argument stores nothing
+        store(scan, &scan->command->force_unit, unit);
+    }
+}
+
+void set_moment_unit(Scan *scan, const char *unit) {
+    if (unit != nullptr) {
+        store(scan, &scan->command->moment_unit, unit);
+    }
+}
+
+void print_help(Scan *scan, const char *) {
+    print_usage(scan->program);
+    scan->help_printed = true;
+}
+
+const Option kOptions[] = {
+    {"-f", Value::next, set_force_unit},
+    {"-m", Value::next, set_moment_unit},
+    {"-?", Value::none, print_help},
+    {"-help", Value::none, print_help},
+    {"--recursive", Value::none, [](Scan *scan, const char *) { scan->command->recursive = true; }},
+    {"--dry-run", Value::none, [](Scan *scan, const char *) { scan->command->dry_run = true; }},
+    {"--backup", Value::attached, set_backup},
+    {"--verbose", Value::none, [](Scan *scan, const char *) { scan->command->verbose = true; }},
+    {"--no-progress", Value::none,
+     [](Scan *scan, const char *) { scan->command->no_progress = true; }},
+    {"--exact", Value::none,
+     [](Scan *scan, const char *) { scan->command->factors = UnitFactors::exact; }},
+    {"--help", Value::none, [](Scan *scan, const char *) { scan->help_asked = true; }},
+    {"--version", Value::none, [](Scan *scan, const char *) { scan->version_asked = true; }},
+    {"--", Value::none, [](Scan *scan, const char *) { scan->options_ended = true; }},
+};
+
+// The option `argument` names, with its attached value in `*attached` (null when none).
+const Option *find_option(const char *argument, const char **attached) {
+    *attached = nullptr;
+    for (const Option &option : kOptions) {
+        const std::size_t length = std::strlen(option.name);
+        if (std::strcmp(argument, option.name) == 0) {
+            return &option;
+        }
+        if (option.value == Value::attached && std::strncmp(argument, option.name, length) == 0 &&
+            argument[length] == '=') {
+            *attached = argument + length + 1;
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+bool is_long_option(const char *argument) {
+    return argument[0] == '-' && argument[1] == '-';
+}
+
+void add_file(Scan *scan, const char *argument) {
+    StringList *files = &scan->command->files;
+    if (tool_strlist_append(files, argument) == 0 || files->items[files->count - 1] == nullptr) {
+        scan->command->complete = false;
+    }
+}
+
+// Takes argv[*index] (and its value); false when the scan must stop there.
+bool scan_one(Scan *scan, int argc, char **argv, int *index) {
+    const char *argument = argv[*index];
+    const char *value = nullptr;
+    const Option *option = scan->options_ended ? nullptr : find_option(argument, &value);
+    if (option == nullptr) {
+        if (!scan->options_ended && is_long_option(argument)) {
+            scan->unknown = argument;
+            return false;
+        }
+        add_file(scan, argument);
+        return true;
+    }
+    if (option->value == Value::next && *index + 1 < argc) {
+        value = argv[++*index];
+    }
+    option->handle(scan, value);
+    return scan->bad_suffix == nullptr;
+}
+
+void scan_arguments(int argc, char **argv, Scan *scan) {
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] != nullptr && !scan_one(scan, argc, argv, &i)) {
+            return;
+        }
+    }
+}
+
+void write_usage(std::FILE *out, const char *program) {
+    std::fprintf(out, "\nProgram converts force and moment units in joint attribute file(s) to SI "
+                      "units.\n\n");
+    std::fprintf(out, "\tUsage: %s -f force_unit -m moment_unit [-?] file(s)...\n\n", program);
+    std::fprintf(out, "\t  -f force_unit   = initial force unit "
+                      "(kg/T/N/daN/kN/lbf/kip/numerical value)\n");
+    std::fprintf(out, "\t  -m moment_unit  = initial moment unit "
+                      "(kgm/Tm/Nm/daNm/kNm/lbf-in/lbf-ft/\n");
+    std::fprintf(out, "\t                                         kip-in/kip-ft/numerical "
+                      "value)\n");
+    std::fprintf(out, "\t  -?              = display this help\n");
+    std::fprintf(out, "\t  file(s)...      = list of input files (wild cards can be used)\n\n");
+    std::fputs("\tLong options:\n"
+               "\t  --recursive       = also match the patterns in every subdirectory\n"
+               "\t  --dry-run         = change nothing; show the changes as a unified diff\n"
+               "\t  --backup[=SUFFIX] = keep the old content as file + SUFFIX (default ~)\n"
+               "\t  --verbose         = count the converted values per file and in total\n"
+               "\t  --no-progress     = never show the progress line on a terminal\n"
+               "\t  --exact           = exact imperial factors (1 lbf = 4.4482216152605 N)\n"
+               "\t  --help            = display this help on standard output\n"
+               "\t  --version         = display the version\n"
+               "\t  --                = every later argument is a file argument\n"
+               "\t  -                 = as a file: standard input to standard output\n\n",
+               out);
+    std::fprintf(out, "\tExample: %s -f kip -m kip-ft --dry-run data/*.jnt\n\n", program);
+}
+
+// Resolves both unit texts into the run's conversion; false, after naming every unknown
+// unit, when one is none of the table's names, not "false" and not a number. An empty
+// text counts as not given.
+bool resolve_units(CommandLine *command) {
+    bool known = true;
+    if (tool_strlen(command->force_unit) != 0 &&
+        !resolve_unit(command->force_unit, KIND_FORCE, command->factors,
+                      &command->conversion.force)) {
+        report_unknown_unit("force", command->force_unit);
+        known = false;
+    }
+    if (tool_strlen(command->moment_unit) != 0 &&
+        !resolve_unit(command->moment_unit, KIND_MOMENT, command->factors,
+                      &command->conversion.moment)) {
+        report_unknown_unit("moment", command->moment_unit);
+        known = false;
+    }
+    return known;
+}
+
+bool can_start(int argc, const CommandLine &command) {
+    const bool has_unit =
+        tool_strlen(command.force_unit) != 0 || tool_strlen(command.moment_unit) != 0;
+    return argc >= kMinimumArgumentCount && has_unit && command.files.count != 0;
+}
+
+// The steps after the scan; false, with the status set, when the run ends here.
+bool accept_scan(const Scan &scan, int argc, CommandLine *command) {
+    command->status = -1;
+    if (scan.unknown != nullptr) {
+        report_unknown_option(scan.unknown);
+        return false;
+    }
+    if (scan.bad_suffix != nullptr) {
+        report_bad_backup_suffix(scan.bad_suffix);
+        return false;
+    }
+    if (scan.help_asked || scan.version_asked) {
+        if (scan.help_asked) {
+            write_usage(stdout, scan.program);
+        } else {
+            std::fputs("joint2si " JOINT2SI_VERSION "\n", stdout);
+        }
+        command->status = 0;
+        return false;
+    }
+    if (!can_start(argc, *command)) {
+        // "-?" alone has printed the usage text already; asked-for help ends with 0.
+        if (argc >= kMinimumArgumentCount || !scan.help_printed) {
+            print_usage(scan.program);
+        }
+        command->status = scan.help_printed ? 0 : -1;
+        return false;
+    }
+    if (!resolve_units(command)) {
+        return false;
+    }
+    command->status = 0;
+    return true;
 }
 
 } // namespace
 
 void print_usage(const char *program) {
-    std::fprintf(stderr,
-                 "\nProgram converts force and moment units in joint attribute file(s) to SI "
-                 "units.\n\n");
-    std::fprintf(stderr, "\tUsage: %s -f force_unit -m moment_unit [-?] file(s)...\n\n", program);
-    std::fprintf(stderr, "\t  -f force_unit   = initial force unit "
-                         "(kg/T/N/daN/kN/lbf/kip/numerical value)\n");
-    std::fprintf(stderr, "\t  -m moment_unit  = initial moment unit "
-                         "(kgm/Tm/Nm/daNm/kNm/lbf-in/lbf-ft/\n");
-    std::fprintf(stderr, "\t                                         kip-in/kip-ft/numerical "
-                         "value)\n");
-    std::fprintf(stderr, "\t  -?              = display this help\n");
-    std::fprintf(stderr, "\t  file(s)...      = list of input files (wild cards can be used)\n\n");
+    write_usage(stderr, program);
 }
 
 int parse_arguments(int argc, char **argv, char **force_unit, char **moment_unit,
                     StringList *files) {
-    int complete = 1;
+    CommandLine command;
+    Scan scan{&command, program_name(argc, argv)};
     for (int i = 1; i < argc; ++i) {
-        const char *argument = argv[i];
-        if (tool_strcmp(argument, "-f") == 0 || tool_strcmp(argument, "-m") == 0) {
-            char **unit = argument[1] == 'f' ? force_unit : moment_unit;
-            if (i + 1 < argc && tool_strcpy(unit, argv[++i]) == nullptr) {
-                complete = 0;
-            }
-        } else if (tool_strcmp(argument, "-?") == 0 || tool_strcmp(argument, "-help") == 0) {
-            print_usage(program_name(argc, argv));
-        } else if (tool_strlist_append(files, argument) == 0 ||
-                   files->items[files->count - 1] == nullptr) {
-            complete = 0;
+        // The original scan knows no long options and no end of options.
+        const char *ignored = nullptr;
+        const Option *option = find_option(argv[i], &ignored);
+        if (option == nullptr || is_long_option(option->name)) {
+            add_file(&scan, argv[i]);
+        } else {
+            scan_one(&scan, argc, argv, &i);
         }
     }
-    return complete;
+    *force_unit = command.force_unit;
+    *moment_unit = command.moment_unit;
+    *files = command.files;
+    command.force_unit = command.moment_unit = nullptr;
+    command.files = {0, nullptr};
+    release_command_line(&command);
+    return command.complete ? 1 : 0;
 }
 
 bool accept_command_line(int argc, char **argv, CommandLine *command) {
-    if (argc < kMinimumArgumentCount) {
-        print_usage(program_name(argc, argv));
+    const char *program = program_name(argc, argv);
+    if (argc < 2) {
+        print_usage(program);
+        command->status = 0;
         return false;
     }
-    command->complete = parse_arguments(argc, argv, &command->force_unit, &command->moment_unit,
-                                        &command->files) != 0;
-    const bool has_unit =
-        tool_strlen(command->force_unit) != 0 || tool_strlen(command->moment_unit) != 0;
-    if (!has_unit || command->files.count == 0) {
-        print_usage(program_name(argc, argv));
-        return false;
-    }
-    return true;
+    Scan scan{command, program};
+    scan_arguments(argc, argv, &scan);
+    return accept_scan(scan, argc, command);
 }
 
 void release_command_line(CommandLine *command) {
     tool_strfree(&command->force_unit);
     tool_strfree(&command->moment_unit);
+    tool_strfree(&command->backup);
     tool_strlist_free(&command->files);
 }

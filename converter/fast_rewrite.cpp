@@ -19,19 +19,15 @@ bool write_to_replacement(void *context, const char *data, std::size_t size) {
     return true;
 }
 
-KindConversion kind_conversion(const char *unit_text, int kind) {
-    return KindConversion{unit_text != nullptr, get_unit_factor(unit_text, kind)};
-}
-
 } // namespace
 
-FastConversion conversion_for(const UnitTexts &units) {
-    return FastConversion{kind_conversion(units.force, KIND_FORCE),
-                          kind_conversion(units.moment, KIND_MOMENT), "\n"};
+FastConversion conversion_for(const Conversion &conversion) {
+    // A kind without a unit text has the factor 0, which leaves its lines unchanged.
+    return FastConversion{{true, conversion.force}, {true, conversion.moment}, "\n"};
 }
 
 ConversionOutcome convert_stream_fast(ToolStream input, ToolReplacement *replacement,
-                                      const UnitTexts &units, ConversionCounts *counts) {
-    return convert_lines(stream_source(input), conversion_for(units),
+                                      const Conversion &conversion, ConversionCounts *counts) {
+    return convert_lines(stream_source(input), conversion_for(conversion),
                          OutputTarget{replacement, write_to_replacement}, counts);
 }

@@ -4,14 +4,16 @@
 
 #include "fast_convert.h"
 #include "file_rewrite.h"
+#include "units.h"
 
-/// The conversion the unit texts ask for, each factor resolved once (get_unit_factor).
-FastConversion conversion_for(const UnitTexts &units);
+/// The one-pass form of the run's conversion.
+FastConversion conversion_for(const Conversion &conversion);
 
 /// Converts every line of `input` into `replacement`, each followed by "\n". The
 /// outcome says whether the input was refused or a write failed; the caller still
 /// asks tool_ferror whether the input was read whole.
 ConversionOutcome convert_stream_fast(ToolStream input, ToolReplacement *replacement,
-                                      const UnitTexts &units, ConversionCounts *counts = nullptr);
+                                      const Conversion &conversion,
+                                      ConversionCounts *counts = nullptr);
 
 #endif

@@ -51,8 +51,9 @@ bool already_converted(const ConvertedFiles &converted, const ToolFileIdentity &
 }
 
 // Reads every line of `input`, converts it and writes it to the replacement.
-Outcome convert_stream(ToolStream input, ToolReplacement *replacement, const UnitTexts &units) {
-    const ConversionOutcome outcome = convert_stream_fast(input, replacement, units);
+Outcome convert_stream(ToolStream input, ToolReplacement *replacement,
+                       const Conversion &conversion) {
+    const ConversionOutcome outcome = convert_stream_fast(input, replacement, conversion);
     if (outcome == ConversionOutcome::converted && tool_ferror(input) != 0) {
         return Outcome::read_failed;
     }
@@ -100,7 +101,7 @@ bool commit(ToolReplacement *replacement, const char *name, ConvertedFiles *conv
 
 } // namespace
 
-bool rewrite_file(const char *name, const UnitTexts &units, ConvertedFiles *converted) {
+bool rewrite_file(const char *name, const CommandLine &options, ConvertedFiles *converted) {
     InputStream input(name);
     if (input.get() == nullptr) {
         report_cannot_open(name);
@@ -116,7 +117,7 @@ bool rewrite_file(const char *name, const UnitTexts &units, ConvertedFiles *conv
         return false;
     }
     tool_read_line_clear_status();
-    const Outcome outcome = convert_stream(input.get(), replacement.get(), units);
+    const Outcome outcome = convert_stream(input.get(), replacement.get(), options.conversion);
     if (outcome != Outcome::converted) {
         report(outcome, name);
         return false;

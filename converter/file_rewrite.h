@@ -2,22 +2,19 @@
 #ifndef JOINT2SI_FILE_REWRITE_H
 #define JOINT2SI_FILE_REWRITE_H
 
+#include "command_line.h"
+
 #include "libtools/tool_sys_io.h"
 
 #include <vector>
-
-/// The unit texts of the run (null when not given).
-struct UnitTexts {
-    const char *force;
-    const char *moment;
-};
 
 /// The files converted so far in this run, so none is converted twice however it is
 /// reached (the same name twice, two patterns, a symbolic or hard link).
 using ConvertedFiles = std::vector<ToolFileIdentity>;
 
-/// Converts the file `name` in place. Returns false, after printing why, when the file
-/// could not be opened, read, converted or written; the file then keeps its old content.
-bool rewrite_file(const char *name, const UnitTexts &units, ConvertedFiles *converted);
+/// Converts the file `name` in place as the accepted command line `options` asks.
+/// Returns false, after printing why, when the file could not be opened, read, converted
+/// or written; the file then keeps its old content.
+bool rewrite_file(const char *name, const CommandLine &options, ConvertedFiles *converted);
 
 #endif

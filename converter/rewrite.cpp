@@ -3,7 +3,6 @@
 #include "command_line.h"
 #include "file_rewrite.h"
 #include "messages.h"
-#include "units.h"
 
 namespace {
 
@@ -22,7 +21,7 @@ class MatchList {
 
 // Expands one file argument and rewrites every file it matches; false when anything
 // failed.
-bool rewrite_argument(const char *argument, const UnitTexts &units, ConvertedFiles *converted) {
+bool rewrite_argument(const char *argument, const CommandLine &options, ConvertedFiles *converted) {
     MatchList matches;
     if (tool_expand_pattern(matches.get(), argument, ".") == 0) {
         report_no_match();
@@ -31,7 +30,7 @@ bool rewrite_argument(const char *argument, const UnitTexts &units, ConvertedFil
     bool all_converted = true;
     for (int i = 0; i < matches.get()->count; ++i) {
         const char *name = matches.get()->items[i];
-        if (name == nullptr || !rewrite_file(name, units, converted)) {
+        if (name == nullptr || !rewrite_file(name, options, converted)) {
             all_converted = false;
         }
     }
@@ -40,12 +39,10 @@ bool rewrite_argument(const char *argument, const UnitTexts &units, ConvertedFil
 
 // Rewrites the files of every file argument; the exit status of the run.
 int rewrite_arguments(const CommandLine &command) {
-    reset_unit_factors();
-    const UnitTexts units = {command.force_unit, command.moment_unit};
     ConvertedFiles converted;
     int status = 0;
     for (int i = 0; i < command.files.count; ++i) {
-        if (!rewrite_argument(command.files.items[i], units, &converted)) {
+        if (!rewrite_argument(command.files.items[i], command, &converted)) {
             status = -1;
         }
     }
@@ -59,7 +56,7 @@ int run_converter(int argc, char **argv) {
     const bool accepted = accept_command_line(argc, argv, &command);
     // An argument lost to memory exhaustion stops the run: converting with what is left
     // could convert only some of the lines the user asked for.
-    int status = command.complete ? 0 : -1;
+    int status = command.complete ? command.status : -1;
     if (accepted && command.complete) {
         status = rewrite_arguments(command);
     }

@@ -9,18 +9,34 @@ namespace {
 
 struct Unit {
     const char *text;
-    double factor;
+    double factor; // the table's value
+    double exact;  // the exact definition
 };
 
-// "false" turns conversion of its kind off; imperial factors are the short values.
+// "false" turns conversion of its kind off. The exact imperial factors are the
+// definitions (1 lbf = 4.4482216152605 N, 1 kip = 1000 lbf, 1 in = 0.0254 m, 1 ft = 12 in).
 constexpr Unit kForceUnits[] = {
-    {"false", 0.0}, {"kg", 9.80665}, {"T", 9806.65},    {"N", 1.0},
-    {"daN", 10.0},  {"kN", 1000.0},  {"lbf", 4.448222}, {"kip", 4448.222},
+    {"false", 0.0, 0.0},
+    {"kg", 9.80665, 9.80665},
+    {"T", 9806.65, 9806.65},
+    {"N", 1.0, 1.0},
+    {"daN", 10.0, 10.0},
+    {"kN", 1000.0, 1000.0},
+    {"lbf", 4.448222, 4.4482216152605},
+    {"kip", 4448.222, 4448.2216152605},
 };
 
 constexpr Unit kMomentUnits[] = {
-    {"false", 0.0},  {"kgm", 9.80665},  {"Tm", 9806.65},   {"Nm", 1.0},       {"daNm", 10.0},
-    {"kNm", 1000.0}, {"lbf-in", 0.113}, {"lbf-ft", 1.356}, {"kip-in", 113.0}, {"kip-ft", 1356.0},
+    {"false", 0.0, 0.0},
+    {"kgm", 9.80665, 9.80665},
+    {"Tm", 9806.65, 9806.65},
+    {"Nm", 1.0, 1.0},
+    {"daNm", 10.0, 10.0},
+    {"kNm", 1000.0, 1000.0},
+    {"lbf-in", 0.113, 0.112984829027617},
+    {"lbf-ft", 1.356, 1.3558179483314},
+    {"kip-in", 113.0, 112.984829027617},
+    {"kip-ft", 1356.0, 1355.8179483314},
 };
 
 constexpr double kUnresolved = -1.0;
@@ -31,25 +47,38 @@ constexpr double kUnsetValue = -2147483648.0;
 double force_factor = kUnresolved;
 double moment_factor = kUnresolved;
 
-// The factor `unit_text` names in `table`, or the number the text begins with.
+// The entry of `table` named `unit_text` (ASCII case ignored), or null.
 template <std::size_t N>
-double lookup(const Unit (&table)[N], const char *unit_text) {
-    if (unit_text == nullptr) {
-        return 0.0;
-    }
+const Unit *find_unit(const Unit (&table)[N], const char *unit_text) {
     for (const Unit &unit : table) {
         if (tool_stricmp(unit_text, unit.text) == 0) {
-            return unit.factor;
+            return &unit;
         }
     }
-    return tool_atof(unit_text);
+    return nullptr;
+}
+
+// 1 and the factor `unit_text` names in `table`, or the number the text begins with;
+// 0 and 0.0 when it is neither.
+template <std::size_t N>
+int lookup(const Unit (&table)[N], const char *unit_text, UnitFactors factors, double *factor) {
+    *factor = 0.0;
+    if (unit_text == nullptr) {
+        return 0;
+    }
+    const Unit *unit = find_unit(table, unit_text);
+    if (unit != nullptr) {
+        *factor = factors == UnitFactors::exact ? unit->exact : unit->factor;
+        return 1;
+    }
+    return tool_atof_checked(unit_text, factor);
 }
 
 // The slot's factor, resolving it from `unit_text` while it is unresolved.
 template <std::size_t N>
 double resolve(double *slot, const Unit (&table)[N], const char *unit_text) {
     if (*slot == kUnresolved) {
-        *slot = lookup(table, unit_text);
+        lookup(table, unit_text, UnitFactors::table, slot);
     }
     return *slot;
 }
@@ -62,6 +91,26 @@ int classify_line(const char *line) {
         return KIND_FORCE;
     }
     return tool_strstr(line, "bending_moment") != nullptr ? KIND_MOMENT : 0;
+}
+
+int resolve_unit(const char *unit_text, int kind, UnitFactors factors, double *factor) {
+    double ignored = 0.0;
+    double *result = factor != nullptr ? factor : &ignored;
+    if (kind == KIND_FORCE) {
+        return lookup(kForceUnits, unit_text, factors, result);
+    }
+    if (kind == KIND_MOMENT) {
+        return lookup(kMomentUnits, unit_text, factors, result);
+    }
+    *result = 0.0;
+    return 0;
+}
+
+double conversion_factor(const Conversion &conversion, int kind) {
+    if (kind == KIND_FORCE) {
+        return conversion.force;
+    }
+    return kind == KIND_MOMENT ? conversion.moment : 0.0;
 }
 
 double get_force_factor(const char *unit_text) {
@@ -87,12 +136,11 @@ void reset_unit_factors() {
     moment_factor = kUnresolved;
 }
 
-int convert_line(int kind, char **line, const char *unit_text) {
-    if (unit_text == nullptr || line == nullptr) {
+int convert_line_by_factor(char **line, double factor) {
+    if (line == nullptr) {
         return 0;
     }
     char *blank = tool_strchr(*line, ' ');
-    const double factor = get_unit_factor(unit_text, kind);
     double value = 0.0;
     if (blank == nullptr || !tool_atof_checked(blank + 1, &value)) {
         return 0;
@@ -106,4 +154,11 @@ int convert_line(int kind, char **line, const char *unit_text) {
     }
     blank[1] = '\0';
     return tool_strcat(line, tool_dtoa(6, 6, product)) != nullptr ? 1 : 0;
+}
+
+int convert_line(int kind, char **line, const char *unit_text) {
+    if (unit_text == nullptr || line == nullptr) {
+        return 0;
+    }
+    return convert_line_by_factor(line, get_unit_factor(unit_text, kind));
 }

@@ -62,19 +62,22 @@ TEST_P(ArgumentScan, FillsTheUnitTextsAndFileArguments) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ArgumentScan,
-    ::testing::Values(Scan{{"-f", "kN", "-m", "kNm", "a.jnt"}, "kN", "kNm", {"a.jnt"}, 0},
-                      Scan{{"-f", "kN", "-f", "T", "a"}, "T", nullptr, {"a"}, 0},
-                      Scan{{"-f", "-m", "kNm", "a"}, "-m", nullptr, {"kNm", "a"}, 0},
-                      Scan{{"-fkN", "a"}, nullptr, nullptr, {"-fkN", "a"}, 0},
-                      Scan{{"-F", "kN", "a"}, nullptr, nullptr, {"-F", "kN", "a"}, 0},
-                      Scan{{"a", "-m", "kNm"}, nullptr, "kNm", {"a"}, 0},
-                      Scan{{"-f", "kN", "-m"}, "kN", nullptr, {}, 0},
-                      Scan{{"-m", "kNm", "-help", "a", "-?"}, nullptr, "kNm", {"a"}, 2},
-                      Scan{{"-HELP", "/x", "-z"}, nullptr, nullptr, {"-HELP", "/x", "-z"}, 0},
-                      Scan{{"a", "a"}, nullptr, nullptr, {"a", "a"}, 0},
-                      Scan{{"-f", "", "-m", "", "a"}, "", "", {"a"}, 0}));
+    ::testing::Values(
+        Scan{{"-f", "kN", "-m", "kNm", "a.jnt"}, "kN", "kNm", {"a.jnt"}, 0},
+        Scan{{"-f", "kN", "-f", "T", "a"}, "T", nullptr, {"a"}, 0},
+        Scan{{"-f", "-m", "kNm", "a"}, "-m", nullptr, {"kNm", "a"}, 0},
+        Scan{{"-fkN", "a"}, nullptr, nullptr, {"-fkN", "a"}, 0},
+        Scan{{"-F", "kN", "a"}, nullptr, nullptr, {"-F", "kN", "a"}, 0},
+        Scan{{"a", "-m", "kNm"}, nullptr, "kNm", {"a"}, 0},
+        Scan{{"-f", "kN", "-m"}, "kN", nullptr, {}, 0},
+        Scan{{"-m", "kNm", "-help", "a", "-?"}, nullptr, "kNm", {"a"}, 2},
+        Scan{{"-HELP", "/x", "-z"}, nullptr, nullptr, {"-HELP", "/x", "-z"}, 0},
+        Scan{{"a", "a"}, nullptr, nullptr, {"a", "a"}, 0},
+        Scan{{"-f", "", "-m", "", "a"}, "", "", {"a"}, 0},
+        // The original scan knows no long options and no end of options.
+        Scan{{"--exact", "-f", "kN", "--", "-m", "Nm"}, "kN", "Nm", {"--exact", "--"}, 0}));
 
-TEST_F(CommandLineTest, UsageTextIsExact) {
+TEST_F(CommandLineTest, UsageTextKeepsTheOriginalLinesFirst) {
     const std::string expected =
         "\nProgram converts force and moment units in joint attribute file(s) to SI units.\n\n"
         "\tUsage: prog -f force_unit -m moment_unit [-?] file(s)...\n\n"
@@ -88,7 +91,13 @@ TEST_F(CommandLineTest, UsageTextIsExact) {
         "= display this help\n"
         "\t  file(s)..." +
         std::string(6, ' ') + "= list of input files (wild cards can be used)\n\n";
-    EXPECT_EQ(capture_stderr([] { print_usage("prog"); }), expected);
+    const std::string usage = capture_stderr([] { print_usage("prog"); });
+    EXPECT_EQ(usage.substr(0, expected.size()), expected);
+    // Every long option is listed after the original lines.
+    for (const char *option : {"--recursive", "--dry-run", "--backup[=SUFFIX]", "--verbose",
+                               "--no-progress", "--exact", "--help", "--version", "\t  -- "}) {
+        EXPECT_NE(usage.find(option, expected.size()), std::string::npos) << option;
+    }
 }
 
 } // namespace

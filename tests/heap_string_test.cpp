@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "tool_strcpy"},
         FailureCase{"Ncpy", kNull, [](char **s) { return tool_strncpy(s, "abc", 2); },
                     "tool_strncpy"},
-        FailureCase{"Sprintf", "abc", [](char **s) { return tool_sprintf(s, "%d", 7); },
+        FailureCase{"Sprintf", "abc", [](char **s) { return tool_sprintf(s, "%d", 1234567); },
                     "tool_strcpy"},
         FailureCase{"Dup", kNull, [](char **s) { return *s = tool_strdup("abc"); }, "tool_strdup"}),
     [](const auto &info) { return std::string(info.param.name); });

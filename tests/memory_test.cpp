@@ -67,4 +67,22 @@ TEST_F(TrackedMemory, InjectedFailureHitsTheChosenAllocationOnce) {
     tool_free(third, __FILE__, __LINE__);
 }
 
+// The planned failure counts allocations and growing resizes only: a resize to the
+// same or a smaller size passes it by, and any size above the last one counts.
+TEST_F(TrackedMemory, InjectedFailureSkipsResizesThatDoNotGrow) {
+    auto *block = static_cast<unsigned char *>(tool_malloc(64, __FILE__, __LINE__));
+    ASSERT_NE(block, nullptr);
+    block[0] = 0x5A;
+    tool_memory_fail_nth(1);
+    for (unsigned size : {64u, 32u, 32u, 1u}) {
+        block = static_cast<unsigned char *>(tool_realloc(block, size, __FILE__, __LINE__));
+        ASSERT_NE(block, nullptr) << size;
+        EXPECT_EQ(block[0], 0x5A) << size;
+    }
+    EXPECT_FALSE(tool_memory_failure_happened());
+    EXPECT_EQ(tool_realloc(block, 2, __FILE__, __LINE__), nullptr);
+    EXPECT_TRUE(tool_memory_failure_happened());
+    tool_free(block, __FILE__, __LINE__);
+}
+
 } // namespace

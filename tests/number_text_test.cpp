@@ -47,9 +47,11 @@ TEST(IntegerText, CallerFormats) {
 }
 
 TEST(IntegerText, LongResultIsCutToTheBuffer) {
+    // A width beyond the buffer counts as the buffer's 255 characters.
     const std::string text = tool_itoa_fmt("%400d", 5);
     EXPECT_EQ(text.size(), 255u);
-    EXPECT_EQ(text.find_first_not_of(' '), std::string::npos);
+    EXPECT_EQ(text.find_first_not_of(' '), 254u);
+    EXPECT_EQ(std::string(tool_itoa_fmt("%-400d|", 5)), "5" + std::string(254, ' '));
 }
 
 TEST(DoubleText, TrimsZerosDownToTheMinimum) {

@@ -160,4 +160,42 @@ TEST_F(StringListTest, KeyedContainsFollowsItsMode) {
     EXPECT_EQ(tool_keyed_strlist_free(nullptr), 0);
 }
 
+// A list appended to itself gains one copy of what it held, at every size around the
+// growth points; when a growth fails midway the list is emptied and the append ends.
+TEST_F(StringListTest, AppendingAListToItselfDoublesItOnce) {
+    for (int c : {0, 1, 4, 5, 9, 10, 19, 25}) {
+        StringList list = list_of(c);
+        EXPECT_EQ(tool_strlist_append_list(&list, &list), 0);
+        ASSERT_EQ(list.count, 2 * c) << c;
+        for (int i = 0; i < 2 * c; ++i) {
+            EXPECT_STREQ(list.items[i], std::to_string(i % c).c_str()) << c;
+        }
+        tool_strlist_free(&list);
+
+        KeyedStringList keyed = keyed_list_of(c);
+        EXPECT_EQ(tool_keyed_strlist_append_list(&keyed, &keyed), 0);
+        ASSERT_EQ(keyed.count, 2 * c) << c;
+        for (int i = 0; i < 2 * c; ++i) {
+            EXPECT_EQ(keyed.keys[i], i % c) << c;
+            EXPECT_STREQ(keyed.strings[i], std::to_string(i % c).c_str()) << c;
+        }
+        tool_keyed_strlist_free(&keyed);
+    }
+    for (int failing = 1; failing <= 12; ++failing) {
+        StringList list = list_of(12);
+        tool_memory_fail_nth(failing);
+        capture_stderr([&] { tool_strlist_append_list(&list, &list); });
+        tool_memory_fail_nth(0);
+        EXPECT_TRUE(list.count == 0 || list.count == 24) << failing;
+        tool_strlist_free(&list);
+
+        KeyedStringList keyed = keyed_list_of(12);
+        tool_memory_fail_nth(failing);
+        capture_stderr([&] { tool_keyed_strlist_append_list(&keyed, &keyed); });
+        tool_memory_fail_nth(0);
+        EXPECT_TRUE(keyed.count == 0 || keyed.count == 24) << failing;
+        tool_keyed_strlist_free(&keyed);
+    }
+}
+
 } // namespace

@@ -202,6 +202,86 @@ TEST_F(Units, LookupRules) {
     EXPECT_EQ(empty_slot, nullptr);
 }
 
+TEST_F(Units, ResolvesTheTableAndTheExactFactors) {
+    struct Case {
+        int kind;
+        const char *unit;
+        double table;
+        double exact;
+    };
+    const std::vector<Case> cases = {
+        {KIND_FORCE, "kg", 9.80665, 9.80665},
+        {KIND_FORCE, "T", 9806.65, 9806.65},
+        {KIND_FORCE, "N", 1.0, 1.0},
+        {KIND_FORCE, "daN", 10.0, 10.0},
+        {KIND_FORCE, "kN", 1000.0, 1000.0},
+        {KIND_FORCE, "lbf", 4.448222, 4.4482216152605},
+        {KIND_FORCE, "KIP", 4448.222, 4448.2216152605},
+        {KIND_MOMENT, "kgm", 9.80665, 9.80665},
+        {KIND_MOMENT, "Tm", 9806.65, 9806.65},
+        {KIND_MOMENT, "Nm", 1.0, 1.0},
+        {KIND_MOMENT, "daNm", 10.0, 10.0},
+        {KIND_MOMENT, "kNm", 1000.0, 1000.0},
+        {KIND_MOMENT, "lbf-in", 0.113, 0.112984829027617},
+        {KIND_MOMENT, "lbf-ft", 1.356, 1.3558179483314},
+        {KIND_MOMENT, "kip-in", 113.0, 112.984829027617},
+        {KIND_MOMENT, "kip-ft", 1356.0, 1355.8179483314},
+        {KIND_FORCE, "false", 0.0, 0.0},
+        {KIND_FORCE, "2.5kip", 2.5, 2.5},
+    };
+    for (const Case &c : cases) {
+        double table = -7.0;
+        double exact = -7.0;
+        EXPECT_EQ(resolve_unit(c.unit, c.kind, UnitFactors::table, &table), 1) << c.unit;
+        EXPECT_EQ(resolve_unit(c.unit, c.kind, UnitFactors::exact, &exact), 1) << c.unit;
+        EXPECT_EQ(table, c.table) << c.unit;
+        EXPECT_EQ(exact, c.exact) << c.unit;
+        // The cached lookup of the original interface agrees with the table values.
+        reset_unit_factors();
+        EXPECT_EQ(get_unit_factor(c.unit, c.kind), c.table) << c.unit;
+    }
+    // The exact kip is a thousand pounds, inch and foot are 0.0254 m and 0.3048 m (the
+    // factors as published, to 15 significant digits).
+    EXPECT_DOUBLE_EQ(4448.2216152605, 1000 * 4.4482216152605);
+    EXPECT_NEAR(0.112984829027617, 4.4482216152605 * 0.0254, 1e-15);
+    EXPECT_NEAR(1.3558179483314, 4.4482216152605 * 0.3048, 1e-13);
+}
+
+TEST_F(Units, RefusesTextsThatNameNoUnit) {
+    struct Case {
+        int kind;
+        const char *unit;
+    };
+    const std::vector<Case> cases = {
+        {KIND_FORCE, "kNN"}, {KIND_FORCE, "kNm"},   {KIND_MOMENT, "kN"}, {KIND_FORCE, "abc"},
+        {KIND_FORCE, ""},    {KIND_FORCE, nullptr}, {3, "kN"},           {KIND_FORCE, "kN "},
+    };
+    for (const Case &c : cases) {
+        double factor = -7.0;
+        EXPECT_EQ(resolve_unit(c.unit, c.kind, UnitFactors::table, &factor), 0)
+            << (c.unit != nullptr ? c.unit : "null");
+        EXPECT_EQ(factor, 0.0);
+    }
+}
+
+TEST_F(Units, ResolvedFactorConvertsAsTheCachedLookup) {
+    const char *lines[] = {"shear_force 12.5 kN",     "shear_force  -3", "shear_force\t3",
+                           "shear_force -2147483648", "shear_force abc", "shear_force 1e308"};
+    const char *units[] = {"kN", "lbf", "0", "-1", "1e-9", "T"};
+    for (const char *unit : units) {
+        double factor = 0.0;
+        resolve_unit(unit, KIND_FORCE, UnitFactors::table, &factor);
+        for (const char *line : lines) {
+            reset_unit_factors();
+            const Converted cached = convert(KIND_FORCE, line, unit);
+            char *slot = tool_strdup(line);
+            EXPECT_EQ(convert_line_by_factor(&slot, factor), cached.result) << unit << line;
+            EXPECT_EQ(std::string(slot), cached.line) << unit << " / " << line;
+            tool_strfree(&slot);
+        }
+    }
+}
+
 TEST_F(Units, MemoryFailureLosesOnlyTheLine) {
     char *line = tool_strdup("shear_force 12.5 kN");
     int result = -1;

@@ -1,17 +1,59 @@
 // Tracked memory: malloc/realloc/free with zero-filled growth, a live-block
-// count and one injectable failure for tests.
+// count and one injectable failure for tests. The requested size of each live
+// block is noted so that the injected failure can tell a growing resize from
+// one that keeps or shrinks the block.
 #include "libtools/tool_memory.h"
 
 #include "platform/heap.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <unordered_map>
 
 namespace {
 
 long live_blocks = 0;
 long fail_countdown = 0; // 0: no failure planned; n: the n-th allocation from now fails
 bool failure_happened = false;
+
+// The size each live block was last asked for. A block missing here (its note
+// could not be stored) counts as growing on every resize.
+// Null when the table itself could not be had. Never destroyed: blocks may still
+// be released while the process ends.
+using SizeTable = std::unordered_map<const void *, unsigned>;
+SizeTable *requested_sizes() {
+    static auto *sizes = new (std::nothrow) SizeTable();
+    return sizes;
+}
+
+void forget_size(const void *block) {
+    if (SizeTable *sizes = requested_sizes()) {
+        sizes->erase(block);
+    }
+}
+
+void note_size(const void *block, unsigned size) {
+    SizeTable *sizes = requested_sizes();
+    if (sizes == nullptr) {
+        return;
+    }
+    try {
+        (*sizes)[block] = size;
+    } catch (const std::bad_alloc &) {
+        sizes->erase(block);
+    }
+}
+
+// Whether resizing `block` to `size` asks for more than it was last given.
+bool grows(const void *block, unsigned size) {
+    const SizeTable *sizes = requested_sizes();
+    if (sizes == nullptr) {
+        return true;
+    }
+    const auto found = sizes->find(block);
+    return found == sizes->end() || size > found->second;
+}
 
 // Whether this allocation is the one a test asked to fail.
 bool injected_failure() {
@@ -41,6 +83,7 @@ void *tool_malloc(unsigned size, const char *, int) {
         return nullptr;
     }
     ++live_blocks;
+    note_size(block, size);
     zero_tail(block, 0, platform::heap_usable_size(block, size));
     return block;
 }
@@ -54,13 +97,16 @@ void *tool_realloc(void *block, unsigned size, const char *source_file, int sour
         return nullptr;
     }
     const std::size_t old_usable = platform::heap_usable_size(block, 0);
-    if (injected_failure()) {
+    // A resize that keeps or shrinks the block cannot fail for want of memory.
+    if (grows(block, size) && injected_failure()) {
         return nullptr;
     }
     void *resized = std::realloc(block, size);
     if (resized == nullptr) {
         return nullptr;
     }
+    forget_size(block);
+    note_size(resized, size);
     zero_tail(resized, old_usable, platform::heap_usable_size(resized, size));
     return resized;
 }
@@ -68,6 +114,7 @@ void *tool_realloc(void *block, unsigned size, const char *source_file, int sour
 void tool_free(void *block, const char *, int) {
     if (block != nullptr) {
         --live_blocks;
+        forget_size(block);
         std::free(block);
     }
 }

@@ -132,6 +132,7 @@ int tool_strlist_contains(const StringList *list, const char *s);
 /// Releases every entry and the array; the list is empty again. 0 for null, else 1.
 int tool_strlist_free(StringList *list);
 /// Appends copies of the entries of `src` to `dst` (null entries skipped). Always 0.
+/// `src` may be `dst`: the entries it held at the call are appended once.
 int tool_strlist_append_list(StringList *dst, const StringList *src);
 
 /// Appends the pair (key, copy of s). 1 on success; 0 for null arguments or a failed growth
@@ -142,7 +143,8 @@ int tool_keyed_strlist_append(KeyedStringList *list, int key, const char *s);
 int tool_keyed_strlist_contains(const KeyedStringList *list, int key, const char *s, int mode);
 /// Releases both arrays and every string; the list is empty again. 0 for null, else 1.
 int tool_keyed_strlist_free(KeyedStringList *list);
-/// Appends each pair of `src` whose string is not null to `dst`. Always 0.
+/// Appends each pair of `src` whose string is not null to `dst`. Always 0. `src` may be
+/// `dst`: the pairs it held at the call are appended once.
 int tool_keyed_strlist_append_list(KeyedStringList *dst, const KeyedStringList *src);
 
 /* ---- Number text ---------------------------------------------------------- */
@@ -156,7 +158,9 @@ const char *tool_itoa(int value);
 /// The value printed with `format` (static buffer of 256 bytes; longer text is cut).
 /// The format must hold exactly one conversion of an int ("%d", "%5i", "%08x", "%o",
 /// "%u", "%X", "%c" with flags, width and precision; "%%" may appear anywhere); a null
-/// format, or one that is not of that form, prints as "%d".
+/// format, or one that is not of that form, prints as "%d". A width or precision above
+/// 255 counts as 255: longer text could not be held, and asking the C library for it
+/// would cost time in proportion to the number given.
 const char *tool_itoa_fmt(const char *format, int value);
 /// The value as "%.*f" prints it with `precision` decimals, then trailing zeros trimmed,
 /// at most precision - min_precision of them, and a bare trailing point removed (static
@@ -167,7 +171,8 @@ const char *tool_dtoa(int min_precision, int precision, double value);
 /// The value printed with `format` when the format contains the letter f and holds
 /// exactly one conversion of a double ("%.2f", "%10.3e", "%g" with flags, width and
 /// precision; "%%" anywhere), else with "%.3f" (static buffer of 512 bytes; longer text
-/// is cut). A null format prints with "%.3f".
+/// is cut). A null format prints with "%.3f". A width or precision above 511 counts as
+/// 511, for the reason given at tool_itoa_fmt.
 const char *tool_dtoa_fmt(const char *format, double value);
 /// The number at the start of `text` exactly as sscanf "%lf" reads it: leading white
 /// space skipped, an optional sign, a decimal or hexadecimal number, inf or nan; what

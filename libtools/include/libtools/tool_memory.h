@@ -36,7 +36,9 @@ void tool_free(void *block, const char *source_file, int source_line);
 long tool_memory_live_blocks(void);
 
 /// Test support: makes the n-th allocation or growing resize from now fail (1 is the
-/// next one); 0 turns the failure off. The failure happens once.
+/// next one); 0 turns the failure off. The failure happens once. A resize grows when
+/// it asks for more than the block was last given; resizes to the same or a smaller
+/// size are not counted and never fail.
 void tool_memory_fail_nth(long n);
 
 /// Test support: whether the failure set by tool_memory_fail_nth has happened yet.

@@ -1,7 +1,7 @@
 // Integers and doubles to text in static buffers, one per operation. The common
 // forms go through std::to_chars, which writes what the C library's printf writes
 // for them (the randomised test compares the two); caller formats go through
-// bounded snprintf.
+// bounded snprintf with widths and precisions clamped to the buffer.
 #include "dstring/printf_format.h"
 #include "libtools/tool_dstring.h"
 
@@ -82,8 +82,7 @@ const char *tool_itoa_fmt(const char *format, int value) {
     if (!dstring::has_single_conversion(format, kIntConversions)) {
         return std::strcpy(itoa_fmt_buffer, tool_itoa(value));
     }
-    const int printed = std::snprintf(itoa_fmt_buffer, sizeof itoa_fmt_buffer, format, value);
-    bounded_length(itoa_fmt_buffer, sizeof itoa_fmt_buffer, printed);
+    dstring::print_clamped(itoa_fmt_buffer, sizeof itoa_fmt_buffer, format, value);
     return itoa_fmt_buffer;
 }
 
@@ -100,8 +99,7 @@ const char *tool_dtoa_fmt(const char *format, double value) {
         !dstring::has_single_conversion(format, kDoubleConversions)) {
         format = "%.3f";
     }
-    const int printed = std::snprintf(dtoa_fmt_buffer, sizeof dtoa_fmt_buffer, format, value);
-    bounded_length(dtoa_fmt_buffer, sizeof dtoa_fmt_buffer, printed);
+    dstring::print_clamped(dtoa_fmt_buffer, sizeof dtoa_fmt_buffer, format, value);
     return dtoa_fmt_buffer;
 }
 

@@ -1,5 +1,7 @@
 #include "dstring/printf_format.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -20,9 +22,90 @@ const char *conversion_letter(const char *p, const char *letters) {
     return (*p != '\0' && std::strchr(letters, *p) != nullptr) ? p : nullptr;
 }
 
+// The first conversion of a format (the "%" that is not part of "%%"), or null.
+const char *first_conversion(const char *format) {
+    for (const char *p = std::strchr(format, '%'); p != nullptr; p = std::strchr(p + 2, '%')) {
+        if (p[1] != '%') {
+            return p;
+        }
+    }
+    return nullptr;
+}
+
+// Appends the plain format text [from, to) to buffer[at ..], "%%" as "%", cut so that
+// one byte is left for the terminator. Returns the new length.
+std::size_t copy_text(char *buffer, std::size_t size, std::size_t at, const char *from,
+                      const char *to) {
+    for (const char *p = from; p < to && at + 1 < size; ++p) {
+        buffer[at++] = *p;
+        if (*p == '%') {
+            ++p; // the second "%" of "%%"
+        }
+    }
+    buffer[at] = '\0';
+    return at;
+}
+
+// Reads the digits at `p` as a number no larger than `limit`, advancing `p`, and
+// writes it in decimal to `out`. Returns the end of what was written.
+char *copy_capped_number(const char *&p, std::size_t limit, char *out) {
+    std::size_t number = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        number = std::min(number * 10 + static_cast<std::size_t>(*p - '0'), limit);
+    }
+    return out + std::snprintf(out, 24, "%zu", number);
+}
+
+// Copies the conversion at `p` (its "%" included) into `spec` with each flag once and
+// the width and precision capped at `limit`; returns the position after its letter.
+// `spec` holds 64 bytes: "%", five flags, two numbers of at most 20 digits, ".", the
+// letter and the terminator.
+const char *capped_conversion(const char *p, std::size_t limit, char *spec) {
+    char *out = spec;
+    *out++ = *p++;
+    for (; *p != '\0' && std::strchr(kFlags, *p) != nullptr; ++p) {
+        if (std::memchr(spec, *p, static_cast<std::size_t>(out - spec)) == nullptr) {
+            *out++ = *p;
+        }
+    }
+    if (*p >= '0' && *p <= '9') {
+        out = copy_capped_number(p, limit, out);
+    }
+    if (*p == '.') {
+        *out++ = *p++;
+        out = copy_capped_number(p, limit, out);
+    }
+    *out++ = *p++;
+    *out = '\0';
+    return p;
+}
+
+template <typename T>
+void print_one(char *buffer, std::size_t size, const char *format, T value) {
+    const char *conversion = first_conversion(format);
+    std::size_t at = copy_text(buffer, size, 0, format, conversion);
+    char spec[64];
+    const char *rest = capped_conversion(conversion, size - 1, spec);
+    const int printed = std::snprintf(buffer + at, size - at, spec, value);
+    if (printed < 0) {
+        buffer[at] = '\0';
+        return;
+    }
+    at = std::min(at + static_cast<std::size_t>(printed), size - 1);
+    copy_text(buffer, size, at, rest, rest + std::strlen(rest));
+}
+
 } // namespace
 
 namespace dstring {
+
+void print_clamped(char *buffer, std::size_t size, const char *format, int value) {
+    print_one(buffer, size, format, value);
+}
+
+void print_clamped(char *buffer, std::size_t size, const char *format, double value) {
+    print_one(buffer, size, format, value);
+}
 
 bool has_single_conversion(const char *format, const char *letters) {
     if (format == nullptr) {

@@ -83,10 +83,14 @@ int tool_strlist_free(StringList *list) {
 }
 
 int tool_strlist_append_list(StringList *dst, const StringList *src) {
-    if (dst != nullptr && src != nullptr && src->items != nullptr) {
-        for (int i = 0; i < src->count; ++i) {
-            tool_strlist_append(dst, src->items[i]);
-        }
+    if (dst == nullptr || src == nullptr || src->items == nullptr) {
+        return 0;
+    }
+    // The count is taken once, so a list appended to itself ends after one copy of
+    // its entries; a failed growth empties `dst`, which then may be `src` as well.
+    const int count = src->count;
+    for (int i = 0; i < count && i < src->count; ++i) {
+        tool_strlist_append(dst, src->items[i]);
     }
     return 0;
 }
@@ -139,11 +143,14 @@ int tool_keyed_strlist_free(KeyedStringList *list) {
 }
 
 int tool_keyed_strlist_append_list(KeyedStringList *dst, const KeyedStringList *src) {
-    if (dst != nullptr && src != nullptr && src->strings != nullptr && src->keys != nullptr) {
-        for (int i = 0; i < src->count; ++i) {
-            if (src->strings[i] != nullptr) {
-                tool_keyed_strlist_append(dst, src->keys[i], src->strings[i]);
-            }
+    if (dst == nullptr || src == nullptr || src->strings == nullptr || src->keys == nullptr) {
+        return 0;
+    }
+    // The count is taken once: see tool_strlist_append_list.
+    const int count = src->count;
+    for (int i = 0; i < count && i < src->count; ++i) {
+        if (src->strings[i] != nullptr) {
+            tool_keyed_strlist_append(dst, src->keys[i], src->strings[i]);
         }
     }
     return 0;

@@ -288,11 +288,14 @@ void text_byte(LineReader &reader, int c) {
 void read_until_done(LineReader &reader) {
     while (!reader.done && !reader.out_of_memory) {
         const int c = next_byte(reader);
+        const bool in_line_comment =
+            reader.depth > 0 && reader.stack[reader.depth - 1] != TOOL_STRIP_BLOCK_COMMENTS;
         if (c == kEndOfInput) {
-            reader.end_of_input = true;
+            // Input that ends inside a line or hash comment ends the line the same
+            // way whether or not the comment held any text ("#" as "# note").
+            reader.end_of_input = !in_line_comment;
             reader.done = true;
-        } else if (reader.depth > 0 &&
-                   reader.stack[reader.depth - 1] != TOOL_STRIP_BLOCK_COMMENTS) {
+        } else if (in_line_comment) {
             skip_line_comment(reader, c);
         } else if (reader.depth > 0) {
             block_comment_byte(reader, c);
@@ -309,7 +312,9 @@ char *finish(LineReader &reader) {
     tool_free(reader.stack, SYS_IO_HERE);
     reader.stack = nullptr;
     const bool nothing_left = reader.end_of_input && reader.count == 0;
-    const bool wants_line = reader.line != nullptr || reader.keep_empty_lines;
+    // Whether there is a line to hand out depends on what was read, never on
+    // whether the caller passed a buffer.
+    const bool wants_line = reader.count > 0 || reader.keep_empty_lines;
     if (!reader.out_of_memory && !nothing_left && wants_line && store(reader, reader.count, '\0')) {
         return reader.line;
     }
