@@ -6,8 +6,10 @@
 #include "libtools/tool_dstring.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -52,7 +54,9 @@ bool read_value(const char *p, const char *end, PlainDecimal *number, bool *plai
     if (tool_atof_checked(text.c_str(), &value) == 0) {
         return false;
     }
-    *number = PlainDecimal{value, 0, 0, std::signbit(value)};
+    char *stop = nullptr; // where the number ends, as strtod reads it
+    std::strtod(text.c_str(), &stop);
+    *number = PlainDecimal{value, 0, 0, std::signbit(value), p + (stop - text.c_str())};
     return true;
 }
 
@@ -121,11 +125,22 @@ class Output {
     char *end_;
 };
 
+// Whether a digit follows the value: the rewrite drops it with the rest of the line.
+bool digit_in(const char *p, const char *end) {
+    for (; p < end; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The text of the converted value of a force or moment line whose head ends at
 // `blank`, in *text and *length (in `digits` or tool_dtoa's buffer); false when the
-// line stays as it is.
+// line stays as it is. Sets *dropped when a digit follows the value.
 bool converted_value(LineView line, const char *blank, double factor,
-                     char (&digits)[kFixedTextRoom], const char **text, std::size_t *length) {
+                     char (&digits)[kFixedTextRoom], const char **text, std::size_t *length,
+                     bool *dropped) {
     const char *end = line.text + line.length;
     PlainDecimal number{};
     bool plain = false;
@@ -137,6 +152,7 @@ bool converted_value(LineView line, const char *blank, double factor,
     if (!std::isfinite(number.value) || !std::isfinite(product)) {
         return false;
     }
+    *dropped = digit_in(number.end, end);
     const char *written = write_product(number, plain, factor, product, digits);
     if (written != nullptr) {
         *text = digits;
@@ -148,10 +164,10 @@ bool converted_value(LineView line, const char *blank, double factor,
     return true;
 }
 
-// Appends the line, rewritten when it is a force or moment line to convert; true when
-// it was rewritten.
+// Appends the line, rewritten when it is a force or moment line to convert. Returns the
+// kind of a rewritten line, else 0.
 template <typename Append>
-bool put_line(LineView line, const FastConversion &conversion, Append append) {
+int put_line(LineView line, const FastConversion &conversion, Append append, bool *dropped) {
     const int kind = classify(line);
     const KindConversion *how = kind == KIND_FORCE    ? &conversion.force
                                 : kind == KIND_MOMENT ? &conversion.moment
@@ -162,16 +178,27 @@ bool put_line(LineView line, const FastConversion &conversion, Append append) {
         const char *text = nullptr;
         std::size_t length = 0;
         if (blank != nullptr && converted_value(line, static_cast<const char *>(blank), how->factor,
-                                                digits, &text, &length)) {
+                                                digits, &text, &length, dropped)) {
             const std::size_t head =
                 static_cast<std::size_t>(static_cast<const char *>(blank) + 1 - line.text);
             append(line.text, head);
             append(text, length);
-            return true;
+            return kind;
         }
     }
     append(line.text, line.length);
-    return false;
+    return 0;
+}
+
+// Counts a written line; `line` is its text as read.
+void count(ConversionCounts *counts, int kind, bool dropped, LineView line) {
+    ++counts->lines;
+    counts->forces += kind == KIND_FORCE ? 1 : 0;
+    counts->moments += kind == KIND_MOMENT ? 1 : 0;
+    if (dropped && counts->dropped++ == 0) {
+        counts->first_dropped_index = counts->lines;
+        counts->first_dropped.assign(line.text, line.length);
+    }
 }
 
 } // namespace
@@ -186,15 +213,16 @@ ConversionOutcome convert_lines(ByteSource source, const FastConversion &convers
     const auto append = [&](const char *data, std::size_t size) {
         written = out.append(data, size) && written;
     };
-    ConversionCounts seen = {0, 0};
+    ConversionCounts seen;
     LineView line{};
     while (written && reader.next(&line)) {
-        seen.converted += put_line(line, conversion, append) ? 1 : 0;
+        bool dropped = false;
+        const int kind = put_line(line, conversion, append, &dropped);
         append(conversion.line_end, end_length);
-        ++seen.lines;
+        count(&seen, kind, dropped, line);
     }
     if (counts != nullptr) {
-        *counts = seen;
+        *counts = std::move(seen);
     }
     if (!written || !out.flush()) {
         return ConversionOutcome::write_failed;
@@ -205,7 +233,14 @@ ConversionOutcome convert_lines(ByteSource source, const FastConversion &convers
     return reader.read_failed() ? ConversionOutcome::read_failed : ConversionOutcome::converted;
 }
 
-bool convert_line_text(LineView line, const FastConversion &conversion, std::string *out) {
-    return put_line(line, conversion,
-                    [out](const char *data, std::size_t size) { out->append(data, size); });
+int convert_line_text(LineView line, const FastConversion &conversion, std::string *out,
+                      bool *dropped) {
+    bool dropped_here = false;
+    const int kind = put_line(
+        line, conversion, [out](const char *data, std::size_t size) { out->append(data, size); },
+        &dropped_here);
+    if (dropped != nullptr) {
+        *dropped = dropped_here;
+    }
+    return kind;
 }

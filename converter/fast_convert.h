@@ -32,8 +32,12 @@ struct OutputTarget {
 
 /// What a conversion met.
 struct ConversionCounts {
-    unsigned long long lines;     // lines written
-    unsigned long long converted; // force and moment lines rewritten
+    long long lines = 0;               // lines written
+    long long forces = 0;              // force lines rewritten
+    long long moments = 0;             // moment lines rewritten
+    long long dropped = 0;             // rewritten lines whose text after the value held a digit
+    long long first_dropped_index = 0; // the first of them among the lines (from 1), 0: none
+    std::string first_dropped;         // and its text as read
 };
 
 enum class ConversionOutcome { converted, read_failed, not_text, write_failed };
@@ -45,7 +49,9 @@ ConversionOutcome convert_lines(ByteSource source, const FastConversion &convers
                                 OutputTarget out, ConversionCounts *counts);
 
 /// Converts one line as classify_line and convert_line would, appending it (without a
-/// line end) to `out`; true when it was rewritten. For tests and benchmarks.
-bool convert_line_text(LineView line, const FastConversion &conversion, std::string *out);
+/// line end) to `out`. Returns the kind of a rewritten line, 0 when it stays as it is;
+/// `*dropped` (if given) tells whether a digit followed the value.
+int convert_line_text(LineView line, const FastConversion &conversion, std::string *out,
+                      bool *dropped = nullptr);
 
 #endif

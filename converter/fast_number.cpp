@@ -255,7 +255,7 @@ bool read_plain_decimal(const char *p, const char *end, PlainDecimal *number) {
     const double magnitude = static_cast<double>(digits);
     const double value =
         power >= 0 ? magnitude * kPowersOfTen[power] : magnitude / kPowersOfTen[-power];
-    *number = PlainDecimal{negative ? -value : value, digits, power, negative};
+    *number = PlainDecimal{negative ? -value : value, digits, power, negative, p};
     return true;
 }
 

@@ -16,6 +16,7 @@ struct PlainDecimal {
     std::uint64_t digits; // at most 15 significant decimal digits
     int exponent;
     bool negative;
+    const char *end; // where the number's text ends
 };
 
 /// Reads the number at the start of [p, end) when it is a plain decimal that sscanf
