@@ -67,3 +67,26 @@ void report_leftover_kept(const char *path) {
                  "complete converted text of a file beside it\n",
                  path);
 }
+
+void report_cannot_back_up(const char *name, const char *backup) {
+    std::fprintf(stderr, "Error: Could not back up file '%s' as '%s'\n", name, backup);
+}
+
+void report_dropped_digits(const char *name, int count, long line_number, const char *first) {
+    std::fprintf(stderr,
+                 "Warning: '%s': %d converted lines dropped digits after the value, first at "
+                 "line %ld: '%s'\n",
+                 name, count, line_number, first);
+}
+
+void report_file_counts(const char *name, long forces, long moments, long long comment_lines) {
+    std::fprintf(stderr, "%s: %ld forces, %ld moments converted; %lld comment lines removed\n",
+                 name, forces, moments, comment_lines);
+}
+
+void report_total_counts(long files, long forces, long moments, long long comment_lines) {
+    std::fprintf(stderr,
+                 "Total: %ld files, %ld forces, %ld moments converted; %lld comment lines "
+                 "removed\n",
+                 files, forces, moments, comment_lines);
+}

@@ -413,6 +413,23 @@ void tool_ignore_write_signals(void);
 /// once; 0 turns it off.
 void tool_replace_fail_nth(int operation, long n);
 
+/* ---- Backups ------------------------------------------------------------------------ */
+
+/// Keeps the current content of the file `path` leads to (symbolic links followed) as
+/// `path` + `suffix`: a byte-for-byte copy with the file's permissions, owner and group
+/// (where the process may set them) and its access and modification times, put in place
+/// in one step so that an existing backup of that name is replaced whole. 1 on success;
+/// 0 when the copy could not be made (nothing new is left behind and an existing backup
+/// stays as it was), when `path` + `suffix` is a directory or other non-regular file,
+/// for a null argument or an empty suffix.
+int tool_backup_file(const char *path, const char *suffix);
+
+/* ---- Terminal ----------------------------------------------------------------------- */
+
+/// 1 when the standard error stream is a terminal (a console on Windows), so that text
+/// meant only for a person watching may be written there; 0 for a file, pipe or device.
+int tool_stderr_is_terminal(void);
+
 #ifdef __cplusplus
 }
 #endif
