@@ -6,6 +6,7 @@
 
 #include "platform/heap.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -21,15 +22,16 @@ bool failure_happened = false;
 // could not be stored) counts as growing on every resize.
 // Null when the table itself could not be had. Never destroyed: blocks may still
 // be released while the process ends.
-using SizeTable = std::unordered_map<const void *, unsigned>;
+// Keyed by address value: a block's old address is forgotten after realloc moved it.
+using SizeTable = std::unordered_map<std::uintptr_t, unsigned>;
 SizeTable *requested_sizes() {
     static auto *sizes = new (std::nothrow) SizeTable();
     return sizes;
 }
 
-void forget_size(const void *block) {
+void forget_size(std::uintptr_t address) {
     if (SizeTable *sizes = requested_sizes()) {
-        sizes->erase(block);
+        sizes->erase(address);
     }
 }
 
@@ -39,9 +41,9 @@ void note_size(const void *block, unsigned size) {
         return;
     }
     try {
-        (*sizes)[block] = size;
+        (*sizes)[reinterpret_cast<std::uintptr_t>(block)] = size;
     } catch (const std::bad_alloc &) {
-        sizes->erase(block);
+        sizes->erase(reinterpret_cast<std::uintptr_t>(block));
     }
 }
 
@@ -51,7 +53,7 @@ bool grows(const void *block, unsigned size) {
     if (sizes == nullptr) {
         return true;
     }
-    const auto found = sizes->find(block);
+    const auto found = sizes->find(reinterpret_cast<std::uintptr_t>(block));
     return found == sizes->end() || size > found->second;
 }
 
@@ -97,6 +99,7 @@ void *tool_realloc(void *block, unsigned size, const char *source_file, int sour
         return nullptr;
     }
     const std::size_t old_usable = platform::heap_usable_size(block, 0);
+    const auto old_address = reinterpret_cast<std::uintptr_t>(block);
     // A resize that keeps or shrinks the block cannot fail for want of memory.
     if (grows(block, size) && injected_failure()) {
         return nullptr;
@@ -105,7 +108,7 @@ void *tool_realloc(void *block, unsigned size, const char *source_file, int sour
     if (resized == nullptr) {
         return nullptr;
     }
-    forget_size(block);
+    forget_size(old_address);
     note_size(resized, size);
     zero_tail(resized, old_usable, platform::heap_usable_size(resized, size));
     return resized;
@@ -114,7 +117,7 @@ void *tool_realloc(void *block, unsigned size, const char *source_file, int sour
 void tool_free(void *block, const char *, int) {
     if (block != nullptr) {
         --live_blocks;
-        forget_size(block);
+        forget_size(reinterpret_cast<std::uintptr_t>(block));
         std::free(block);
     }
 }
