@@ -109,6 +109,7 @@ std::optional<std::string> text_of(const char *s) {
 
 void check_accepted(const Expected &e, const CommandLine &command) {
     std::vector<std::string> files;
+    files.reserve(static_cast<std::size_t>(command.files.count));
     for (int i = 0; i < command.files.count; ++i) {
         files.emplace_back(command.files.items[i]);
     }
@@ -150,6 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         args.pop_back();
     }
     std::vector<char *> argv;
+    argv.reserve(args.size() + 1);
     for (std::string &arg : args) {
         argv.push_back(&arg[0]);
     }

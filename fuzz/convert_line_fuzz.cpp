@@ -12,14 +12,9 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 namespace {
-
-bool same_double(double a, double b) {
-    return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
-}
 
 void check_conversion(const std::string &line, double factor) {
     char *slot = tool_strdup(line.c_str());
@@ -51,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const int known = resolve_unit(unit.c_str(), kind, UnitFactors::table, &factor);
     const auto expected_factor = model::unit_factor(unit, kind);
     FUZZ_CHECK(known == (expected_factor ? 1 : 0), "unit known");
-    FUZZ_CHECK(same_double(factor, expected_factor.value_or(0.0)), "unit factor");
+    FUZZ_CHECK(model::same_double(factor, expected_factor.value_or(0.0)), "unit factor");
 
     check_conversion(line, factor);
     // The factor read from the line's own start exercises every kind of number.

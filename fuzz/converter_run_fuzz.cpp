@@ -74,6 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     std::vector<std::string> args = {"joint2si", "-f", force, "-m", moment, "in.jnt"};
     std::vector<char *> argv;
+    argv.reserve(args.size() + 1);
     for (std::string &arg : args) {
         argv.push_back(&arg[0]);
     }

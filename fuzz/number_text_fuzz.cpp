@@ -21,10 +21,6 @@
 
 namespace {
 
-bool same_double(double a, double b) {
-    return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
-}
-
 template <typename... T>
 std::string print(const char *format, T... values) {
     std::string text(static_cast<std::size_t>(std::snprintf(nullptr, 0, format, values...)) + 1,
@@ -38,8 +34,9 @@ void check_reading(const std::string &text) {
     const auto expected = model::scan_double(text);
     double value = 1.0;
     FUZZ_CHECK(tool_atof_checked(text.c_str(), &value) == (expected ? 1 : 0), "number read");
-    FUZZ_CHECK(same_double(value, expected.value_or(0.0)), "tool_atof_checked value");
-    FUZZ_CHECK(same_double(tool_atof(text.c_str()), expected.value_or(0.0)), "tool_atof value");
+    FUZZ_CHECK(model::same_double(value, expected.value_or(0.0)), "tool_atof_checked value");
+    FUZZ_CHECK(model::same_double(tool_atof(text.c_str()), expected.value_or(0.0)),
+               "tool_atof value");
 }
 
 // tool_dtoa: "%.*f" with the precision (at most 1,074), then at most precision - minimum
@@ -57,7 +54,7 @@ void check_fixed(int minimum, int precision, double value) {
     FUZZ_CHECK(text == tool_dtoa(minimum, precision, value), "tool_dtoa text");
     if (std::isfinite(value)) {
         const double back = tool_atof(tool_dtoa(0, 1074, value));
-        FUZZ_CHECK(same_double(back, value), "exact text reads back as the same value");
+        FUZZ_CHECK(model::same_double(back, value), "exact text reads back as the same value");
     }
 }
 

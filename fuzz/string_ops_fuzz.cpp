@@ -36,6 +36,7 @@ Text text_of(const char *s) {
 
 std::vector<Text> entries(const StringList &list) {
     std::vector<Text> out;
+    out.reserve(static_cast<std::size_t>(list.count));
     for (int i = 0; i < list.count; ++i) {
         out.push_back(text_of(list.items[i]));
     }
@@ -44,6 +45,7 @@ std::vector<Text> entries(const StringList &list) {
 
 std::vector<std::pair<int, Text>> entries(const KeyedStringList &list) {
     std::vector<std::pair<int, Text>> out;
+    out.reserve(static_cast<std::size_t>(list.count));
     for (int i = 0; i < list.count; ++i) {
         out.emplace_back(list.keys[i], text_of(list.strings[i]));
     }

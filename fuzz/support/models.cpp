@@ -91,6 +91,10 @@ std::vector<std::string> read_all_lines(const std::string &input, int options,
     return lines;
 }
 
+bool same_double(double a, double b) {
+    return (std::isnan(a) && std::isnan(b)) || (a == b && std::signbit(a) == std::signbit(b));
+}
+
 std::string c_string(const std::string &line) {
     return line.substr(0, line.find('\0'));
 }

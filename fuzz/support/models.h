@@ -33,6 +33,9 @@ class LineReader {
 std::vector<std::string> read_all_lines(const std::string &input, int options,
                                         bool keep_empty_lines);
 
+/// Whether two doubles are the same value: both NaN, or equal with the same sign.
+bool same_double(double a, double b);
+
 /// The caller's view of a line: its bytes up to the first zero byte.
 std::string c_string(const std::string &line);
 
