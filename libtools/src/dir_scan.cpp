@@ -4,6 +4,8 @@
 #include "libtools/tool_dir.h"
 #include "libtools/tool_dstring.h"
 #include "platform/dir_enum.h"
+#include "platform/paths.h"
+#include "sys_io/guarded_call.h"
 
 #include <climits>
 #include <cstdlib>
@@ -82,7 +84,7 @@ void volume_root(const char *full, char *root) {
     }
 }
 
-// Copies `path` into `copied` in the toolkit's backslash syntax; false when it does not
+// Copies `path` into `copied` with the system's separators; false when it does not
 // fit MAX_PATH.
 bool copy_path(const char *path, char *copied) {
     const std::size_t length = std::strlen(path);
@@ -90,7 +92,7 @@ bool copy_path(const char *path, char *copied) {
         return false;
     }
     std::memcpy(copied, path, length + 1);
-    tool_str_to_backslashes(copied);
+    platform::use_native_separators(copied);
     return true;
 }
 
@@ -100,11 +102,8 @@ bool form_full_path(const char *copied, char *full) {
     return platform::dir_enum_full_path(copied, full, kMaxPath) && std::strlen(full) + 2 < kMaxPath;
 }
 
-} // namespace
-
-extern "C" {
-
-ToolDir *tool_opendir(const char *path) {
+// tool_opendir itself; may throw std::bad_alloc from the platform layer.
+ToolDir *open_scan(const char *path) {
     char copied[kMaxPath];
     char full[kMaxPath];
     if (path == nullptr || !copy_path(path, copied) || !platform::dir_enum_is_directory(copied) ||
@@ -129,6 +128,15 @@ ToolDir *tool_opendir(const char *path) {
     volume_root(full, root);
     dir->lower_case = platform::dir_enum_ignores_case(root) ? 1 : 0;
     return dir;
+}
+
+} // namespace
+
+extern "C" {
+
+ToolDir *tool_opendir(const char *path) {
+    return sys_io::guarded_call("tool_opendir", static_cast<ToolDir *>(nullptr),
+                                [path] { return open_scan(path); });
 }
 
 ToolDirEntry *tool_readdir(ToolDir *dir) {

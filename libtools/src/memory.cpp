@@ -22,28 +22,33 @@ bool failure_happened = false;
 // could not be stored) counts as growing on every resize.
 // Null when the table itself could not be had. Never destroyed: blocks may still
 // be released while the process ends.
-// Keyed by address value: a block's old address is forgotten after realloc moved it.
+// Keyed by address value, so a block's note can be dropped after realloc moved it.
 using SizeTable = std::unordered_map<std::uintptr_t, unsigned>;
+
+std::uintptr_t key_of(const void *block) {
+    return reinterpret_cast<std::uintptr_t>(block);
+}
+
 SizeTable *requested_sizes() {
     static auto *sizes = new (std::nothrow) SizeTable();
     return sizes;
 }
 
-void forget_size(std::uintptr_t address) {
+void forget_size(std::uintptr_t key) {
     if (SizeTable *sizes = requested_sizes()) {
-        sizes->erase(address);
+        sizes->erase(key);
     }
 }
 
-void note_size(const void *block, unsigned size) {
+void note_size(std::uintptr_t key, unsigned size) {
     SizeTable *sizes = requested_sizes();
     if (sizes == nullptr) {
         return;
     }
     try {
-        (*sizes)[reinterpret_cast<std::uintptr_t>(block)] = size;
+        (*sizes)[key] = size;
     } catch (const std::bad_alloc &) {
-        sizes->erase(reinterpret_cast<std::uintptr_t>(block));
+        sizes->erase(key);
     }
 }
 
@@ -53,7 +58,7 @@ bool grows(const void *block, unsigned size) {
     if (sizes == nullptr) {
         return true;
     }
-    const auto found = sizes->find(reinterpret_cast<std::uintptr_t>(block));
+    const auto found = sizes->find(key_of(block));
     return found == sizes->end() || size > found->second;
 }
 
@@ -85,7 +90,7 @@ void *tool_malloc(unsigned size, const char *, int) {
         return nullptr;
     }
     ++live_blocks;
-    note_size(block, size);
+    note_size(key_of(block), size);
     zero_tail(block, 0, platform::heap_usable_size(block, size));
     return block;
 }
@@ -99,17 +104,17 @@ void *tool_realloc(void *block, unsigned size, const char *source_file, int sour
         return nullptr;
     }
     const std::size_t old_usable = platform::heap_usable_size(block, 0);
-    const auto old_address = reinterpret_cast<std::uintptr_t>(block);
     // A resize that keeps or shrinks the block cannot fail for want of memory.
     if (grows(block, size) && injected_failure()) {
         return nullptr;
     }
+    const std::uintptr_t old_key = key_of(block);
     void *resized = std::realloc(block, size);
     if (resized == nullptr) {
         return nullptr;
     }
-    forget_size(old_address);
-    note_size(resized, size);
+    forget_size(old_key);
+    note_size(key_of(resized), size);
     zero_tail(resized, old_usable, platform::heap_usable_size(resized, size));
     return resized;
 }
@@ -117,7 +122,7 @@ void *tool_realloc(void *block, unsigned size, const char *source_file, int sour
 void tool_free(void *block, const char *, int) {
     if (block != nullptr) {
         --live_blocks;
-        forget_size(reinterpret_cast<std::uintptr_t>(block));
+        forget_size(key_of(block));
         std::free(block);
     }
 }
