@@ -9,6 +9,7 @@ void report_cannot_read(const char *name);
 void report_not_text(const char *name);
 void report_cannot_write(const char *name);
 void report_kept_elsewhere(const char *name, const char *kept_in);
+void report_cannot_read_directory(const char *name);
 void report_not_regular(const char *name);
 void report_untrusted_link(const char *name);
 void report_leftover_kept(const char *path);

@@ -72,6 +72,8 @@ class AllocationFailure : public LeakCheckedTest {
         dir_.write(name + "/a.jnt", kOld);
         const std::string path = (dir_.file(name) / "a.jnt").string();
         ConvertedFiles converted;
+        CommandLine options;
+        options.conversion = {1000.0, 1000.0};
         new_failed = false;
         bool escaped = false;
         testing::internal::CaptureStderr();
@@ -81,7 +83,7 @@ class AllocationFailure : public LeakCheckedTest {
             tool_memory_fail_nth(n);
         }
         try {
-            rewrite_file(path.c_str(), UnitTexts{"kN", "kNm"}, &converted);
+            rewrite_file(path.c_str(), options, &converted);
         } catch (...) {
             escaped = true;
         }

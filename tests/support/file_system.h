@@ -31,6 +31,9 @@ std::string set_extended_attribute(const std::filesystem::path &path, const std:
 /// The value of the extended attribute `name` of `path`; "<none>" when it has none.
 std::string extended_attribute(const std::filesystem::path &path, const std::string &name);
 
+/// The size, terminator included, of the longest path the toolkit accepts here:
+/// PATH_MAX on POSIX, MAX_PATH (260) on Windows.
+std::size_t path_limit();
 /// Makes a FIFO (named pipe) at `path`; "" on success, else why it cannot be made here.
 std::string make_fifo(const std::filesystem::path &path);
 

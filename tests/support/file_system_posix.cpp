@@ -4,6 +4,7 @@
 #include <sys/xattr.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 bool volume_ignores_case(const std::filesystem::path &) {
@@ -17,6 +18,10 @@ bool is_hidden(const std::filesystem::path &file) {
 
 std::string permission_bits_unsupported() {
     return "";
+}
+
+std::size_t path_limit() {
+    return PATH_MAX;
 }
 
 std::string make_fifo(const std::filesystem::path &path) {

@@ -245,6 +245,18 @@ char *tool_path_basename(const char *path);
 /// non-directory without a separator
 /// ("c.txt"), or when memory runs out.
 char *tool_path_dirname(const char *path);
+/// The number of leading characters of `path` that name its directory, through its last
+/// separator ("/" on POSIX; "/" or backslash on Windows, where a drive such as "C:" alone
+/// also counts): "data/a.jnt" gives 5, "a.jnt" 0. 0 for null.
+unsigned tool_path_directory_length(const char *path);
+/// The separator the system writes between a directory and a name: '/' on POSIX, a
+/// backslash on Windows.
+char tool_path_separator(void);
+/// 1 when `path` itself is a symbolic link (on Windows any reparse point), else 0 (also
+/// for null).
+int tool_is_link(const char *path);
+/// 1 when `path` is a directory whose entries can be listed, else 0 (also for null).
+int tool_can_list_directory(const char *path);
 
 /* Options of tool_make_unique_path. */
 #define TOOL_UNIQUE_NUMBERED 4     /* try base + n + suffix for n = 1 .. 9999 */
