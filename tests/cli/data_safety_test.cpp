@@ -103,7 +103,8 @@ TEST_P(ConcurrentRuns, GiveTheResultOfOneRunAfterTheOther) {
         }
         auto first = std::async(std::launch::async, [&] { return convert(dir, {"a.jnt"}); });
         const ProgramResult second = convert(dir, {"a.jnt"});
-        EXPECT_EQ(first.get().exit_status, 0);
+        const ProgramResult first_result = first.get();
+        EXPECT_EQ(first_result.exit_status, 0) << first_result.standard_error;
         EXPECT_EQ(second.exit_status, 0) << second.standard_error;
         torn += dir.read("a.jnt") == c.twice ? 0 : 1;
         EXPECT_EQ(replacement_files(dir.path()), std::vector<std::string>{});
