@@ -103,7 +103,8 @@ TEST_P(ConcurrentRuns, GiveTheResultOfOneRunAfterTheOther) {
         }
         auto first = std::async(std::launch::async, [&] { return convert(dir, {"a.jnt"}); });
         const ProgramResult second = convert(dir, {"a.jnt"});
-        EXPECT_EQ(first.get().exit_status, 0);
+        const ProgramResult first_result = first.get();
+        EXPECT_EQ(first_result.exit_status, 0) << first_result.standard_error;
         EXPECT_EQ(second.exit_status, 0) << second.standard_error;
         torn += dir.read("a.jnt") == c.twice ? 0 : 1;
         EXPECT_EQ(replacement_files(dir.path()), std::vector<std::string>{});
@@ -205,9 +206,12 @@ TEST(Leftovers, AbandonedRenameFilesGoAndInPlaceFilesAreNamed) {
     const std::string live_name = fs::path(live.temporary).filename().string();
     dir.write("b.jnt", "shear_force 2\n");
     ProgramResult result = convert(dir, {"b.jnt"});
-    EXPECT_EQ(result.standard_error, "Warning: '" + (dir.path() / ".j2si~cabcd1234").string() +
-                                         "' was left by an interrupted rewrite and may hold the "
-                                         "only complete converted text of a file beside it\n");
+    // The path is the directory of the file as the system resolves it, then the name.
+    EXPECT_EQ(result.standard_error.rfind("Warning: '", 0), 0u) << result.standard_error;
+    const std::string warning = ".j2si~cabcd1234' was left by an interrupted rewrite and may "
+                                "hold the only complete converted text of a file beside it\n";
+    EXPECT_EQ(result.standard_error.size() - result.standard_error.find(warning), warning.size())
+        << result.standard_error;
     EXPECT_EQ(result.exit_status, 0);
     std::vector<std::string> expected = {".j2si~cabcd1234", live_name};
     std::vector<std::string> left = replacement_files(dir.path());
@@ -282,6 +286,9 @@ TEST(Names, OfTheSystemsLongestLengthAreConverted) {
     dir.write(name, "shear_force 1\n");
     if (!fs::exists(dir.file(name), error)) {
         GTEST_SKIP() << "names of 255 bytes cannot be made here";
+    }
+    if (dir.file(name).string().size() > 259 && fs::path("a\\b").has_parent_path()) {
+        GTEST_SKIP() << "paths of more than 259 characters are refused on Windows";
     }
     const ProgramResult result = convert(dir, {name});
     EXPECT_EQ(result.standard_error, "");

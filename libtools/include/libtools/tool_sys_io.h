@@ -324,9 +324,8 @@ int tool_char_from_name(const char *name, int default_character);
  * planted (a link is followed only when it belongs to the running user, the superuser
  * or the owner of the file it leads to), waits for an exclusive advisory lock on it
  * (flock on POSIX, LockFileEx on Windows) and checks that `path` still leads to the
- * locked file, opening it again when not. The lock lasts until tool_replace_abandon
- * (on Windows until just before the move, which an open file would refuse), so runs
- * that rewrite the same file one after the other see each other's result.
+ * locked file, opening it again when not. The lock lasts until tool_replace_abandon,
+ * so runs that rewrite the same file one after the other see each other's result.
  *
  * Rename path: the new content goes to a new, exclusively created hidden file beside
  * the target (symbolic links are followed to the final target, which is what gets

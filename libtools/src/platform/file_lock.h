@@ -31,11 +31,6 @@ LockResult lock_target(const std::string &path, LockedTarget *target);
 /// Releases the lock and closes the handle; a target without a handle is left alone.
 void unlock_target(LockedTarget *target);
 
-/// Before the replacement is moved over the target: Windows refuses to replace a file
-/// that is open, so the lock is released there (the handle is -1 afterwards); POSIX
-/// systems keep it to the end.
-void release_before_move(LockedTarget *target);
-
 /// Takes the lock of a new replacement file, open for writing as `stream`; false when
 /// the file is no longer linked under `path` (another run removed it as abandoned).
 bool lock_replacement(std::FILE *stream, const std::string &path);

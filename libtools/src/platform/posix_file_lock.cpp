@@ -123,8 +123,6 @@ void unlock_target(LockedTarget *target) {
     target->handle = -1;
 }
 
-void release_before_move(LockedTarget *) {}
-
 bool lock_replacement(std::FILE *stream, const std::string &path) {
     const int fd = fileno(stream);
     if (!wait_for_lock(fd)) {

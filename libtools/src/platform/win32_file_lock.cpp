@@ -99,10 +99,6 @@ void unlock_target(LockedTarget *target) {
     target->handle = -1;
 }
 
-void release_before_move(LockedTarget *target) {
-    unlock_target(target);
-}
-
 bool lock_replacement(std::FILE *stream, const std::string &) {
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     return handle != INVALID_HANDLE_VALUE && lock_handle(handle, true);

@@ -317,28 +317,24 @@ HANDLE open_existing(const std::string &path, DWORD access) {
                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Gives the target its final size before its first byte is overwritten: space for a
-// longer content is allocated (so a full disk is met now). False, with the target's
-// size as it was, when that failed.
+// Gives the target its final size before its first byte is overwritten: extending the
+// end of a file allocates its space, so a full disk is met now. False, with the
+// target's size as it was, when that failed.
 bool set_final_size(HANDLE file, long long new_size) {
     LARGE_INTEGER old_size{};
     if (injected_failure(FileOperation::resize) || !GetFileSizeEx(file, &old_size)) {
         return false;
     }
-    FILE_END_OF_FILE_INFO end{};
-    end.EndOfFile.QuadPart = new_size;
     if (new_size > old_size.QuadPart) {
+        // Asks for the space in one step where the file system supports it.
         FILE_ALLOCATION_INFO allocation{};
         allocation.AllocationSize.QuadPart = new_size;
-        if (!SetFileInformationByHandle(file, FileAllocationInfo, &allocation, sizeof allocation)) {
-            return false;
-        }
+        SetFileInformationByHandle(file, FileAllocationInfo, &allocation, sizeof allocation);
     }
-    if (SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end)) {
+    if (truncate_at(file, new_size)) {
         return true;
     }
-    end.EndOfFile = old_size;
-    SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end);
+    truncate_at(file, old_size.QuadPart);
     return false;
 }
 
@@ -356,8 +352,10 @@ bool same_identity(HANDLE file, const FileIdentity &identity) {
 // The copy itself: size, bytes, sync. `from` and `to` are open.
 CopyResult copy_open(HANDLE from, HANDLE to, const FileIdentity &identity) {
     LARGE_INTEGER source_size{};
+    const LARGE_INTEGER start{};
     if (!same_identity(to, identity) || !GetFileSizeEx(from, &source_size) ||
-        !set_final_size(to, source_size.QuadPart)) {
+        !set_final_size(to, source_size.QuadPart) ||
+        !SetFilePointerEx(to, start, nullptr, FILE_BEGIN)) {
         return CopyResult::unchanged;
     }
     const long long total = copy_bytes(from, to);

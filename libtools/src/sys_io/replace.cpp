@@ -147,9 +147,10 @@ int commit_by_copy(ToolReplacement *replacement) {
 // directory refused the move and the content should be copied instead.
 constexpr int kRefused = -2;
 int commit_by_rename(ToolReplacement *replacement) {
-    platform::LockedTarget locked = locked_target_of(replacement);
-    platform::release_before_move(&locked);
-    replacement->locked = locked.handle >= 0 ? 1 : 0;
+    // The target stays locked through the move: a run waiting for it then finds its
+    // name leading to the new file. (On Windows the lock's handle allows deletion, so
+    // the replacement may go ahead; where a system refuses, the copy in place below
+    // runs under the same lock.)
     const platform::RenameResult renamed =
         platform::replace_atomically(replacement->temporary, replacement->target);
     if (renamed == platform::RenameResult::refused) {

@@ -32,7 +32,7 @@ bool sweep_entry(const std::string &directory, const char *name, StringList *kep
     const platform::LeftoverState state = platform::check_leftover(path, remove);
     if (state == platform::LeftoverState::removed) {
         ++*removed;
-    } else if (state == platform::LeftoverState::abandoned && kept != nullptr) {
+    } else if (state == platform::LeftoverState::abandoned && !remove && kept != nullptr) {
         return tool_strlist_append(kept, path.c_str()) != 0;
     }
     return true;
