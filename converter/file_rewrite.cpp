@@ -1,11 +1,13 @@
 #include "file_rewrite.h"
 
+#include "file_options.h"
 #include "leftovers.h"
 #include "messages.h"
 #include "units.h"
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -52,17 +54,22 @@ bool already_converted(const ConvertedFiles &converted, const ToolFileIdentity &
                        [&](const ToolFileIdentity &seen) { return same_file(seen, identity); });
 }
 
-// Converts one line in its slot when it is a force or moment line.
-void convert(char **line, const Conversion &conversion) {
-    const int kind = classify_line(*line);
-    if (kind != 0) {
-        convert_line_by_factor(line, conversion_factor(conversion, kind));
-    }
-}
+// Lines between two looks at the input position for the progress line.
+constexpr long kProgressLines = 4096;
 
-bool write_line(ToolReplacement *replacement, const char *line) {
-    return tool_replace_write(replacement, line, static_cast<unsigned>(std::strlen(line))) &&
-           tool_replace_write(replacement, "\n", 1);
+// Where the converted lines go: the replacement, or with --dry-run a text in memory.
+struct Output {
+    ToolReplacement *replacement;
+    std::string *text;
+};
+
+bool write_line(const Output &output, const char *line) {
+    if (output.text != nullptr) {
+        output.text->append(line).push_back('\n');
+        return true;
+    }
+    return tool_replace_write(output.replacement, line, static_cast<unsigned>(std::strlen(line))) &&
+           tool_replace_write(output.replacement, "\n", 1);
 }
 
 // What the reader reported about the lines it has delivered and the end it met.
@@ -74,19 +81,22 @@ Outcome reading_outcome(ToolStream input) {
     return (status & TOOL_READ_LINE_ZERO_BYTE) != 0 ? Outcome::not_text : Outcome::converted;
 }
 
-// Reads every line of `input`, converts it and writes it to the replacement.
-Outcome convert_stream(ToolStream input, ToolReplacement *replacement,
-                       const Conversion &conversion) {
-    for (;;) {
+// Reads every line of `input`, converts and tallies it and writes it to `output`.
+Outcome convert_stream(ToolStream input, const Output &output, const Conversion &conversion,
+                       FileTally *tally, Progress *progress) {
+    for (long lines = 1;; ++lines) {
         char *line = tool_read_line(input, nullptr, kReadOptions, 1);
         if (line == nullptr) {
             return reading_outcome(input);
         }
-        convert(&line, conversion);
+        convert_and_tally(&line, conversion, tally);
         if (line == nullptr) {
             return Outcome::read_failed; // lost to memory exhaustion, already reported
         }
-        const bool written = write_line(replacement, line);
+        if (progress->enabled && lines % kProgressLines == 0) {
+            progress_position(progress, tool_ftell(input));
+        }
+        const bool written = write_line(output, line);
         tool_strfree(&line);
         if (!written) {
             return Outcome::write_failed;
@@ -95,6 +105,7 @@ Outcome convert_stream(ToolStream input, ToolReplacement *replacement,
 }
 
 void report(Outcome outcome, const char *name) {
+    progress_erase();
     if (outcome == Outcome::read_failed) {
         report_cannot_read(name);
     } else if (outcome == Outcome::not_text) {
@@ -107,6 +118,7 @@ void report(Outcome outcome, const char *name) {
 // Puts the converted content in place; false, after reporting, when it could not.
 bool commit(ToolReplacement *replacement, const char *name, ConvertedFiles *converted) {
     const int result = tool_replace_commit(replacement);
+    progress_erase();
     if (result == TOOL_REPLACE_KEPT) {
         report_kept_elsewhere(name, replacement->temporary);
         return false;
@@ -144,9 +156,55 @@ bool still_locked_file(const char *name, const ToolReplacement &replacement) {
     return tool_file_identity(name, &now) && same_file(now, replacement.identity);
 }
 
+// Ends the progress line's current file however the rewrite ends.
+class ProgressFile {
+  public:
+    ProgressFile(Progress *progress, const char *name, ToolStream input) : progress_(progress) {
+        const long long size = tool_file_size(name);
+        progress_file(progress, name, zfile_is_compressed(input) ? -1 : size);
+    }
+    ~ProgressFile() { progress_file_done(progress_); }
+    ProgressFile(const ProgressFile &) = delete;
+    ProgressFile &operator=(const ProgressFile &) = delete;
+
+  private:
+    Progress *progress_;
+};
+
+// Reads and converts the open `input` of `name` into the replacement, or into memory
+// for --dry-run, and puts the result in place (or writes its diff).
+bool convert_file(const char *name, InputStream *input, ToolReplacement *replacement,
+                  const CommandLine &options, RunState *run) {
+    ProgressFile progress(&run->progress, name, input->get());
+    std::string preview;
+    const Output output = {replacement, options.dry_run ? &preview : nullptr};
+    FileTally tally;
+    tool_read_line_clear_status();
+    const Outcome outcome =
+        convert_stream(input->get(), output, options.conversion, &tally, &run->progress);
+    if (outcome != Outcome::converted) {
+        report(outcome, name);
+        return false;
+    }
+    const FileReport measured = measure_file(input->get(), tally, options);
+    if (options.dry_run) {
+        const bool written = write_dry_run_diff(name, input->get(), preview);
+        if (written) {
+            report_file(name, tally, measured, options, &run->totals);
+        }
+        return written;
+    }
+    input->close(); // some systems refuse to replace a file that is still open
+    if (!keep_backup(name, options) || !commit(replacement, name, &run->converted)) {
+        return false;
+    }
+    report_file(name, tally, measured, options, &run->totals);
+    return true;
+}
+
 } // namespace
 
-bool rewrite_file(const char *name, const CommandLine &options, ConvertedFiles *converted) {
+bool rewrite_file(const char *name, const CommandLine &options, RunState *run) {
     if (is_skipped_name(name)) {
         return true;
     }
@@ -154,25 +212,20 @@ bool rewrite_file(const char *name, const CommandLine &options, ConvertedFiles *
     if (!lock(replacement.get(), name)) {
         return false;
     }
-    if (already_converted(*converted, replacement.get()->identity)) {
+    if (already_converted(run->converted, replacement.get()->identity)) {
         return true;
     }
-    sweep_leftovers_beside(replacement.get()->target);
+    if (!options.dry_run) { // a dry run changes nothing on disk, leftovers included
+        sweep_leftovers_beside(replacement.get()->target);
+    }
     InputStream input(name);
     if (input.get() == nullptr || !still_locked_file(name, *replacement.get())) {
         report_cannot_open(name);
         return false;
     }
-    if (!tool_replace_open(replacement.get(), name)) {
+    if (!options.dry_run && !tool_replace_open(replacement.get(), name)) {
         report_cannot_write(name);
         return false;
     }
-    tool_read_line_clear_status();
-    const Outcome outcome = convert_stream(input.get(), replacement.get(), options.conversion);
-    if (outcome != Outcome::converted) {
-        report(outcome, name);
-        return false;
-    }
-    input.close(); // some systems refuse to replace a file that is still open
-    return commit(replacement.get(), name, converted);
+    return convert_file(name, &input, replacement.get(), options, run);
 }

@@ -1,6 +1,7 @@
 #include "rewrite.h"
 
 #include "command_line.h"
+#include "file_options.h"
 #include "file_rewrite.h"
 #include "messages.h"
 
@@ -21,16 +22,18 @@ class MatchList {
 
 // Expands one file argument and rewrites every file it matches; false when anything
 // failed.
-bool rewrite_argument(const char *argument, const CommandLine &options, ConvertedFiles *converted) {
+bool rewrite_argument(const char *argument, const CommandLine &options, RunState *run) {
     MatchList matches;
     if (tool_expand_pattern(matches.get(), argument, ".") == 0) {
+        progress_erase();
         report_no_match();
         return false;
     }
+    progress_matched(&run->progress, matches.get()->count);
     bool all_converted = true;
     for (int i = 0; i < matches.get()->count; ++i) {
         const char *name = matches.get()->items[i];
-        if (name == nullptr || !rewrite_file(name, options, converted)) {
+        if (name == nullptr || !rewrite_file(name, options, run)) {
             all_converted = false;
         }
     }
@@ -39,13 +42,16 @@ bool rewrite_argument(const char *argument, const CommandLine &options, Converte
 
 // Rewrites the files of every file argument; the exit status of the run.
 int rewrite_arguments(const CommandLine &command) {
-    ConvertedFiles converted;
+    RunState run;
+    progress_begin(&run.progress, !command.no_progress);
     int status = 0;
     for (int i = 0; i < command.files.count; ++i) {
-        if (!rewrite_argument(command.files.items[i], command, &converted)) {
+        if (!rewrite_argument(command.files.items[i], command, &run)) {
             status = -1;
         }
     }
+    progress_end(&run.progress);
+    report_run(command, run.totals);
     return status;
 }
 
