@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace {
@@ -131,7 +132,12 @@ bool commit(ToolReplacement *replacement, const char *name, ConvertedFiles *conv
     // file's identity may be given to another file later in the run.
     ToolFileIdentity now = {};
     if (tool_file_identity(replacement->target, &now)) {
-        converted->push_back(now);
+        try {
+            converted->push_back(now);
+        } catch (const std::bad_alloc &) {
+            // The file is converted; only the note that it was is lost.
+            report_out_of_memory();
+        }
     }
     return true;
 }
@@ -227,5 +233,11 @@ bool rewrite_file(const char *name, const CommandLine &options, RunState *run) {
         report_cannot_write(name);
         return false;
     }
-    return convert_file(name, &input, replacement.get(), options, run);
+    try {
+        return convert_file(name, &input, replacement.get(), options, run);
+    } catch (const std::bad_alloc &) { // the text a dry run holds, the tally's first line
+        progress_erase();
+        report_out_of_memory();
+        return false;
+    }
 }

@@ -3,50 +3,37 @@
 #include "command_line.h"
 #include "file_options.h"
 #include "file_rewrite.h"
+#include "file_walk.h"
 #include "messages.h"
 
 namespace {
 
-// Releases a match list when it goes out of scope.
-class MatchList {
-  public:
-    MatchList() = default;
-    ~MatchList() { tool_strlist_free(&list_); }
-    MatchList(const MatchList &) = delete;
-    MatchList &operator=(const MatchList &) = delete;
-    StringList *get() { return &list_; }
-
-  private:
-    StringList list_ = {0, nullptr};
-};
-
-// Expands one file argument and rewrites every file it matches; false when anything
-// failed.
+// Rewrites every file one file argument names; false when anything failed.
 bool rewrite_argument(const char *argument, const CommandLine &options, RunState *run) {
-    MatchList matches;
-    if (tool_expand_pattern(matches.get(), argument, ".") == 0) {
+    bool all_converted = true;
+    const WalkResult walk =
+        walk_argument(argument, options.recursive, [&](const std::string &name) {
+            progress_matched(&run->progress, 1);
+            if (!rewrite_file(name.c_str(), options, run)) {
+                all_converted = false;
+            }
+        });
+    if (walk.matched == 0 && !walk.lost) {
         progress_erase();
         report_no_match();
-        return false;
     }
-    progress_matched(&run->progress, matches.get()->count);
-    bool all_converted = true;
-    for (int i = 0; i < matches.get()->count; ++i) {
-        const char *name = matches.get()->items[i];
-        if (name == nullptr || !rewrite_file(name, options, run)) {
-            all_converted = false;
-        }
-    }
-    return all_converted;
+    return all_converted && walk.matched > 0 && !walk.unreadable && !walk.lost;
 }
 
-// Rewrites the files of every file argument; the exit status of the run.
-int rewrite_arguments(const CommandLine &command) {
+} // namespace
+
+int rewrite_file_arguments(const CommandLine &command) {
     RunState run;
     progress_begin(&run.progress, !command.no_progress);
     int status = 0;
     for (int i = 0; i < command.files.count; ++i) {
-        if (!rewrite_argument(command.files.items[i], command, &run)) {
+        if (command.files.items[i] == nullptr ||
+            !rewrite_argument(command.files.items[i], command, &run)) {
             status = -1;
         }
     }
@@ -55,8 +42,6 @@ int rewrite_arguments(const CommandLine &command) {
     return status;
 }
 
-} // namespace
-
 int run_converter(int argc, char **argv) {
     CommandLine command;
     const bool accepted = accept_command_line(argc, argv, &command);
@@ -64,7 +49,7 @@ int run_converter(int argc, char **argv) {
     // could convert only some of the lines the user asked for.
     int status = command.complete ? command.status : -1;
     if (accepted && command.complete) {
-        status = rewrite_arguments(command);
+        status = rewrite_file_arguments(command);
     }
     release_command_line(&command);
     return status;
