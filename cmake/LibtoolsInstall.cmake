@@ -5,15 +5,27 @@ include(CMakePackageConfigHelpers)
 
 set(LIBTOOLS_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/libtools)
 
-# An optimised GCC build compiles for link-time optimisation; fat objects also
-# carry ordinary machine code, so programs built without it can link the archive
-# (the flag does nothing where link-time optimisation is off).
-if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+# An optimised GCC build compiles for link-time optimisation, and its objects then
+# hold GCC's intermediate code, which only the same GCC release reads, and which
+# another project's link would optimise anew with its own warning options. With
+# JOINT2SI_PLAIN_ARCHIVE (the `package` preset) the objects also carry machine
+# code, and the installed archive keeps only that, as Debian's own packages do.
+option(JOINT2SI_PLAIN_ARCHIVE "Install libtools.a without link-time optimisation data" OFF)
+if(JOINT2SI_PLAIN_ARCHIVE AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     target_compile_options(libtools PRIVATE -ffat-lto-objects)
+    set(LIBTOOLS_STRIP_LTO_DATA ON)
 endif()
 
 install(TARGETS libtools EXPORT libtoolsTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
+if(LIBTOOLS_STRIP_LTO_DATA)
+    install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\"
+                      --remove-section=.gnu.lto_* --remove-section=.gnu.debuglto_* --remove-section=.comment
+                      --strip-symbol=__gnu_lto_v1 --strip-symbol=__gnu_lto_slim
+                      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:libtools>\"
+                      COMMAND_ERROR_IS_FATAL ANY)"
+            COMPONENT Development)
+endif()
 install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/include/libtools
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
 install(EXPORT libtoolsTargets NAMESPACE libtools:: DESTINATION ${LIBTOOLS_CMAKE_DIR}

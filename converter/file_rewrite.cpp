@@ -1,5 +1,6 @@
 #include "file_rewrite.h"
 
+#include "fast_rewrite.h"
 #include "file_options.h"
 #include "leftovers.h"
 #include "messages.h"
@@ -11,11 +12,6 @@
 #include <string>
 
 namespace {
-
-// A zero byte means the input is not text: stop there rather than read on (a gzip
-// file of zeros would otherwise be inflated whole before it is refused).
-constexpr int kReadOptions = TOOL_STRIP_BLOCK_COMMENTS | TOOL_STRIP_LINE_COMMENTS |
-                             TOOL_STRIP_HASH_COMMENTS | TOOL_READ_LINE_STOP_AT_ZERO_BYTE;
 
 // Closes the input stream when it goes out of scope.
 class InputStream {
@@ -55,53 +51,69 @@ bool already_converted(const ConvertedFiles &converted, const ToolFileIdentity &
                        [&](const ToolFileIdentity &seen) { return same_file(seen, identity); });
 }
 
-// Lines between two looks at the input position for the progress line.
-constexpr long kProgressLines = 4096;
-
-// Where the converted lines go: the replacement, or with --dry-run a text in memory.
+// Where the converted text goes: the replacement, or with --dry-run a text in memory.
 struct Output {
     ToolReplacement *replacement;
     std::string *text;
 };
 
-bool write_line(const Output &output, const char *line) {
-    if (output.text != nullptr) {
-        output.text->append(line).push_back('\n');
-        return true;
-    }
-    return tool_replace_write(output.replacement, line, static_cast<unsigned>(std::strlen(line))) &&
-           tool_replace_write(output.replacement, "\n", 1);
+bool append_to_text(void *context, const char *data, std::size_t size) {
+    static_cast<std::string *>(context)->append(data, size);
+    return true;
 }
 
-// What the reader reported about the lines it has delivered and the end it met.
-Outcome reading_outcome(ToolStream input) {
-    const int status = tool_read_line_status();
-    if ((status & TOOL_READ_LINE_OUT_OF_MEMORY) != 0 || tool_ferror(input) != 0) {
-        return Outcome::read_failed;
+// The input's bytes as the converter reads them, telling the progress line how far
+// it got after each block.
+struct WatchedInput {
+    ByteSource source;
+    Progress *progress;
+    long long done;
+};
+
+long read_watched(void *context, char *buffer, std::size_t size) {
+    auto *input = static_cast<WatchedInput *>(context);
+    const long got = input->source.read(input->source.context, buffer, size);
+    if (got > 0) {
+        input->done += got;
+        progress_position(input->progress, input->done);
     }
-    return (status & TOOL_READ_LINE_ZERO_BYTE) != 0 ? Outcome::not_text : Outcome::converted;
+    return got;
 }
 
-// Reads every line of `input`, converts and tallies it and writes it to `output`.
+ConversionOutcome convert_into(ToolStream input, const Output &output, const Conversion &conversion,
+                               ConversionCounts *counts, Progress *progress) {
+    WatchedInput watched = {stream_source(input), progress, 0};
+    const ByteSource source =
+        progress->enabled ? ByteSource{&watched, read_watched} : watched.source;
+    const OutputTarget target = output.text != nullptr ? OutputTarget{output.text, append_to_text}
+                                                       : replacement_target(output.replacement);
+    return convert_lines(source, conversion_for(conversion), target, counts);
+}
+
+// Reads every line of `input`, converts it and writes it to `output`, counting what it
+// converted.
 Outcome convert_stream(ToolStream input, const Output &output, const Conversion &conversion,
                        FileTally *tally, Progress *progress) {
-    for (long lines = 1;; ++lines) {
-        char *line = tool_read_line(input, nullptr, kReadOptions, 1);
-        if (line == nullptr) {
-            return reading_outcome(input);
-        }
-        convert_and_tally(&line, conversion, tally);
-        if (line == nullptr) {
-            return Outcome::read_failed; // lost to memory exhaustion, already reported
-        }
-        if (progress->enabled && lines % kProgressLines == 0) {
-            progress_position(progress, tool_ftell(input));
-        }
-        const bool written = write_line(output, line);
-        tool_strfree(&line);
-        if (!written) {
-            return Outcome::write_failed;
-        }
+    ConversionCounts counts;
+    const ConversionOutcome outcome = convert_into(input, output, conversion, &counts, progress);
+    tally->forces = static_cast<long>(counts.forces);
+    tally->moments = static_cast<long>(counts.moments);
+    tally->lines_written = counts.lines;
+    tally->dropped.count = static_cast<int>(counts.dropped);
+    tally->dropped.first_index = counts.first_dropped_index;
+    tally->dropped.first = counts.first_dropped;
+    if (outcome == ConversionOutcome::converted && tool_ferror(input) != 0) {
+        return Outcome::read_failed;
+    }
+    switch (outcome) {
+    case ConversionOutcome::converted:
+        return Outcome::converted;
+    case ConversionOutcome::read_failed:
+        return Outcome::read_failed;
+    case ConversionOutcome::not_text:
+        return Outcome::not_text;
+    default:
+        return Outcome::write_failed;
     }
 }
 

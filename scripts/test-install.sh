@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Checks what an installation and the packages deliver:
-# 1. the release build installed into a temporary prefix: the consumer program in
+# 1. the Debian packages are built (scripts/package.sh deb, lintian clean of
+#    errors) from the `package` preset, the build meant for installing;
+# 2. that build installed into a temporary prefix: the consumer program in
 #    tests/install/ built against it once through find_package (CMake) and once
 #    through pkg-config (make), both run; the bash completion answers;
-# 2. the Debian packages (scripts/package.sh deb, lintian clean of errors)
-#    unpacked with dpkg -x into a scratch root: the program converts a scratch
-#    copy of an example from there, and the consumer builds against the -dev
-#    package's files;
-# 3. the Windows zip (scripts/package.sh zip); when the Windows tests have left a
+# 3. the packages unpacked with dpkg -x into a scratch root: the program converts
+#    a scratch copy of an example from there, and the consumer builds against the
+#    -dev package's files;
+# 4. the Windows zip (scripts/package.sh zip); when the Windows tests have left a
 #    Wine prefix, the zipped program converts a scratch copy under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -87,19 +88,40 @@ check_completion() { # <completion file>
     echo "bash completion: ${#cases[@]} cases ok"
 }
 
-echo "==> Install the release build into a temporary prefix"
-cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)" --target joint2si libtools manual_page
+# The completion offers what the program's help names: the same long options
+# and the same unit tables (the help says "numerical value" where the completion
+# offers "false").
+check_completion_matches_help() { # <completion file> <program>
+    local help offered named
+    help=$("$2" --help 2>&1)
+    offered=$(complete_words "$1" joint2si -- | tr ' ' '\n' | grep -v '=$' | sort)
+    named=$(grep -oE -- '--[a-z][a-z-]*' <<<"$help" | sort -u)
+    [[ $offered == "$named" ]] ||
+        fail "the completion offers $(echo $offered) but the help names $(echo $named)"
+    for option in f m; do
+        offered=$(complete_words "$1" joint2si "-$option" '' | tr ' ' '\n' | grep -vx false | sort)
+        named=$(awk -v option="-$option" '$1 == option { text = $0; on = 1; next }
+                on && $1 ~ /^-/ { on = 0 } on { text = text $0 }
+                END { sub(/^[^(]*\(/, "", text); sub(/\).*$/, "", text); gsub(/[ \t]/, "", text); print text }' <<<"$help" |
+            tr '/' '\n' | grep -vx numericalvalue | sort)
+        [[ -n $named && $offered == "$named" ]] || fail "-$option completes other units than the help names"
+    done
+    echo "bash completion matches the program's help: ok"
+}
+
+echo "==> Debian packages"
+scripts/package.sh deb
+
+echo "==> Install into a temporary prefix"
 prefix="$scratch/prefix"
-cmake --install build/release --prefix "$prefix" >/dev/null
-libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' build/release/CMakeCache.txt)
+cmake --install build/package --prefix "$prefix" >/dev/null
+libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' build/package/CMakeCache.txt)
 build_consumers "$prefix" "$libdir" prefix
 mkdir -p "$scratch/completion" && touch "$scratch/completion/hall_b.jnt" "$scratch/completion/-odd.jnt"
 check_completion "$prefix/share/bash-completion/completions/joint2si"
 [[ -f $prefix/share/man/man1/joint2si.1.gz ]] || fail "no manual page in the prefix"
 
-echo "==> Debian packages"
-scripts/package.sh deb
+echo "==> The Debian packages unpacked into a scratch root"
 root="$scratch/root"
 for deb in build/packages/*.deb; do
     dpkg -x "$deb" "$root"
@@ -111,6 +133,7 @@ mkdir -p "$scratch/run" && cp examples/hall_b.jnt "$scratch/run/"
 grep -qx 'axial_force -340250.000000' "$scratch/run/hall_b.jnt" ||
     fail "the packaged program did not convert the file"
 echo "packaged program converted a scratch copy of examples/hall_b.jnt: ok"
+check_completion_matches_help "$root/usr/share/bash-completion/completions/joint2si" "$root/usr/bin/joint2si"
 deb_libdir=$(cd "$root/usr" && dirname "$(find lib -name libtools.a)")
 build_consumers "$root/usr" "$deb_libdir" deb
 
