@@ -21,6 +21,10 @@ bool write_to_replacement(void *context, const char *data, std::size_t size) {
 
 } // namespace
 
+OutputTarget replacement_target(ToolReplacement *replacement) {
+    return OutputTarget{replacement, write_to_replacement};
+}
+
 FastConversion conversion_for(const Conversion &conversion) {
     // A kind without a unit text has the factor 0, which leaves its lines unchanged.
     return FastConversion{{true, conversion.force}, {true, conversion.moment}, "\n"};

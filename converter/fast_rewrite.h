@@ -9,6 +9,9 @@
 /// The one-pass form of the run's conversion.
 FastConversion conversion_for(const Conversion &conversion);
 
+/// An output target that appends to `replacement` (tool_replace_write).
+OutputTarget replacement_target(ToolReplacement *replacement);
+
 /// Converts every line of `input` into `replacement`, each followed by "\n". The
 /// outcome says whether the input was refused or a write failed; the caller still
 /// asks tool_ferror whether the input was read whole.

@@ -1,6 +1,7 @@
 #include "file_rewrite.h"
 
 #include "fast_rewrite.h"
+#include "file_options.h"
 #include "leftovers.h"
 #include "messages.h"
 #include "units.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -49,10 +51,57 @@ bool already_converted(const ConvertedFiles &converted, const ToolFileIdentity &
                        [&](const ToolFileIdentity &seen) { return same_file(seen, identity); });
 }
 
-// Reads every line of `input`, converts it and writes it to the replacement.
-Outcome convert_stream(ToolStream input, ToolReplacement *replacement,
-                       const Conversion &conversion) {
-    const ConversionOutcome outcome = convert_stream_fast(input, replacement, conversion);
+// Where the converted text goes: the replacement, or with --dry-run a text in memory.
+struct Output {
+    ToolReplacement *replacement;
+    std::string *text;
+};
+
+bool append_to_text(void *context, const char *data, std::size_t size) {
+    static_cast<std::string *>(context)->append(data, size);
+    return true;
+}
+
+// The input's bytes as the converter reads them, telling the progress line how far
+// it got after each block.
+struct WatchedInput {
+    ByteSource source;
+    Progress *progress;
+    long long done;
+};
+
+long read_watched(void *context, char *buffer, std::size_t size) {
+    auto *input = static_cast<WatchedInput *>(context);
+    const long got = input->source.read(input->source.context, buffer, size);
+    if (got > 0) {
+        input->done += got;
+        progress_position(input->progress, input->done);
+    }
+    return got;
+}
+
+ConversionOutcome convert_into(ToolStream input, const Output &output, const Conversion &conversion,
+                               ConversionCounts *counts, Progress *progress) {
+    WatchedInput watched = {stream_source(input), progress, 0};
+    const ByteSource source =
+        progress->enabled ? ByteSource{&watched, read_watched} : watched.source;
+    const OutputTarget target = output.text != nullptr ? OutputTarget{output.text, append_to_text}
+                                                       : replacement_target(output.replacement);
+    return convert_lines(source, conversion_for(conversion), target, counts);
+}
+
+// Reads every line of `input`, converts it and writes it to `output`, counting what it
+// converted.
+Outcome convert_stream(ToolStream input, const Output &output, const Conversion &conversion,
+                       FileTally *tally, Progress *progress) {
+    ConversionCounts counts;
+    const ConversionOutcome outcome = convert_into(input, output, conversion, &counts, progress);
+    tally->forces = static_cast<long>(counts.forces);
+    tally->moments = static_cast<long>(counts.moments);
+    tally->lines_written = counts.lines;
+    tally->dropped.count = static_cast<int>(counts.dropped);
+    tally->dropped.first_index = counts.first_dropped_index;
+    tally->dropped.first = counts.first_dropped;
     if (outcome == ConversionOutcome::converted && tool_ferror(input) != 0) {
         return Outcome::read_failed;
     }
@@ -69,6 +118,7 @@ Outcome convert_stream(ToolStream input, ToolReplacement *replacement,
 }
 
 void report(Outcome outcome, const char *name) {
+    progress_erase();
     if (outcome == Outcome::read_failed) {
         report_cannot_read(name);
     } else if (outcome == Outcome::not_text) {
@@ -81,6 +131,7 @@ void report(Outcome outcome, const char *name) {
 // Puts the converted content in place; false, after reporting, when it could not.
 bool commit(ToolReplacement *replacement, const char *name, ConvertedFiles *converted) {
     const int result = tool_replace_commit(replacement);
+    progress_erase();
     if (result == TOOL_REPLACE_KEPT) {
         report_kept_elsewhere(name, replacement->temporary);
         return false;
@@ -123,9 +174,55 @@ bool still_locked_file(const char *name, const ToolReplacement &replacement) {
     return tool_file_identity(name, &now) && same_file(now, replacement.identity);
 }
 
+// Ends the progress line's current file however the rewrite ends.
+class ProgressFile {
+  public:
+    ProgressFile(Progress *progress, const char *name, ToolStream input) : progress_(progress) {
+        const long long size = tool_file_size(name);
+        progress_file(progress, name, zfile_is_compressed(input) ? -1 : size);
+    }
+    ~ProgressFile() { progress_file_done(progress_); }
+    ProgressFile(const ProgressFile &) = delete;
+    ProgressFile &operator=(const ProgressFile &) = delete;
+
+  private:
+    Progress *progress_;
+};
+
+// Reads and converts the open `input` of `name` into the replacement, or into memory
+// for --dry-run, and puts the result in place (or writes its diff).
+bool convert_file(const char *name, InputStream *input, ToolReplacement *replacement,
+                  const CommandLine &options, RunState *run) {
+    ProgressFile progress(&run->progress, name, input->get());
+    std::string preview;
+    const Output output = {replacement, options.dry_run ? &preview : nullptr};
+    FileTally tally;
+    tool_read_line_clear_status();
+    const Outcome outcome =
+        convert_stream(input->get(), output, options.conversion, &tally, &run->progress);
+    if (outcome != Outcome::converted) {
+        report(outcome, name);
+        return false;
+    }
+    const FileReport measured = measure_file(input->get(), tally, options);
+    if (options.dry_run) {
+        const bool written = write_dry_run_diff(name, input->get(), preview);
+        if (written) {
+            report_file(name, tally, measured, options, &run->totals);
+        }
+        return written;
+    }
+    input->close(); // some systems refuse to replace a file that is still open
+    if (!keep_backup(name, options) || !commit(replacement, name, &run->converted)) {
+        return false;
+    }
+    report_file(name, tally, measured, options, &run->totals);
+    return true;
+}
+
 } // namespace
 
-bool rewrite_file(const char *name, const CommandLine &options, ConvertedFiles *converted) {
+bool rewrite_file(const char *name, const CommandLine &options, RunState *run) {
     if (is_skipped_name(name)) {
         return true;
     }
@@ -133,25 +230,26 @@ bool rewrite_file(const char *name, const CommandLine &options, ConvertedFiles *
     if (!lock(replacement.get(), name)) {
         return false;
     }
-    if (already_converted(*converted, replacement.get()->identity)) {
+    if (already_converted(run->converted, replacement.get()->identity)) {
         return true;
     }
-    sweep_leftovers_beside(replacement.get()->target);
+    if (!options.dry_run) { // a dry run changes nothing on disk, leftovers included
+        sweep_leftovers_beside(replacement.get()->target);
+    }
     InputStream input(name);
     if (input.get() == nullptr || !still_locked_file(name, *replacement.get())) {
         report_cannot_open(name);
         return false;
     }
-    if (!tool_replace_open(replacement.get(), name)) {
+    if (!options.dry_run && !tool_replace_open(replacement.get(), name)) {
         report_cannot_write(name);
         return false;
     }
-    tool_read_line_clear_status();
-    const Outcome outcome = convert_stream(input.get(), replacement.get(), options.conversion);
-    if (outcome != Outcome::converted) {
-        report(outcome, name);
+    try {
+        return convert_file(name, &input, replacement.get(), options, run);
+    } catch (const std::bad_alloc &) { // the text a dry run holds, the tally's first line
+        progress_erase();
+        report_out_of_memory();
         return false;
     }
-    input.close(); // some systems refuse to replace a file that is still open
-    return commit(replacement.get(), name, converted);
 }

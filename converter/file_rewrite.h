@@ -3,6 +3,8 @@
 #define JOINT2SI_FILE_REWRITE_H
 
 #include "command_line.h"
+#include "file_tally.h"
+#include "progress.h"
 
 #include "libtools/tool_sys_io.h"
 
@@ -12,9 +14,17 @@
 /// reached (the same name twice, two patterns, a symbolic or hard link).
 using ConvertedFiles = std::vector<ToolFileIdentity>;
 
-/// Converts the file `name` in place as the accepted command line `options` asks.
-/// Returns false, after printing why, when the file could not be opened, read, converted
-/// or written; the file then keeps its old content.
-bool rewrite_file(const char *name, const CommandLine &options, ConvertedFiles *converted);
+/// What a run keeps from file to file.
+struct RunState {
+    ConvertedFiles converted;
+    RunTally totals;   // --verbose
+    Progress progress; // the progress line
+};
+
+/// Converts the file `name` in place as the accepted command line `options` asks
+/// (with --dry-run: writes the diff of the conversion instead). Returns false, after
+/// printing why, when the file could not be opened, read, converted, backed up or
+/// written; the file then keeps its old content.
+bool rewrite_file(const char *name, const CommandLine &options, RunState *run);
 
 #endif

@@ -1,10 +1,17 @@
-// What the rewrite of one file did, gathered line by line for --verbose and the
-// dropped-digits warning, and the totals of a run.
+// What the rewrite of one file did, for --verbose and the dropped-digits warning, and
+// the totals of a run.
 #ifndef JOINT2SI_FILE_TALLY_H
 #define JOINT2SI_FILE_TALLY_H
 
-#include "dropped_digits.h"
-#include "units.h"
+#include <string>
+
+/// The converted lines of one file that dropped digits after their value (the text
+/// after the value held a digit: a decimal comma, a second value).
+struct DroppedDigits {
+    int count = 0;
+    std::string first;         // the first of them as read (comments removed)
+    long long first_index = 0; // its place among the lines read (from 1), 0: none
+};
 
 struct FileTally {
     long forces = 0;  // force values converted
@@ -19,12 +26,6 @@ struct RunTally {
     long moments = 0;
     long long comment_lines = 0;
 };
-
-/// Converts the line in `*line` when it is a force or moment line (as
-/// convert_line_by_factor with the factor of its kind) and tallies it: a converted value,
-/// and a converted line that dropped digits (the first one is kept with its place among
-/// the lines read). The slot is null afterwards when memory ran out (reported).
-void convert_and_tally(char **line, const Conversion &conversion, FileTally *tally);
 
 /// Adds a converted file to the run's totals; `lines_read` is the number of lines of
 /// the original text, so the lines it lost were comment lines.

@@ -1,6 +1,7 @@
 #include "rewrite.h"
 
 #include "command_line.h"
+#include "file_options.h"
 #include "file_rewrite.h"
 #include "file_walk.h"
 #include "messages.h"
@@ -8,15 +9,17 @@
 namespace {
 
 // Rewrites every file one file argument names; false when anything failed.
-bool rewrite_argument(const char *argument, const CommandLine &options, ConvertedFiles *converted) {
+bool rewrite_argument(const char *argument, const CommandLine &options, RunState *run) {
     bool all_converted = true;
     const WalkResult walk =
         walk_argument(argument, options.recursive, [&](const std::string &name) {
-            if (!rewrite_file(name.c_str(), options, converted)) {
+            progress_matched(&run->progress, 1);
+            if (!rewrite_file(name.c_str(), options, run)) {
                 all_converted = false;
             }
         });
     if (walk.matched == 0 && !walk.lost) {
+        progress_erase();
         report_no_match();
     }
     return all_converted && walk.matched > 0 && !walk.unreadable && !walk.lost;
@@ -25,14 +28,17 @@ bool rewrite_argument(const char *argument, const CommandLine &options, Converte
 } // namespace
 
 int rewrite_file_arguments(const CommandLine &command) {
-    ConvertedFiles converted;
+    RunState run;
+    progress_begin(&run.progress, !command.no_progress);
     int status = 0;
     for (int i = 0; i < command.files.count; ++i) {
         if (command.files.items[i] == nullptr ||
-            !rewrite_argument(command.files.items[i], command, &converted)) {
+            !rewrite_argument(command.files.items[i], command, &run)) {
             status = -1;
         }
     }
+    progress_end(&run.progress);
+    report_run(command, run.totals);
     return status;
 }
 

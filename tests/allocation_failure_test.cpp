@@ -71,7 +71,7 @@ class AllocationFailure : public LeakCheckedTest {
         fs::create_directory(dir_.file(name));
         dir_.write(name + "/a.jnt", kOld);
         const std::string path = (dir_.file(name) / "a.jnt").string();
-        ConvertedFiles converted;
+        RunState run;
         CommandLine options;
         options.conversion = {1000.0, 1000.0};
         new_failed = false;
@@ -83,7 +83,7 @@ class AllocationFailure : public LeakCheckedTest {
             tool_memory_fail_nth(n);
         }
         try {
-            rewrite_file(path.c_str(), options, &converted);
+            rewrite_file(path.c_str(), options, &run);
         } catch (...) {
             escaped = true;
         }

@@ -1,0 +1,127 @@
+// --backup, --verbose, the dropped-digits warning and the progress line through the
+// built program.
+#include "support/process_control.h"
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kText[] = "// joint 12\nshear_force 12.5 kN\nbending_moment 4 # peak\n\nname J12\n";
+const char kConverted[] = "shear_force 12500.000000\nbending_moment 4000.000000\n\nname J12\n";
+
+ProgramResult run(const TempDir &dir, std::vector<std::string> arguments,
+                  bool unprivileged = false) {
+    std::vector<std::string> all = {"-f", "kN", "-m", "kNm"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    ChildConditions conditions;
+    conditions.unprivileged = unprivileged;
+    return run_program_under(JOINT2SI_EXE, all, dir.path().string(), conditions);
+}
+
+TEST(BackupOption, KeepsTheOldBytesWithAndWithoutSuffix) {
+    for (const std::string &option : {std::string("--backup"), std::string("--backup=.orig")}) {
+        const std::string backup = option == "--backup" ? "a.jnt~" : "a.jnt.orig";
+        TempDir dir;
+        const std::string original = std::string(kText) + "shear_force 1\r\n";
+        dir.write("a.jnt", original);
+        dir.write(backup, "an older backup\n");
+        const auto old_time = fs::file_time_type::clock::now() - std::chrono::hours(3);
+        fs::last_write_time(dir.file("a.jnt"), old_time);
+        const ProgramResult result = run(dir, {option, "a.jnt"});
+        EXPECT_EQ(result.exit_status, 0) << result.standard_error;
+        EXPECT_EQ(dir.read(backup), original) << option;
+        EXPECT_EQ(fs::last_write_time(dir.file(backup)), old_time) << option;
+        EXPECT_NE(dir.read("a.jnt"), original);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+    }
+}
+
+TEST(BackupOption, ABackupThatCannotBeMadeStopsTheConversion) {
+    TempDir dir;
+    dir.write("a.jnt", kText);
+    dir.write("b.jnt", kText);
+    fs::create_directory(dir.file("a.jnt~"));
+    const ProgramResult result = run(dir, {"--backup", "a.jnt", "b.jnt"});
+    EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
+    EXPECT_EQ(result.standard_error, "Error: Could not back up file 'a.jnt' as 'a.jnt~'\n");
+    EXPECT_EQ(dir.read("a.jnt"), kText);
+    EXPECT_EQ(dir.read("b.jnt~"), kText);
+}
+
+TEST(BackupOption, ReadOnlyDirectoryAsAnOrdinaryUser) {
+    ChildConditions conditions;
+    conditions.unprivileged = true;
+    if (const std::string why = conditions_unsupported(conditions); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    TempDir dir;
+    dir.write("a.jnt", kText);
+    give_to_unprivileged_user(dir.path().string());
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    const ProgramResult result = run(dir, {"--backup=.bak", "a.jnt"}, true);
+    fs::permissions(dir.path(), fs::perms::owner_all);
+    EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
+    EXPECT_EQ(result.standard_error, "Error: Could not back up file 'a.jnt' as 'a.jnt.bak'\n");
+    EXPECT_EQ(dir.read("a.jnt"), kText);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(VerboseOption, CountsEachFileAndTheRun) {
+    TempDir dir;
+    dir.write("a.jnt", kText);
+    dir.write("b.jnt", "/* two\nlines */shear_force 1\naxial_force 2\nbending_moment x\n");
+    const ProgramResult result = run(dir, {"--verbose", "a.jnt", "b.jnt"});
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.standard_error,
+              "a.jnt: 1 forces, 1 moments converted; 1 comment lines removed\n"
+              "b.jnt: 2 forces, 0 moments converted; 1 comment lines removed\n"
+              "Total: 2 files, 3 forces, 1 moments converted; 2 comment lines removed\n");
+    EXPECT_EQ(run(dir, {"a.jnt"}).standard_error, "") << "silent without --verbose";
+}
+
+TEST(DroppedDigits, OneWarningPerFileNamingTheFirstLine) {
+    TempDir dir;
+    const std::string text = "// header\nshear_force 12.5 kN\n\nshear_force 12,5\n"
+                             "bending_moment 1.0 2.0\nshear_force 3,25\n";
+    dir.write("a.jnt", text);
+    const std::string warning = "Warning: 'a.jnt': 3 converted lines dropped digits after the "
+                                "value, first at line 4: 'shear_force 12,5'\n";
+    const ProgramResult dry = run(dir, {"--dry-run", "a.jnt"});
+    EXPECT_EQ(dry.standard_error, warning);
+    EXPECT_EQ(dry.exit_status, 0);
+    const ProgramResult real = run(dir, {"a.jnt"});
+    EXPECT_EQ(real.standard_error, warning);
+    EXPECT_EQ(real.exit_status, 0);
+    EXPECT_EQ(run(dir, {"a.jnt"}).standard_error, "") << "converted values drop nothing";
+}
+
+// A dry run of a big file lasts well over the second after which a terminal would
+// show the progress line; a pipe gets nothing.
+TEST(ProgressLine, NeverWrittenToAPipe) {
+    TempDir dir;
+    std::string text;
+    for (int i = 0; i < 200000; ++i) {
+        text += "joint J" + std::to_string(i) + "\nshear_force 1.5 kN\nbending_moment 2\n";
+    }
+    dir.write("a.jnt", text);
+    const auto start = std::chrono::steady_clock::now();
+    const ProgramResult result = run(dir, {"--dry-run", "a.jnt"});
+    const auto seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.standard_error, "") << "after " << seconds << " s";
+    if (seconds < 1.5) {
+        GTEST_SKIP() << "the run took only " << seconds << " s, too short to tell";
+    }
+}
+
+} // namespace
