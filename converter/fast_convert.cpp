@@ -56,7 +56,8 @@ bool read_value(const char *p, const char *end, PlainDecimal *number, bool *plai
     }
     char *stop = nullptr; // where the number ends, as strtod reads it
     std::strtod(text.c_str(), &stop);
-    *number = PlainDecimal{value, 0, 0, std::signbit(value), p + (stop - text.c_str())};
+    const char *number_end = p + (stop - text.c_str());
+    *number = PlainDecimal{value, 0, 0, std::signbit(value), number_end, p, nullptr, p};
     return true;
 }
 
@@ -65,7 +66,7 @@ bool read_value(const char *p, const char *end, PlainDecimal *number, bool *plai
 char *write_product(const PlainDecimal &number, bool plain, double factor, double product,
                     char *out) {
     if (plain) {
-        char *written = write_scaled_decimal(number, power_of_ten_of(factor), out);
+        char *written = write_moved_point(number, power_of_ten_of(factor), out);
         if (written != nullptr) {
             return written;
         }
