@@ -1,16 +1,20 @@
 #include "file_rewrite.h"
 
 #include "fast_rewrite.h"
+#include "leftovers.h"
 #include "messages.h"
 #include "units.h"
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
-constexpr int kStripAllComments =
-    TOOL_STRIP_BLOCK_COMMENTS | TOOL_STRIP_LINE_COMMENTS | TOOL_STRIP_HASH_COMMENTS;
+// A zero byte means the input is not text: stop there rather than read on (a gzip
+// file of zeros would otherwise be inflated whole before it is refused).
+constexpr int kReadOptions = TOOL_STRIP_BLOCK_COMMENTS | TOOL_STRIP_LINE_COMMENTS |
+                             TOOL_STRIP_HASH_COMMENTS | TOOL_READ_LINE_STOP_AT_ZERO_BYTE;
 
 // Closes the input stream when it goes out of scope.
 class InputStream {
@@ -94,24 +98,55 @@ bool commit(ToolReplacement *replacement, const char *name, ConvertedFiles *conv
     // file's identity may be given to another file later in the run.
     ToolFileIdentity now = {};
     if (tool_file_identity(replacement->target, &now)) {
-        converted->push_back(now);
+        try {
+            converted->push_back(now);
+        } catch (const std::bad_alloc &) {
+            // The file is converted; only the note that it was is lost.
+            report_out_of_memory();
+        }
     }
     return true;
+}
+
+// Locks the file `name` leads to; false, after reporting why, when it may not be
+// rewritten.
+bool lock(ToolReplacement *replacement, const char *name) {
+    const int locked = tool_replace_lock(replacement, name);
+    if (locked == TOOL_LOCK_NOT_REGULAR) {
+        report_not_regular(name);
+    } else if (locked == TOOL_LOCK_UNTRUSTED_LINK) {
+        report_untrusted_link(name);
+    } else if (locked != TOOL_LOCK_DONE) {
+        report_cannot_open(name);
+    }
+    return locked == TOOL_LOCK_DONE;
+}
+
+// Whether `name` still leads to the locked file now that it is open for reading.
+bool still_locked_file(const char *name, const ToolReplacement &replacement) {
+    ToolFileIdentity now = {};
+    return tool_file_identity(name, &now) && same_file(now, replacement.identity);
 }
 
 } // namespace
 
 bool rewrite_file(const char *name, const CommandLine &options, ConvertedFiles *converted) {
-    InputStream input(name);
-    if (input.get() == nullptr) {
-        report_cannot_open(name);
-        return false;
-    }
-    ToolFileIdentity identity = {};
-    if (tool_file_identity(name, &identity) && already_converted(*converted, identity)) {
+    if (is_skipped_name(name)) {
         return true;
     }
     Replacement replacement;
+    if (!lock(replacement.get(), name)) {
+        return false;
+    }
+    if (already_converted(*converted, replacement.get()->identity)) {
+        return true;
+    }
+    sweep_leftovers_beside(replacement.get()->target);
+    InputStream input(name);
+    if (input.get() == nullptr || !still_locked_file(name, *replacement.get())) {
+        report_cannot_open(name);
+        return false;
+    }
     if (!tool_replace_open(replacement.get(), name)) {
         report_cannot_write(name);
         return false;

@@ -9,11 +9,25 @@ void report_cannot_read(const char *name);
 void report_not_text(const char *name);
 void report_cannot_write(const char *name);
 void report_kept_elsewhere(const char *name, const char *kept_in);
+void report_cannot_read_directory(const char *name);
+void report_not_regular(const char *name);
+void report_untrusted_link(const char *name);
+void report_leftover_kept(const char *path);
+void report_out_of_memory();
 
 // Command line: an unknown long option, an unusable backup suffix, a unit text that
 // names no unit of its kind ("force" or "moment").
 void report_unknown_option(const char *option);
 void report_bad_backup_suffix(const char *suffix);
 void report_unknown_unit(const char *kind, const char *unit_text);
+
+// A file whose backup could not be made, and is therefore not converted.
+void report_cannot_back_up(const char *name, const char *backup);
+// Converted lines of `name` that dropped digits after their value: how many, and the
+// first one with its line number in the original file.
+void report_dropped_digits(const char *name, int count, long line_number, const char *first);
+// --verbose: one line per file and one for the run.
+void report_file_counts(const char *name, long forces, long moments, long long comment_lines);
+void report_total_counts(long files, long forces, long moments, long long comment_lines);
 
 #endif

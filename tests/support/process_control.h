@@ -17,8 +17,9 @@ const char *text_line_end();
 std::string with_text_line_ends(const std::string &text);
 
 struct ChildConditions {
-    long long file_size_limit = -1; // bytes a child may write to one file; -1: no limit
-    bool unprivileged = false;      // run as an unprivileged user when we are the superuser
+    long long file_size_limit = -1;   // bytes a child may write to one file; -1: no limit
+    bool unprivileged = false;        // run as an unprivileged user when we are the superuser
+    bool closed_error_output = false; // standard error a pipe whose reading end is closed
 };
 
 /// Why the conditions cannot be set up here, or "" when they can.

@@ -18,13 +18,17 @@ constexpr uid_t kUnprivilegedId = 65534; // "nobody" on Debian
 // Applies the conditions in the child, before exec; returns false when one failed.
 bool apply_conditions(const ChildConditions &conditions) {
     if (conditions.file_size_limit >= 0) {
-        signal(SIGXFSZ, SIG_IGN);
         rlimit limit{};
         limit.rlim_cur = static_cast<rlim_t>(conditions.file_size_limit);
         limit.rlim_max = static_cast<rlim_t>(conditions.file_size_limit);
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
             return false;
         }
+    }
+    int pipe_ends[2];
+    if (conditions.closed_error_output &&
+        (pipe(pipe_ends) != 0 || close(pipe_ends[0]) != 0 || dup2(pipe_ends[1], 2) < 0)) {
+        return false;
     }
     if (conditions.unprivileged && geteuid() == 0) {
         if (setgroups(0, nullptr) != 0 || setgid(kUnprivilegedId) != 0 ||

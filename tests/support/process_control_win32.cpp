@@ -5,7 +5,7 @@ const char *text_line_end() {
 }
 
 std::string conditions_unsupported(const ChildConditions &) {
-    return "file size limits and user switching are POSIX facilities";
+    return "file size limits, user switching and broken pipe signals are POSIX facilities";
 }
 
 bool running_as_superuser() {

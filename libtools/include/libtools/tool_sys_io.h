@@ -121,6 +121,11 @@ int tool_fprintf(ToolStream stream, const char *format, ...);
 #define TOOL_STRIP_BLOCK_COMMENTS 1
 #define TOOL_STRIP_LINE_COMMENTS 2
 #define TOOL_STRIP_HASH_COMMENTS 4
+/// Option: a zero byte ends the reading at once. The call that meets it returns null
+/// (the line it was collecting is dropped) with TOOL_READ_LINE_ZERO_BYTE set, so a
+/// caller that refuses binary input stops after the first such byte instead of
+/// reading the rest of the input.
+#define TOOL_READ_LINE_STOP_AT_ZERO_BYTE 8
 
 /// Status flag: a line could not be grown, so reading stopped and null came back.
 #define TOOL_READ_LINE_OUT_OF_MEMORY 1
@@ -148,10 +153,12 @@ void tool_read_line_clear_status(void);
  * that does not exist or is not a directory just gives no names.
  */
 
-/// A new string: `directory` (null taken as ""), a backslash unless it already ends in one
-/// (a trailing "/" does not count), then `name` unless null: ("dir", "a.txt") gives
-/// "dir\\a.txt", ("dir/", "a.txt") gives "dir/\\a.txt", (".", null) gives ".\\". Null when
-/// memory runs out (with the heap strings' message).
+/// A new string: `directory` (null taken as ""), the system's separator ("/" on POSIX, a
+/// backslash on Windows) unless it already ends in that one, then `name` unless null,
+/// exactly as given: on POSIX ("dir", "a.txt") gives "dir/a.txt" and ("dir", "..\\x")
+/// gives "dir/..\\x" (a backslash is part of a name there); on Windows ("dir", "a.txt")
+/// gives "dir\\a.txt" and ("dir/", "a.txt") "dir/\\a.txt". (".", null) gives "./" or
+/// ".\\". Null when memory runs out (with the heap strings' message).
 char *tool_join_path(const char *directory, const char *name);
 /// Releases what `list` held, then fills it with copies of the names in `directory` that
 /// match `pattern` (null matches every name). Returns the list's count: 0 when nothing
@@ -166,8 +173,9 @@ int tool_count_matches(const char *pattern, const char *directory);
 
 /* ---- File and directory operations -------------------------------------------------
  *
- * Small tests, queries and changes on paths in the toolkit's syntax (backslash
- * separators; "/" is accepted where noted). Nothing here prints a message: a failure
+ * Small tests, queries and changes on paths in the system's own syntax: on Windows a
+ * backslash or "/" separates; on POSIX only "/" does, and a backslash is an ordinary
+ * character of a name. Nothing here prints a message: a failure
  * shows only in the result (0, null, or a file system left as it was).
  *
  * Permission tests read the owner's bits of the mode word, not what the calling
@@ -227,14 +235,28 @@ long long tool_file_mtime(const char *path);
 /// cannot be written in 26 bytes.
 int tool_file_time_text(const char *path, char *text, long long *time, long long *size);
 
-/// A new copy of what follows the last backslash or "/" of `path`: the whole path when
-/// there is none, "" when it ends in one. Null for null or when memory runs out.
+/// A new copy of what follows the last separator of `path` ("/", and on Windows also a
+/// backslash): the whole path when there is none, "" when it ends in one. Null for null
+/// or when memory runs out.
 char *tool_path_basename(const char *path);
-/// A new string: for a directory, `path` without one trailing backslash or "/"; for any
-/// other path, `path` cut at its last backslash or "/" ("a\\b\\c.txt" gives "a\\b",
-/// "\\c.txt" gives ""). Null for null, for a non-directory without a separator
+/// A new string: for a directory, `path` without one trailing separator; for any other
+/// path, `path` cut at its last separator ("a/b/c.txt" gives "a/b", "/c.txt" gives "";
+/// on Windows "a\\b\\c.txt" gives "a\\b"; on POSIX "a\\b" is one name). Null for null, for a
+/// non-directory without a separator
 /// ("c.txt"), or when memory runs out.
 char *tool_path_dirname(const char *path);
+/// The number of leading characters of `path` that name its directory, through its last
+/// separator ("/" on POSIX; "/" or backslash on Windows, where a drive such as "C:" alone
+/// also counts): "data/a.jnt" gives 5, "a.jnt" 0. 0 for null.
+unsigned tool_path_directory_length(const char *path);
+/// The separator the system writes between a directory and a name: '/' on POSIX, a
+/// backslash on Windows.
+char tool_path_separator(void);
+/// 1 when `path` itself is a symbolic link (on Windows any reparse point), else 0 (also
+/// for null).
+int tool_is_link(const char *path);
+/// 1 when `path` is a directory whose entries can be listed, else 0 (also for null).
+int tool_can_list_directory(const char *path);
 
 /* Options of tool_make_unique_path. */
 #define TOOL_UNIQUE_NUMBERED 4     /* try base + n + suffix for n = 1 .. 9999 */
@@ -257,14 +279,15 @@ int tool_remove_file(const char *path);
 /// Creates the directory `path`. 1 on success; 0 when it exists, cannot be made, or null.
 int tool_mkdir(const char *path);
 /// tool_mkdir(path), or when `recursive` is non-zero first each missing directory above
-/// it, cutting at backslashes only ("x\\y\\z" makes "x", "x\\y", "x\\y\\z"). The result is
+/// it, cutting at the system's separator only ("x/y/z" makes "x", "x/y", "x/y/z" on POSIX;
+/// "x\\y\\z" the same on Windows). The result is
 /// that of the last directory: 0 when it existed already, or for a null path.
 int tool_make_directory(int recursive, const char *path);
-/// Removes the file or empty directory `path` (one trailing backslash ignored); when
-/// `recursive` is non-zero, first everything inside the directory. A symbolic link is
-/// removed as a link: nothing it points to is entered or removed. Entries whose names
-/// hold a backslash (POSIX) cannot be named by the toolkit and are left, so their
-/// directory stays. Read-only files and non-empty directories stay without a message.
+/// Removes the file or empty directory `path` (one trailing separator ignored); when
+/// `recursive` is non-zero, first everything inside the directory, each entry named
+/// exactly as the directory lists it. A symbolic link is removed as a link: nothing it
+/// points to is entered or removed. Read-only files and non-empty directories stay
+/// without a message.
 /// 1 when `path` itself was removed; 0 otherwise or for null.
 int tool_remove_path(int recursive, const char *path);
 
@@ -285,24 +308,47 @@ int tool_char_from_name(const char *name, int default_character);
 
 /* ---- Safe replacement of a file ---------------------------------------------------
  *
- * Rewriting a file so that at every instant it holds either its complete old or its
- * complete new content:
+ * Rewriting a file so that, on the rename path, at every instant it holds either its
+ * complete old or its complete new content:
  *
  *     ToolReplacement r = {0};
- *     if (tool_replace_open(&r, path)) {
- *         ... tool_replace_write(&r, text, length) for all of the new content ...
+ *     if (tool_replace_lock(&r, path) == TOOL_LOCK_DONE   // optional: open locks too
+ *         && tool_replace_open(&r, path)) {
+ *         ... read the target, tool_replace_write(&r, text, length) the new content ...
  *         result = tool_replace_commit(&r);     // or give up: nothing is changed
  *     }
- *     tool_replace_abandon(&r);                 // always; releases the record
+ *     tool_replace_abandon(&r);                 // always; releases the record and the lock
  *
- * The new content goes to a new, exclusively created hidden file beside the target
- * (symbolic links are followed to the final target, which is what gets replaced),
- * with the target's permission bits, owner and group. Commit flushes and syncs it and
- * renames it over the target. When a rename would lose something (the target has
- * several hard links, or its owner cannot be kept), no file can be created beside it,
- * or the directory refuses the rename, commit copies the new content into the target
- * in place instead. An interrupt or termination signal while a replacement is open
- * removes its file.
+ * Locking: tool_replace_lock opens the file `path` leads to without any step that can
+ * block, refuses anything but a regular file and a symbolic link that another user
+ * planted (a link is followed only when it belongs to the running user, the superuser
+ * or the owner of the file it leads to), waits for an exclusive advisory lock on it
+ * (flock on POSIX, LockFileEx on Windows) and checks that `path` still leads to the
+ * locked file, opening it again when not. The lock lasts until tool_replace_abandon
+ * (on Windows until just before the move, which an open file would refuse), so runs
+ * that rewrite the same file one after the other see each other's result.
+ *
+ * Rename path: the new content goes to a new, exclusively created hidden file beside
+ * the target (symbolic links are followed to the final target, which is what gets
+ * replaced), with the target's permission bits, owner, group and extended attributes
+ * (POSIX access control lists included; on Windows the move keeps them). Commit
+ * flushes and syncs it and renames it over the target: the target is whole at every
+ * instant.
+ *
+ * In-place path: when a rename would lose something (the target has several hard
+ * links, or its owner cannot be kept), no file can be created beside it, or the
+ * directory refuses the rename, commit copies the new content into the target itself.
+ * The complete new content is then synced in the replacement file first; the target
+ * is given its final size before its first byte is overwritten (a full disk is met
+ * while it still holds its old content, and commit gives FAILED); the target is synced
+ * before the replacement file is removed. A copy that fails after it started, or a
+ * process killed during it, leaves the target torn, but the complete new content in
+ * the replacement file (KEPT names it; a later sweep names it too).
+ *
+ * Replacement files have short names (tool_is_replacement_name) whose form tells the
+ * two paths apart, and are locked by their writer while it lives. An interrupt or
+ * termination signal while a replacement is open removes its file; a copy into the
+ * target holds such signals off until it is done.
  */
 
 /// What identifies a file however it is reached (name, link or hard link).
@@ -315,10 +361,12 @@ typedef struct ToolReplacement {
     char *target;              /* the final file the path leads to (system syntax) */
     char *temporary;           /* the file the new content is written to */
     void *stream;              /* open stream of `temporary`, internal */
-    ToolFileIdentity identity; /* of the target when the replacement was opened */
+    ToolFileIdentity identity; /* of the locked target */
     int in_place;              /* commit copies into the target instead of renaming */
     int failed;                /* a write failed; commit will refuse */
     int kept;                  /* commit failed after starting to copy: `temporary` stays */
+    int locked;                /* the target is open and locked, internal */
+    long long lock;            /* the system's handle of the locked target, internal */
 } ToolReplacement;
 
 enum {
@@ -328,11 +376,25 @@ enum {
                                 `temporary`, which is not removed */
 };
 
+enum {
+    TOOL_LOCK_DONE = 1,           /* the target is open and locked */
+    TOOL_LOCK_CANNOT_OPEN = 0,    /* missing, a directory, unreadable, or no memory */
+    TOOL_LOCK_NOT_REGULAR = -1,   /* a device, FIFO or socket: never rewritten */
+    TOOL_LOCK_UNTRUSTED_LINK = -2 /* reached through another user's symbolic link */
+};
+
 /// 1 and `identity` filled when `path` (links followed) has a status, else 0.
 int tool_file_identity(const char *path, ToolFileIdentity *identity);
 
-/// Starts the replacement of the file `path` leads to. 1 on success; 0 when the file
-/// cannot be resolved or no replacement file can be created (nothing is left behind).
+/// Opens and locks the file `path` leads to (see Locking above), waiting while another
+/// process holds it; fills `target` and `identity`. One of TOOL_LOCK_*; on anything
+/// but TOOL_LOCK_DONE the record is all zero. Null arguments give TOOL_LOCK_CANNOT_OPEN.
+int tool_replace_lock(ToolReplacement *replacement, const char *path);
+
+/// Starts the replacement of the file `path` leads to, locking it first unless
+/// tool_replace_lock did. 1 on success; 0 when the file cannot be locked, has changed
+/// since it was locked, or no replacement file can be created or given the target's
+/// attributes (no replacement file is left behind; a lock taken stays until abandon).
 int tool_replace_open(ToolReplacement *replacement, const char *path);
 
 /// Appends `size` bytes of `data` (text: "\n" becomes the system's line end).
@@ -342,13 +404,49 @@ int tool_replace_write(ToolReplacement *replacement, const char *data, unsigned 
 /// Puts the new content in place of the old; see TOOL_REPLACE_DONE and its siblings.
 int tool_replace_commit(ToolReplacement *replacement);
 
-/// Closes and removes the replacement file unless commit kept it, and releases the
-/// record's strings; the record is all zero afterwards. Null is ignored.
+/// Closes and removes the replacement file unless commit kept it, releases the lock
+/// and the record's strings; the record is all zero afterwards. Null is ignored.
 void tool_replace_abandon(ToolReplacement *replacement);
 
-/// Test support: make the n-th write (operation 0), sync (1), close (2) or rename (3)
-/// of a replacement from now fail once; 0 turns it off.
+/// 1 when the bare entry name `name` has the form of a replacement file's name, so
+/// pattern matches and directory walks can leave another run's files alone; else 0.
+int tool_is_replacement_name(const char *name);
+
+/// Looks at the replacement files in `directory` whose writer ended without finishing
+/// (no lock on them). One that was to be renamed over its target is removed: its
+/// target is whole. The path of one that was to be copied into its target is appended
+/// to `kept` (when not null) and the file stays: it may hold the only complete new
+/// content of a target torn by a killed run. Returns how many were removed; -1 when
+/// memory ran out.
+int tool_replace_sweep(const char *directory, StringList *kept);
+
+/// Makes the signals a failing write raises on POSIX systems (SIGPIPE for a closed pipe,
+/// SIGXFSZ for a file-size limit) ignored for the whole process, so the write reports an
+/// error (and a replacement fails cleanly) instead of the process ending with a
+/// replacement file left behind. tool_replace_lock does it too. Nothing on Windows.
+void tool_ignore_write_signals(void);
+
+/// Test support: make the n-th write (operation 0), sync (1), close (2), rename (3) or
+/// resize of the target before an in-place copy (4) of a replacement from now fail
+/// once; 0 turns it off.
 void tool_replace_fail_nth(int operation, long n);
+
+/* ---- Backups ------------------------------------------------------------------------ */
+
+/// Keeps the current content of the file `path` leads to (symbolic links followed) as
+/// `path` + `suffix`: a byte-for-byte copy with the file's permissions, owner and group
+/// (where the process may set them) and its access and modification times, put in place
+/// in one step so that an existing backup of that name is replaced whole. 1 on success;
+/// 0 when the copy could not be made (nothing new is left behind and an existing backup
+/// stays as it was), when `path` + `suffix` is a directory or other non-regular file,
+/// for a null argument or an empty suffix.
+int tool_backup_file(const char *path, const char *suffix);
+
+/* ---- Terminal ----------------------------------------------------------------------- */
+
+/// 1 when the standard error stream is a terminal (a console on Windows), so that text
+/// meant only for a person watching may be written there; 0 for a file, pipe or device.
+int tool_stderr_is_terminal(void);
 
 #ifdef __cplusplus
 }

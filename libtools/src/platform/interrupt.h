@@ -18,6 +18,11 @@ void release_temporary();
 void hold_interrupts();
 void resume_interrupts();
 
+/// Makes the signals that a failing write raises on POSIX systems (SIGPIPE for a closed
+/// pipe, SIGXFSZ for a file-size limit) ignored, so the write reports an error instead
+/// of ending the process. Nothing to do on Windows.
+void ignore_write_signals();
+
 } // namespace platform
 
 #endif

@@ -85,4 +85,9 @@ void resume_interrupts() {
     change_mask(SIG_UNBLOCK);
 }
 
+void ignore_write_signals() {
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
+}
+
 } // namespace platform

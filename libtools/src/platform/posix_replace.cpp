@@ -1,13 +1,16 @@
+#include "platform/file_lock.h"
 #include "platform/replace.h"
 #include "platform/replace_shared.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 namespace platform {
 
@@ -23,14 +26,14 @@ bool keep_owner(int fd, const TargetFacts &facts) {
     return fchown(fd, static_cast<uid_t>(facts.owner), static_cast<gid_t>(facts.group)) == 0;
 }
 
-int create_exclusive(const std::string &directory, const std::string &name_hint,
-                     std::string *created) {
+int create_exclusive(const std::string &directory, ReplacementKind kind, std::string *created) {
+    const std::string separator = !directory.empty() && directory.back() == '/' ? "" : "/";
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        const std::string path = directory + "/." + name_hint + ".joint2si-" + random_name_suffix();
+        std::string path = directory + separator + replacement_name(kind);
         const int fd =
             open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
         if (fd >= 0) {
-            *created = path;
+            created->swap(path); // cannot fail: the file exists now and must be named
             return fd;
         }
         if (errno != EEXIST) {
@@ -66,9 +69,12 @@ bool target_facts(const std::string &path, TargetFacts *facts) {
     return true;
 }
 
-std::FILE *create_replacement(const std::string &directory, const std::string &name_hint,
-                              const TargetFacts &facts, std::string *created, bool *kept_owner) {
-    const int fd = create_exclusive(directory, name_hint, created);
+// A new replacement file, open and locked; null when it could not be made or another
+// run removed it as abandoned before its lock was taken (`lost` then set).
+std::FILE *create_locked(const std::string &directory, ReplacementKind kind,
+                         const TargetFacts &facts, std::string *created, bool *kept_owner,
+                         bool *lost) {
+    const int fd = create_exclusive(directory, kind, created);
     if (fd < 0) {
         return nullptr;
     }
@@ -77,11 +83,98 @@ std::FILE *create_replacement(const std::string &directory, const std::string &n
     if (fchmod(fd, static_cast<mode_t>(facts.permissions)) == 0) {
         stream = fdopen(fd, "w");
     }
+    if (stream != nullptr && !lock_replacement(stream, *created)) {
+        *lost = true;
+        std::fclose(stream);
+        return nullptr; // not ours to remove any more
+    }
     if (stream == nullptr) {
         close(fd);
         unlink(created->c_str());
     }
     return stream;
+}
+
+std::FILE *create_replacement(const std::string &directory, ReplacementKind kind,
+                              const TargetFacts &facts, std::string *created, bool *kept_owner) {
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        bool lost = false;
+        std::FILE *stream = create_locked(directory, kind, facts, created, kept_owner, &lost);
+        if (!lost) {
+            return stream;
+        }
+    }
+    return nullptr;
+}
+
+namespace {
+
+// The names of the extended attributes of `fd`, each ending in a zero byte; false when
+// they cannot be listed. A file system without extended attributes lists none.
+bool attribute_names(int fd, std::string *names) {
+    for (;;) {
+        const ssize_t size = flistxattr(fd, nullptr, 0);
+        if (size < 0) {
+            return errno == ENOTSUP;
+        }
+        names->assign(static_cast<std::size_t>(size), '\0');
+        const ssize_t got = size > 0 ? flistxattr(fd, &(*names)[0], names->size()) : 0;
+        if (got >= 0) {
+            names->resize(static_cast<std::size_t>(got));
+            return true;
+        }
+        if (errno != ERANGE) { // ERANGE: an attribute was added meanwhile
+            return false;
+        }
+    }
+}
+
+bool attribute_value(int fd, const char *name, std::string *value) {
+    for (;;) {
+        const ssize_t size = fgetxattr(fd, name, nullptr, 0);
+        if (size < 0) {
+            return false;
+        }
+        value->assign(static_cast<std::size_t>(size), '\0');
+        const ssize_t got = size > 0 ? fgetxattr(fd, name, &(*value)[0], value->size()) : 0;
+        if (got >= 0) {
+            value->resize(static_cast<std::size_t>(got));
+            return true;
+        }
+        if (errno != ERANGE) {
+            return false;
+        }
+    }
+}
+
+// Gives `to` the attribute `name` of `from`. An attribute the file system sets itself
+// (a security label) counts as copied when the new file already has the same value.
+bool copy_attribute(int from, int to, const char *name) {
+    std::string value;
+    if (!attribute_value(from, name, &value)) {
+        return errno == ENODATA; // removed meanwhile
+    }
+    if (fsetxattr(to, name, value.data(), value.size(), 0) == 0) {
+        return true;
+    }
+    std::string present;
+    return attribute_value(to, name, &present) && present == value;
+}
+
+} // namespace
+
+bool copy_attributes(long long from_handle, std::FILE *to) {
+    const int from = static_cast<int>(from_handle);
+    std::string names;
+    if (std::fflush(to) != 0 || !attribute_names(from, &names)) {
+        return false;
+    }
+    for (std::size_t at = 0; at < names.size(); at += std::strlen(&names[at]) + 1) {
+        if (!copy_attribute(from, fileno(to), &names[at])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::string temporary_directory() {
@@ -180,22 +273,72 @@ long long copy_bytes(int from, int to) {
 
 } // namespace
 
-bool copy_over(const std::string &source, const std::string &target) {
-    const int from = open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (from < 0) {
+namespace {
+
+// Gives the target its final size before its first byte is overwritten: space for a
+// longer content is reserved (so a full disk is met now), a shorter one is cut to
+// size. False, with the target as it was, when that failed.
+bool set_final_size(int fd, off_t old_size, off_t new_size) {
+    if (injected_failure(FileOperation::resize)) {
         return false;
     }
-    const int to = open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (to < 0) {
-        close(from);
+    if (new_size <= old_size) {
+        return ftruncate(fd, new_size) == 0;
+    }
+    const int error = posix_fallocate(fd, 0, new_size);
+    if (error == 0) {
+        return true;
+    }
+    // A file system that cannot reserve space is filled and checked as it goes.
+    if (error == EOPNOTSUPP || error == EINVAL) {
+        return true;
+    }
+    // Space reserved before the failure lies past the old end and holds no content.
+    return ftruncate(fd, old_size) != 0 && false;
+}
+
+bool same_identity(int fd, const FileIdentity &identity, off_t *size) {
+    struct stat status {};
+    if (fstat(fd, &status) != 0) {
         return false;
+    }
+    *size = status.st_size;
+    return static_cast<unsigned long long>(status.st_dev) == identity.device &&
+           static_cast<unsigned long long>(status.st_ino) == identity.index;
+}
+
+// The copy itself: size, bytes, sync. `from` and `to` are open.
+CopyResult copy_open(int from, int to, const FileIdentity &identity) {
+    off_t old_size = 0;
+    struct stat source {};
+    if (!same_identity(to, identity, &old_size) || fstat(from, &source) != 0 ||
+        !set_final_size(to, old_size, source.st_size)) {
+        return CopyResult::unchanged;
     }
     const long long total = copy_bytes(from, to);
-    bool copied = total >= 0 && ftruncate(to, static_cast<off_t>(total)) == 0;
+    bool copied = total == static_cast<long long>(source.st_size) &&
+                  ftruncate(to, static_cast<off_t>(total)) == 0;
     copied = copied && !injected_failure(FileOperation::sync) && fsync(to) == 0;
+    return copied ? CopyResult::done : CopyResult::torn;
+}
+
+} // namespace
+
+CopyResult copy_over(const std::string &source, const std::string &target,
+                     const FileIdentity &identity) {
+    const int from = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (from < 0) {
+        return CopyResult::unchanged;
+    }
+    const int to = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (to < 0) {
+        close(from);
+        return CopyResult::unchanged;
+    }
+    CopyResult result = copy_open(from, to, identity);
     close(from);
     const bool closed = close(to) == 0 && !injected_failure(FileOperation::close);
-    return copied && closed;
+    return result == CopyResult::done && !closed ? CopyResult::torn : result;
 }
 
 } // namespace platform

@@ -36,12 +36,33 @@ bool resolve_final_path(const std::string &path, std::string *resolved);
 /// Facts about an existing file (links followed); false when it has no status.
 bool target_facts(const std::string &path, TargetFacts *facts);
 
-/// Creates a new hidden file in `directory` that no other process created (exclusive
-/// creation), with the permission bits of `facts` and, where allowed, its owner and
-/// group, and opens it for writing in text mode. Stores its path in `created`.
-/// `kept_owner` tells whether owner and group could be kept. Null on failure.
-std::FILE *create_replacement(const std::string &directory, const std::string &name_hint,
+/// The two kinds of replacement file. Their names tell them apart, so a later run that
+/// finds one abandoned knows whether it may hold the only complete new content.
+enum class ReplacementKind {
+    rename, // renamed over the target: the target stays whole until then
+    copy    // copied into the target in place: may outlive a torn target
+};
+
+/// A short hidden name for a replacement file of `kind`: a fixed prefix, a letter for
+/// the kind and a random part; never longer than kReplacementNameLength.
+std::string replacement_name(ReplacementKind kind);
+constexpr std::size_t kReplacementNameLength = 15;
+/// Whether `name` has the form replacement_name gives; `kind` tells which when it does.
+bool is_replacement_name(const char *name, ReplacementKind *kind);
+
+/// Creates a new hidden file of `kind` in `directory` that no other process created
+/// (exclusive creation), with the permission bits of `facts` and, where allowed, its
+/// owner and group, opens it for writing in text mode and locks it for as long as it
+/// is open. Stores its path in `created`. `kept_owner` tells whether owner and group
+/// could be kept. Null on failure.
+std::FILE *create_replacement(const std::string &directory, ReplacementKind kind,
                               const TargetFacts &facts, std::string *created, bool *kept_owner);
+
+/// Copies the extended attributes (POSIX access control lists included) of the open
+/// file `from_handle` to the replacement `to`; a file system without extended
+/// attributes has none to copy. False when one could not be copied. On Windows the
+/// move keeps them, and this does nothing.
+bool copy_attributes(long long from_handle, std::FILE *to);
 
 /// The directory for temporary files of the user.
 std::string temporary_directory();
@@ -62,14 +83,20 @@ bool close_stream(std::FILE *stream);
 enum class RenameResult { done, refused, failed };
 /// Replaces `target` by `replacement` in one step and makes the change durable.
 RenameResult replace_atomically(const std::string &replacement, const std::string &target);
+/// How a copy into the target ended: done, failed before the target changed, or failed
+/// after its first byte was overwritten.
+enum class CopyResult { done, unchanged, torn };
 /// Copies the bytes of `source` over the content of `target`, keeping the target file
-/// itself (its identity, links, owner); every step checked, synced at the end.
-bool copy_over(const std::string &source, const std::string &target);
+/// itself (its identity, links, owner). The target must still be the file `identity`
+/// names; it is given its final size before its first byte is overwritten (so a full
+/// disk is met while it still holds its old content) and synced at the end.
+CopyResult copy_over(const std::string &source, const std::string &target,
+                     const FileIdentity &identity);
 /// Removes a file; false when it could not be removed.
 bool remove_file(const std::string &path);
 
 /// The operations a test can make fail.
-enum class FileOperation { write, sync, close, rename, count };
+enum class FileOperation { write, sync, close, rename, resize, count };
 /// Test support: the n-th operation of kind `operation` from now fails once (0: never).
 void fail_nth_file_operation(FileOperation operation, long n);
 

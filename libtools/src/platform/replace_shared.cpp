@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 namespace platform {
@@ -11,6 +12,19 @@ namespace platform {
 namespace {
 
 long countdown[static_cast<int>(FileOperation::count)] = {};
+
+// Hidden on POSIX by the leading dot; distinctive enough that no other program's
+// files take this form, since an abandoned one may be removed.
+constexpr char kNamePrefix[] = ".j2si~";
+constexpr std::size_t kPrefixLength = sizeof kNamePrefix - 1;
+constexpr char kRenameLetter = 'r';
+constexpr char kCopyLetter = 'c';
+constexpr std::size_t kRandomLength = 8;
+static_assert(kPrefixLength + 1 + kRandomLength == kReplacementNameLength, "name length");
+
+bool is_random_character(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
 
 } // namespace
 
@@ -44,10 +58,35 @@ std::string random_name_suffix() {
     static std::mt19937 generator(std::random_device{}());
     static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::string suffix;
-    for (int i = 0; i < 8; ++i) {
+    for (std::size_t i = 0; i < kRandomLength; ++i) {
         suffix += letters[generator() % (sizeof letters - 1)];
     }
     return suffix;
+}
+
+std::string replacement_name(ReplacementKind kind) {
+    const char letter = kind == ReplacementKind::copy ? kCopyLetter : kRenameLetter;
+    return kNamePrefix + std::string(1, letter) + random_name_suffix();
+}
+
+bool is_replacement_name(const char *name, ReplacementKind *kind) {
+    if (name == nullptr || std::strlen(name) != kReplacementNameLength ||
+        std::strncmp(name, kNamePrefix, kPrefixLength) != 0) {
+        return false;
+    }
+    const char letter = name[kPrefixLength];
+    if (letter != kRenameLetter && letter != kCopyLetter) {
+        return false;
+    }
+    for (std::size_t i = kPrefixLength + 1; i < kReplacementNameLength; ++i) {
+        if (!is_random_character(name[i])) {
+            return false;
+        }
+    }
+    if (kind != nullptr) {
+        *kind = letter == kCopyLetter ? ReplacementKind::copy : ReplacementKind::rename;
+    }
+    return true;
 }
 
 } // namespace platform

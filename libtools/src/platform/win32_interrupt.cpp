@@ -77,4 +77,6 @@ void resume_interrupts() {
     unlock();
 }
 
+void ignore_write_signals() {}
+
 } // namespace platform

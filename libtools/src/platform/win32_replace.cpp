@@ -1,11 +1,13 @@
 // The safe replacement on Windows: the replacement is created exclusively with
 // CreateFileA (hidden, and shareable for deletion so an interrupt can remove it
-// while it is open), written through a text-mode C stream, and moved over the
-// target with MoveFileExA, which replaces in one step on the same volume.
+// while it is open), written through a text-mode C stream, and put in the target's
+// place with ReplaceFileA, which replaces in one step on the same volume and keeps
+// the target's access control list, attributes and creation time.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
 
+#include "platform/file_lock.h"
 #include "platform/replace.h"
 #include "platform/replace_shared.h"
 
@@ -53,12 +55,10 @@ std::string without_long_path_prefix(const std::string &path) {
 }
 
 // Creates a new file no other process created; its handle or INVALID_HANDLE_VALUE.
-HANDLE create_exclusive(const std::string &directory, const std::string &name_hint,
-                        std::string *created) {
+HANDLE create_exclusive(const std::string &directory, ReplacementKind kind, std::string *created) {
     const std::string separator = !directory.empty() && is_separator(directory.back()) ? "" : "\\";
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        const std::string path =
-            directory + separator + "." + name_hint + ".joint2si-" + random_name_suffix();
+        std::string path = directory + separator + replacement_name(kind);
         if (path.size() >= MAX_PATH) {
             return INVALID_HANDLE_VALUE;
         }
@@ -66,7 +66,7 @@ HANDLE create_exclusive(const std::string &directory, const std::string &name_hi
             CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                         CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
-            *created = path;
+            created->swap(path); // cannot fail: the file exists now and must be named
             return handle;
         }
         if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -134,18 +134,27 @@ bool target_facts(const std::string &path, TargetFacts *facts) {
 
 // The replacement stays hidden until it is moved over the target; it inherits the
 // directory's access rules, as the target normally does, so `kept_owner` is true.
-std::FILE *create_replacement(const std::string &directory, const std::string &name_hint,
+std::FILE *create_replacement(const std::string &directory, ReplacementKind kind,
                               const TargetFacts &, std::string *created, bool *kept_owner) {
-    const HANDLE handle = create_exclusive(directory, name_hint, created);
+    const HANDLE handle = create_exclusive(directory, kind, created);
     if (handle == INVALID_HANDLE_VALUE) {
         return nullptr;
     }
     *kept_owner = true;
     std::FILE *stream = text_stream(handle);
+    if (stream != nullptr && !lock_replacement(stream, *created)) {
+        std::fclose(stream);
+        stream = nullptr;
+    }
     if (stream == nullptr) {
         DeleteFileA(created->c_str());
     }
     return stream;
+}
+
+// ReplaceFileA keeps the target's access control list and attributes itself.
+bool copy_attributes(long long, std::FILE *) {
+    return true;
 }
 
 std::string temporary_directory() {
@@ -186,15 +195,15 @@ bool flush_and_sync(std::FILE *stream) {
 
 namespace {
 
-// Moves the replacement over the target. A file that another program holds open
-// for a moment (an indexer, a virus scanner) refuses the move with a sharing
-// violation; the move is tried again a few times before it counts as refused.
+// Puts the replacement in the target's place. A file that another program holds
+// open for a moment (an indexer, a virus scanner) refuses with a sharing violation;
+// the replacement is tried again a few times before it counts as refused.
 bool move_over(const std::string &replacement, const std::string &target) {
     constexpr int kAttempts = 5;
     constexpr DWORD kPauseMilliseconds = 100;
     for (int attempt = 1;; ++attempt) {
-        if (MoveFileExA(replacement.c_str(), target.c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (ReplaceFileA(target.c_str(), replacement.c_str(), nullptr,
+                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
             return true;
         }
         const DWORD error = GetLastError();
@@ -236,7 +245,7 @@ RenameResult replace_atomically(const std::string &replacement, const std::strin
         }
         SetFileAttributesA(replacement.c_str(), FILE_ATTRIBUTE_HIDDEN);
         return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
-                       error == ERROR_LOCK_VIOLATION
+                       error == ERROR_LOCK_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED
                    ? RenameResult::refused
                    : RenameResult::failed;
     }
@@ -308,24 +317,72 @@ HANDLE open_existing(const std::string &path, DWORD access) {
                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-} // namespace
-
-bool copy_over(const std::string &source, const std::string &target) {
-    const HANDLE from = open_existing(source, GENERIC_READ);
-    if (from == INVALID_HANDLE_VALUE) {
+// Gives the target its final size before its first byte is overwritten: space for a
+// longer content is allocated (so a full disk is met now). False, with the target's
+// size as it was, when that failed.
+bool set_final_size(HANDLE file, long long new_size) {
+    LARGE_INTEGER old_size{};
+    if (injected_failure(FileOperation::resize) || !GetFileSizeEx(file, &old_size)) {
         return false;
     }
-    const HANDLE to = open_existing(target, GENERIC_WRITE);
-    if (to == INVALID_HANDLE_VALUE) {
-        CloseHandle(from);
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = new_size;
+    if (new_size > old_size.QuadPart) {
+        FILE_ALLOCATION_INFO allocation{};
+        allocation.AllocationSize.QuadPart = new_size;
+        if (!SetFileInformationByHandle(file, FileAllocationInfo, &allocation, sizeof allocation)) {
+            return false;
+        }
+    }
+    if (SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end)) {
+        return true;
+    }
+    end.EndOfFile = old_size;
+    SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end);
+    return false;
+}
+
+bool same_identity(HANDLE file, const FileIdentity &identity) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file, &information)) {
         return false;
+    }
+    const unsigned long long index =
+        (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) |
+        information.nFileIndexLow;
+    return information.dwVolumeSerialNumber == identity.device && index == identity.index;
+}
+
+// The copy itself: size, bytes, sync. `from` and `to` are open.
+CopyResult copy_open(HANDLE from, HANDLE to, const FileIdentity &identity) {
+    LARGE_INTEGER source_size{};
+    if (!same_identity(to, identity) || !GetFileSizeEx(from, &source_size) ||
+        !set_final_size(to, source_size.QuadPart)) {
+        return CopyResult::unchanged;
     }
     const long long total = copy_bytes(from, to);
-    bool copied = total >= 0 && truncate_at(to, total);
+    bool copied = total == source_size.QuadPart && truncate_at(to, total);
     copied = copied && !injected_failure(FileOperation::sync) && FlushFileBuffers(to) != 0;
+    return copied ? CopyResult::done : CopyResult::torn;
+}
+
+} // namespace
+
+CopyResult copy_over(const std::string &source, const std::string &target,
+                     const FileIdentity &identity) {
+    const HANDLE from = open_existing(source, GENERIC_READ);
+    if (from == INVALID_HANDLE_VALUE) {
+        return CopyResult::unchanged;
+    }
+    const HANDLE to = open_existing(target, GENERIC_WRITE | GENERIC_READ);
+    if (to == INVALID_HANDLE_VALUE) {
+        CloseHandle(from);
+        return CopyResult::unchanged;
+    }
+    const CopyResult result = copy_open(from, to, identity);
     CloseHandle(from);
     const bool closed = CloseHandle(to) != 0 && !injected_failure(FileOperation::close);
-    return copied && closed;
+    return result == CopyResult::done && !closed ? CopyResult::torn : result;
 }
 
 } // namespace platform

@@ -40,6 +40,7 @@ struct LineReader {
     bool end_of_input;
     bool comment_mark; // a comment opened on this line outside any other comment
     bool out_of_memory;
+    bool stopped_at_zero; // TOOL_READ_LINE_STOP_AT_ZERO_BYTE met a zero byte
 };
 
 // ---- Input ------------------------------------------------------------------
@@ -49,6 +50,10 @@ int from_stream(LineReader &reader) {
     const int c = tool_fgetc(reader.stream);
     if (c == 0) {
         read_line_status |= TOOL_READ_LINE_ZERO_BYTE;
+        if ((reader.options & TOOL_READ_LINE_STOP_AT_ZERO_BYTE) != 0) {
+            reader.stopped_at_zero = true;
+            return kEndOfInput;
+        }
     }
     return c < 0 ? kEndOfInput : c;
 }
@@ -311,7 +316,7 @@ void read_until_done(LineReader &reader) {
 char *finish(LineReader &reader) {
     tool_free(reader.stack, SYS_IO_HERE);
     reader.stack = nullptr;
-    const bool nothing_left = reader.end_of_input && reader.count == 0;
+    const bool nothing_left = (reader.end_of_input && reader.count == 0) || reader.stopped_at_zero;
     // Whether there is a line to hand out depends on what was read, never on
     // whether the caller passed a buffer.
     const bool wants_line = reader.count > 0 || reader.keep_empty_lines;

@@ -1,9 +1,12 @@
-// The safe replacement of a file: new content in a file of its own, renamed
-// over the target only when all of it is on disk.
+// The safe replacement of a file: the target held locked from the first read to
+// the commit, new content in a file of its own, renamed over the target (or, where
+// a rename would lose something, copied into it) only when all of it is on disk.
 #include "platform/replace.h"
 #include "libtools/tool_sys_io.h"
+#include "platform/file_lock.h"
 #include "platform/interrupt.h"
 #include "platform/paths.h"
+#include "sys_io/guarded_call.h"
 
 #include <cstdio>
 #include <string>
@@ -14,34 +17,125 @@ std::FILE *stream_of(const ToolReplacement *replacement) {
     return static_cast<std::FILE *>(replacement->stream);
 }
 
+platform::LockedTarget locked_target_of(const ToolReplacement *replacement) {
+    platform::LockedTarget locked;
+    locked.handle = replacement->locked ? replacement->lock : -1;
+    locked.identity = {replacement->identity.device, replacement->identity.index};
+    return locked;
+}
+
+void unlock(ToolReplacement *replacement) {
+    platform::LockedTarget locked = locked_target_of(replacement);
+    platform::unlock_target(&locked);
+    replacement->locked = 0;
+}
+
+bool is_copy_kind(const char *temporary) {
+    platform::ReplacementKind kind = platform::ReplacementKind::rename;
+    const std::string name = platform::name_of(temporary);
+    return platform::is_replacement_name(name.c_str(), &kind) &&
+           kind == platform::ReplacementKind::copy;
+}
+
+// Gives a replacement file that will be copied into its target the name of that kind,
+// so that a run that finds it abandoned keeps it. False when it could not be renamed.
+bool retag_as_copy(ToolReplacement *replacement) {
+    if (is_copy_kind(replacement->temporary)) {
+        return true;
+    }
+    const std::string old_path = replacement->temporary;
+    const std::string directory = platform::directory_of(old_path);
+    const std::string separator(1, platform::native_separator());
+    const std::string new_path = directory + (directory.back() == separator[0] ? "" : separator) +
+                                 platform::replacement_name(platform::ReplacementKind::copy);
+    char *kept = tool_strdup(new_path.c_str());
+    if (kept == nullptr || std::rename(old_path.c_str(), new_path.c_str()) != 0) {
+        tool_strfree(&kept);
+        return false;
+    }
+    platform::guard_temporary(new_path);
+    tool_strfree(&replacement->temporary);
+    replacement->temporary = kept;
+    return true;
+}
+
 // Opens the file that will receive the new content: beside the target when the
 // system allows it, else in the temporary directory (and then the commit copies).
 std::FILE *open_beside_or_elsewhere(ToolReplacement *replacement,
                                     const platform::TargetFacts &facts, std::string *created) {
     const std::string target = replacement->target;
-    const std::string name = platform::name_of(target);
+    const platform::ReplacementKind kind =
+        facts.several_links ? platform::ReplacementKind::copy : platform::ReplacementKind::rename;
     bool kept_owner = false;
-    std::FILE *stream = platform::create_replacement(platform::directory_of(target), name, facts,
+    std::FILE *stream = platform::create_replacement(platform::directory_of(target), kind, facts,
                                                      created, &kept_owner);
     if (stream == nullptr) {
         replacement->in_place = 1;
-        stream = platform::create_replacement(platform::temporary_directory(), name, facts, created,
-                                              &kept_owner);
-        return stream;
+        return platform::create_replacement(platform::temporary_directory(),
+                                            platform::ReplacementKind::copy, facts, created,
+                                            &kept_owner);
     }
-    if (!kept_owner || facts.several_links) {
-        replacement->in_place = 1;
-    }
+    replacement->in_place = !kept_owner || facts.several_links ? 1 : 0;
     return stream;
 }
 
-// Copies the finished content over the target in place. DONE, or KEPT when the copy
-// failed (the new content then stays where it is).
+// Creates the replacement file of a locked target; false when it could not.
+bool open_replacement(ToolReplacement *replacement) {
+    platform::TargetFacts facts;
+    if (!platform::target_facts(replacement->target, &facts) ||
+        facts.identity.device != replacement->identity.device ||
+        facts.identity.index != replacement->identity.index) {
+        return false;
+    }
+    std::string created;
+    std::FILE *stream = open_beside_or_elsewhere(replacement, facts, &created);
+    if (stream == nullptr) {
+        return false;
+    }
+    replacement->stream = stream;
+    platform::guard_temporary(created);
+    replacement->temporary = tool_strdup(created.c_str());
+    if (replacement->temporary == nullptr) {
+        platform::close_stream(stream);
+        replacement->stream = nullptr;
+        platform::remove_file(created);
+        platform::release_temporary();
+        return false;
+    }
+    // A replacement in another directory, or one copied in place, keeps the target's
+    // own attributes; one that is renamed over the target must take them along.
+    if (!replacement->in_place) {
+        if (!platform::copy_attributes(replacement->lock, stream)) {
+            return false;
+        }
+    } else if (!retag_as_copy(replacement)) {
+        return false;
+    }
+    return true;
+}
+
+bool close_replacement_stream(ToolReplacement *replacement) {
+    std::FILE *stream = stream_of(replacement);
+    replacement->stream = nullptr;
+    return stream == nullptr || platform::close_stream(stream);
+}
+
+// Copies the finished content over the target in place. DONE; FAILED when the copy
+// failed before the target changed; KEPT when it failed later (the new content then
+// stays in the replacement file, which is not removed).
 int commit_by_copy(ToolReplacement *replacement) {
+    if (!retag_as_copy(replacement)) {
+        return TOOL_REPLACE_FAILED;
+    }
     platform::hold_interrupts();
-    const bool copied = platform::copy_over(replacement->temporary, replacement->target);
+    const platform::CopyResult copied =
+        platform::copy_over(replacement->temporary, replacement->target,
+                            {replacement->identity.device, replacement->identity.index});
     platform::resume_interrupts();
-    if (!copied) {
+    if (copied == platform::CopyResult::unchanged) {
+        return TOOL_REPLACE_FAILED;
+    }
+    if (copied == platform::CopyResult::torn) {
         replacement->kept = 1;
         platform::release_temporary();
         return TOOL_REPLACE_KEPT;
@@ -49,54 +143,122 @@ int commit_by_copy(ToolReplacement *replacement) {
     return TOOL_REPLACE_DONE;
 }
 
+// Moves the finished replacement over the target. DONE, FAILED, or kRefused when the
+// directory refused the move and the content should be copied instead.
+constexpr int kRefused = -2;
+int commit_by_rename(ToolReplacement *replacement) {
+    platform::LockedTarget locked = locked_target_of(replacement);
+    platform::release_before_move(&locked);
+    replacement->locked = locked.handle >= 0 ? 1 : 0;
+    const platform::RenameResult renamed =
+        platform::replace_atomically(replacement->temporary, replacement->target);
+    if (renamed == platform::RenameResult::refused) {
+        return kRefused;
+    }
+    if (renamed == platform::RenameResult::failed) {
+        return TOOL_REPLACE_FAILED;
+    }
+    // The replacement is the target now: its name is gone, so nothing is left to remove.
+    platform::release_temporary();
+    tool_strfree(&replacement->temporary);
+    return TOOL_REPLACE_DONE;
+}
+
+// Syncs and closes the replacement file, keeping its lock, and puts it in place.
+int commit(ToolReplacement *replacement) {
+    std::FILE *stream = stream_of(replacement);
+    replacement->stream = nullptr;
+    const bool synced = platform::flush_and_sync(stream);
+    const long long held = platform::hold_replacement_lock(stream);
+    const bool closed = platform::close_stream(stream);
+    int result = TOOL_REPLACE_FAILED;
+    if (synced && closed) {
+        result = replacement->in_place ? kRefused : commit_by_rename(replacement);
+        if (result == kRefused) {
+            result = commit_by_copy(replacement);
+        }
+    }
+    platform::drop_replacement_lock(held);
+    return result;
+}
+
+int lock(ToolReplacement *replacement, const char *path) {
+    *replacement = ToolReplacement{};
+    platform::ignore_write_signals();
+    platform::LockedTarget locked;
+    const std::string native = platform::native_path(path);
+    const platform::LockResult result = platform::lock_target(native, &locked);
+    if (result == platform::LockResult::not_regular) {
+        return TOOL_LOCK_NOT_REGULAR;
+    }
+    if (result == platform::LockResult::untrusted_link) {
+        return TOOL_LOCK_UNTRUSTED_LINK;
+    }
+    if (result != platform::LockResult::locked) {
+        return TOOL_LOCK_CANNOT_OPEN;
+    }
+    replacement->locked = 1;
+    replacement->lock = locked.handle;
+    replacement->identity = {locked.identity.device, locked.identity.index};
+    std::string target;
+    if (!platform::resolve_final_path(native, &target) ||
+        (replacement->target = tool_strdup(target.c_str())) == nullptr) {
+        tool_replace_abandon(replacement);
+        return TOOL_LOCK_CANNOT_OPEN;
+    }
+    return TOOL_LOCK_DONE;
+}
+
 } // namespace
 
 extern "C" {
 
 int tool_file_identity(const char *path, ToolFileIdentity *identity) {
-    platform::TargetFacts facts;
-    if (path == nullptr || identity == nullptr ||
-        !platform::target_facts(platform::native_path(path), &facts)) {
-        return 0;
+    return sys_io::guarded_call("tool_file_identity", 0, [&] {
+        platform::TargetFacts facts;
+        if (path == nullptr || identity == nullptr ||
+            !platform::target_facts(platform::native_path(path), &facts)) {
+            return 0;
+        }
+        identity->device = facts.identity.device;
+        identity->index = facts.identity.index;
+        return 1;
+    });
+}
+
+int tool_replace_lock(ToolReplacement *replacement, const char *path) {
+    if (replacement == nullptr || path == nullptr) {
+        return TOOL_LOCK_CANNOT_OPEN;
     }
-    identity->device = facts.identity.device;
-    identity->index = facts.identity.index;
-    return 1;
+    const int result =
+        sys_io::guarded_call("tool_replace_lock", -100, [&] { return lock(replacement, path); });
+    if (result == -100) {
+        tool_replace_abandon(replacement);
+        return TOOL_LOCK_CANNOT_OPEN;
+    }
+    return result;
 }
 
 int tool_replace_open(ToolReplacement *replacement, const char *path) {
     if (replacement == nullptr || path == nullptr) {
         return 0;
     }
-    *replacement = ToolReplacement{};
-    std::string target;
-    platform::TargetFacts facts;
-    if (!platform::resolve_final_path(platform::native_path(path), &target) ||
-        !platform::target_facts(target, &facts)) {
+    if (!replacement->locked && tool_replace_lock(replacement, path) != TOOL_LOCK_DONE) {
         return 0;
     }
-    replacement->target = tool_strdup(target.c_str());
-    replacement->identity = {facts.identity.device, facts.identity.index};
-    std::string created;
-    std::FILE *stream = replacement->target != nullptr
-                            ? open_beside_or_elsewhere(replacement, facts, &created)
-                            : nullptr;
-    if (stream == nullptr) {
-        tool_replace_abandon(replacement);
-        return 0;
+    const bool opened = sys_io::guarded_call("tool_replace_open", false,
+                                             [&] { return open_replacement(replacement); });
+    if (!opened) {
+        // The target stays locked for the caller; only the replacement file goes.
+        close_replacement_stream(replacement);
+        if (replacement->temporary != nullptr) {
+            platform::remove_file(replacement->temporary);
+            platform::release_temporary();
+            tool_strfree(&replacement->temporary);
+        }
+        replacement->in_place = 0;
     }
-    replacement->stream = stream;
-    platform::guard_temporary(created);
-    replacement->temporary = tool_strdup(created.c_str());
-    if (replacement->temporary == nullptr) {
-        platform::close_stream(stream);
-        platform::remove_file(created);
-        platform::release_temporary();
-        replacement->stream = nullptr;
-        tool_replace_abandon(replacement);
-        return 0;
-    }
-    return 1;
+    return opened ? 1 : 0;
 }
 
 int tool_replace_write(ToolReplacement *replacement, const char *data, unsigned size) {
@@ -114,41 +276,31 @@ int tool_replace_commit(ToolReplacement *replacement) {
     if (replacement == nullptr || replacement->stream == nullptr || replacement->failed) {
         return TOOL_REPLACE_FAILED;
     }
-    std::FILE *stream = stream_of(replacement);
-    replacement->stream = nullptr;
-    const bool synced = platform::flush_and_sync(stream);
-    if (!platform::close_stream(stream) || !synced) {
-        return TOOL_REPLACE_FAILED;
-    }
-    if (!replacement->in_place) {
-        const platform::RenameResult renamed =
-            platform::replace_atomically(replacement->temporary, replacement->target);
-        if (renamed == platform::RenameResult::done) {
-            platform::release_temporary();
-            tool_strfree(&replacement->temporary);
-            return TOOL_REPLACE_DONE;
-        }
-        if (renamed == platform::RenameResult::failed) {
-            return TOOL_REPLACE_FAILED;
-        }
-    }
-    return commit_by_copy(replacement);
+    return sys_io::guarded_call("tool_replace_commit", static_cast<int>(TOOL_REPLACE_FAILED),
+                                [&] { return commit(replacement); });
 }
 
 void tool_replace_abandon(ToolReplacement *replacement) {
     if (replacement == nullptr) {
         return;
     }
-    if (replacement->stream != nullptr) {
-        platform::close_stream(stream_of(replacement));
-    }
+    close_replacement_stream(replacement);
     if (replacement->temporary != nullptr && !replacement->kept) {
         platform::remove_file(replacement->temporary);
         platform::release_temporary();
     }
+    unlock(replacement);
     tool_strfree(&replacement->target);
     tool_strfree(&replacement->temporary);
     *replacement = ToolReplacement{};
+}
+
+void tool_ignore_write_signals(void) {
+    platform::ignore_write_signals();
+}
+
+int tool_is_replacement_name(const char *name) {
+    return platform::is_replacement_name(name, nullptr) ? 1 : 0;
 }
 
 void tool_replace_fail_nth(int operation, long n) {

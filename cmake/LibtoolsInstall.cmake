@@ -1,0 +1,49 @@
+# Installs libtools for other projects: the public headers, the static library,
+# a CMake package (find_package(libtools CONFIG) gives libtools::libtools) and a
+# pkg-config file. Everything here belongs to the Development component.
+include(CMakePackageConfigHelpers)
+
+set(LIBTOOLS_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/libtools)
+
+# An optimised GCC build compiles for link-time optimisation; fat objects also
+# carry ordinary machine code, so programs built without it can link the archive
+# (the flag does nothing where link-time optimisation is off).
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(libtools PRIVATE -ffat-lto-objects)
+endif()
+
+install(TARGETS libtools EXPORT libtoolsTargets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
+install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/include/libtools
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
+install(EXPORT libtoolsTargets NAMESPACE libtools:: DESTINATION ${LIBTOOLS_CMAKE_DIR}
+        COMPONENT Development)
+
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/libtoolsConfig.cmake.in
+    ${CMAKE_CURRENT_BINARY_DIR}/libtoolsConfig.cmake INSTALL_DESTINATION ${LIBTOOLS_CMAKE_DIR})
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/libtoolsConfigVersion.cmake
+    VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/libtoolsConfig.cmake
+              ${CMAKE_CURRENT_BINARY_DIR}/libtoolsConfigVersion.cmake
+        DESTINATION ${LIBTOOLS_CMAKE_DIR} COMPONENT Development)
+
+# pkg-config: the prefix is found from the .pc file's own place, so the file
+# stays right wherever the tree is installed or unpacked. The archive is C++
+# inside, so a program linked by the C compiler needs the C++ runtime too.
+set(LIBTOOLS_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+if(IS_ABSOLUTE "${LIBTOOLS_PC_DIR}")
+    set(LIBTOOLS_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+    file(RELATIVE_PATH LIBTOOLS_PC_PREFIX /root/${LIBTOOLS_PC_DIR} /root)
+    string(REGEX REPLACE "/$" "" LIBTOOLS_PC_PREFIX "${LIBTOOLS_PC_PREFIX}")
+    set(LIBTOOLS_PC_PREFIX "\${pcfiledir}/${LIBTOOLS_PC_PREFIX}")
+endif()
+set(LIBTOOLS_PC_RUNTIME "")
+foreach(runtime_library IN LISTS CMAKE_CXX_IMPLICIT_LINK_LIBRARIES)
+    if(runtime_library MATCHES "^(stdc\\+\\+|c\\+\\+|m)$")
+        string(APPEND LIBTOOLS_PC_RUNTIME " -l${runtime_library}")
+    endif()
+endforeach()
+configure_file(${PROJECT_SOURCE_DIR}/cmake/libtools.pc.in ${CMAKE_CURRENT_BINARY_DIR}/libtools.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/libtools.pc DESTINATION ${LIBTOOLS_PC_DIR}
+        COMPONENT Development)

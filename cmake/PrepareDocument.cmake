@@ -1,0 +1,19 @@
+# Turns the manual page or another document into an installable file (run with cmake -P):
+#   MODE=gzip  compress it (for the man or doc directory): best compression, and no name or
+#              time stamp in the header, so the same text always gives the same bytes;
+#   MODE=text  render the manual page to plain text without any overstriking.
+# TOOL is the gzip or groff program, INPUT the document, OUTPUT the file to write.
+if(MODE STREQUAL "gzip")
+    set(command ${TOOL} -9 -n -c ${INPUT})
+elseif(MODE STREQUAL "text")
+    set(command ${TOOL} -man -Tascii -P-c -P-b -P-o -P-u ${INPUT})
+else()
+    message(FATAL_ERROR "PrepareDocument: unknown MODE '${MODE}'")
+endif()
+
+execute_process(COMMAND ${command} OUTPUT_FILE ${OUTPUT}.part RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    file(REMOVE ${OUTPUT}.part)
+    message(FATAL_ERROR "PrepareDocument: '${command}' failed: ${status}")
+endif()
+file(RENAME ${OUTPUT}.part ${OUTPUT})

@@ -1,0 +1,103 @@
+#include "platform/backup_copy.h"
+#include "platform/replace_shared.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace platform {
+
+namespace {
+
+constexpr int kCreateAttempts = 100;
+constexpr std::size_t kChunk = 1 << 16;
+
+int create_exclusive(const std::string &directory, const std::string &name_hint,
+                     std::string *created) {
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        const std::string path = directory + "/." + name_hint + ".joint2si-" + random_name_suffix();
+        const int fd =
+            open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        if (fd >= 0 || errno != EEXIST) {
+            *created = path;
+            return fd;
+        }
+    }
+    return -1;
+}
+
+bool write_all(int fd, const char *data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = write(fd, data, size);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0 || injected_failure(FileOperation::write)) {
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool copy_bytes(int from, int to) {
+    static char buffer[kChunk];
+    for (;;) {
+        const ssize_t got = read(from, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return got == 0;
+        }
+        if (!write_all(to, buffer, static_cast<std::size_t>(got))) {
+            return false;
+        }
+    }
+}
+
+// Owner and group where allowed (a failure to keep them is no failure of the backup,
+// as with cp -p), then the source's times.
+bool keep_facts_and_times(int from, int to, const TargetFacts &facts) {
+    if (fchown(to, static_cast<uid_t>(facts.owner), static_cast<gid_t>(facts.group)) != 0) {
+        (void)fchown(to, static_cast<uid_t>(-1), static_cast<gid_t>(facts.group));
+    }
+    struct stat status {};
+    if (fstat(from, &status) != 0) {
+        return false;
+    }
+    const struct timespec times[2] = {status.st_atim, status.st_mtim};
+    return futimens(to, times) == 0;
+}
+
+} // namespace
+
+bool copy_to_new_file(const std::string &source, const TargetFacts &facts,
+                      const std::string &directory, const std::string &name_hint,
+                      std::string *created) {
+    const int from = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (from < 0) {
+        return false;
+    }
+    const int to = create_exclusive(directory, name_hint, created);
+    bool copied = to >= 0 && copy_bytes(from, to) && keep_facts_and_times(from, to, facts) &&
+                  fchmod(to, static_cast<mode_t>(facts.permissions)) == 0 &&
+                  !injected_failure(FileOperation::sync) && fsync(to) == 0;
+    close(from);
+    if (to >= 0) {
+        copied = close(to) == 0 && !injected_failure(FileOperation::close) && copied;
+        if (!copied) {
+            unlink(created->c_str());
+        }
+    }
+    return copied;
+}
+
+bool set_permissions(const std::string &path, const TargetFacts &facts) {
+    return chmod(path.c_str(), static_cast<mode_t>(facts.permissions)) == 0;
+}
+
+} // namespace platform

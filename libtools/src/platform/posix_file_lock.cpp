@@ -1,0 +1,169 @@
+#include "platform/file_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <string>
+
+namespace platform {
+
+namespace {
+
+constexpr int kOpenAttempts = 10;
+constexpr int kMostLinks = 40; // as the kernel's limit on links followed in one lookup
+
+bool same_file(const struct stat &a, const struct stat &b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool trusted_owner(uid_t link_owner, uid_t file_owner) {
+    return link_owner == geteuid() || link_owner == 0 || link_owner == file_owner;
+}
+
+// Where the link at `path` points, taken relative to the link's directory.
+bool follow_link(std::string *path) {
+    char buffer[PATH_MAX];
+    const ssize_t length = readlink(path->c_str(), buffer, sizeof buffer);
+    if (length < 0 || static_cast<std::size_t>(length) >= sizeof buffer) {
+        return false;
+    }
+    const std::string link(buffer, static_cast<std::size_t>(length));
+    *path = link[0] == '/' ? link : directory_of(*path) + "/" + link;
+    return true;
+}
+
+// Whether every symbolic link from `path` to its final file belongs to the running
+// user, the superuser or the file's owner (the rule Linux applies in sticky
+// directories), so that no other user can steer the rewrite onto a file of theirs.
+bool links_trusted(std::string path, const struct stat &file) {
+    for (int hops = 0; hops < kMostLinks; ++hops) {
+        struct stat entry {};
+        if (lstat(path.c_str(), &entry) != 0) {
+            return false;
+        }
+        if (!S_ISLNK(entry.st_mode)) {
+            return same_file(entry, file);
+        }
+        if (!trusted_owner(entry.st_uid, file.st_uid) || !follow_link(&path)) {
+            return false;
+        }
+    }
+    return false;
+}
+
+// Waits for the exclusive lock. A file system without locks is used unlocked.
+bool wait_for_lock(int fd) {
+    while (flock(fd, LOCK_EX) != 0) {
+        if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) {
+            return true;
+        }
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One attempt: `retry` is set when the name led elsewhere once the lock was held.
+LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry) {
+    // Non-blocking: opening a FIFO for reading would otherwise wait for a writer.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return LockResult::cannot_open;
+    }
+    struct stat held {};
+    LockResult result = LockResult::locked;
+    if (fstat(fd, &held) != 0 || S_ISDIR(held.st_mode)) {
+        result = LockResult::cannot_open;
+    } else if (!S_ISREG(held.st_mode)) {
+        result = LockResult::not_regular;
+    } else if (!links_trusted(path, held)) {
+        result = LockResult::untrusted_link;
+    } else if (!wait_for_lock(fd)) {
+        result = LockResult::cannot_open;
+    }
+    struct stat named {};
+    if (result == LockResult::locked &&
+        (stat(path.c_str(), &named) != 0 || !same_file(named, held))) {
+        *retry = true;
+        result = LockResult::cannot_open;
+    }
+    if (result != LockResult::locked) {
+        close(fd);
+        return result;
+    }
+    target->handle = fd;
+    target->identity.device = static_cast<unsigned long long>(held.st_dev);
+    target->identity.index = static_cast<unsigned long long>(held.st_ino);
+    return result;
+}
+
+} // namespace
+
+LockResult lock_target(const std::string &path, LockedTarget *target) {
+    LockResult result = LockResult::cannot_open;
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        bool retry = false;
+        result = lock_once(path, target, &retry);
+        if (!retry) {
+            break;
+        }
+    }
+    return result;
+}
+
+void unlock_target(LockedTarget *target) {
+    if (target->handle >= 0) {
+        close(static_cast<int>(target->handle)); // releases the lock
+    }
+    target->handle = -1;
+}
+
+void release_before_move(LockedTarget *) {}
+
+bool lock_replacement(std::FILE *stream, const std::string &path) {
+    const int fd = fileno(stream);
+    if (!wait_for_lock(fd)) {
+        return false;
+    }
+    struct stat held {};
+    struct stat named {};
+    return fstat(fd, &held) == 0 && held.st_nlink > 0 && lstat(path.c_str(), &named) == 0 &&
+           same_file(held, named);
+}
+
+long long hold_replacement_lock(std::FILE *stream) {
+    // A duplicate shares the open file description, and with it the lock.
+    return fcntl(fileno(stream), F_DUPFD_CLOEXEC, 0);
+}
+
+void drop_replacement_lock(long long held) {
+    if (held >= 0) {
+        close(static_cast<int>(held));
+    }
+}
+
+LeftoverState check_leftover(const std::string &path, bool remove) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return LeftoverState::in_use; // gone meanwhile, or not ours to judge
+    }
+    struct stat held {};
+    struct stat named {};
+    LeftoverState state = LeftoverState::in_use;
+    if (fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        state = LeftoverState::abandoned;
+        if (remove && lstat(path.c_str(), &named) == 0 && same_file(held, named) &&
+            unlink(path.c_str()) == 0) {
+            state = LeftoverState::removed;
+        }
+    }
+    close(fd);
+    return state;
+}
+
+} // namespace platform

@@ -1,0 +1,11 @@
+#include "platform/terminal.h"
+
+#include <unistd.h>
+
+namespace platform {
+
+bool standard_error_is_terminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
+
+} // namespace platform

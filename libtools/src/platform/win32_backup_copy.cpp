@@ -1,0 +1,93 @@
+// Backups on Windows: the copy is created exclusively with CreateFileA (hidden while it
+// has its temporary name), filled with ReadFile and WriteFile, given the source's times
+// with SetFileTime and flushed; its attributes follow once it has its final name.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include "platform/backup_copy.h"
+#include "platform/replace_shared.h"
+
+namespace platform {
+
+namespace {
+
+constexpr int kCreateAttempts = 100;
+constexpr DWORD kChunk = 1 << 16;
+
+HANDLE create_exclusive(const std::string &directory, const std::string &name_hint,
+                        std::string *created) {
+    const bool ends_in_separator =
+        !directory.empty() && (directory.back() == '\\' || directory.back() == '/');
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        const std::string path = directory + (ends_in_separator ? "" : "\\") + "." + name_hint +
+                                 ".joint2si-" + random_name_suffix();
+        if (path.size() >= MAX_PATH) {
+            return INVALID_HANDLE_VALUE;
+        }
+        const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                          CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        if (handle != INVALID_HANDLE_VALUE ||
+            (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) {
+            *created = path;
+            return handle;
+        }
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+bool copy_bytes(HANDLE from, HANDLE to) {
+    static char buffer[kChunk];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(from, buffer, kChunk, &got, nullptr)) {
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        DWORD written = 0;
+        if (injected_failure(FileOperation::write) ||
+            !WriteFile(to, buffer, got, &written, nullptr) || written != got) {
+            return false;
+        }
+    }
+}
+
+bool copy_times(HANDLE from, HANDLE to) {
+    FILETIME created{};
+    FILETIME accessed{};
+    FILETIME written{};
+    return GetFileTime(from, &created, &accessed, &written) != 0 &&
+           SetFileTime(to, &created, &accessed, &written) != 0;
+}
+
+} // namespace
+
+bool copy_to_new_file(const std::string &source, const TargetFacts &, const std::string &directory,
+                      const std::string &name_hint, std::string *created) {
+    const HANDLE from = CreateFileA(source.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (from == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const HANDLE to = create_exclusive(directory, name_hint, created);
+    bool copied = to != INVALID_HANDLE_VALUE && copy_bytes(from, to) && copy_times(from, to) &&
+                  !injected_failure(FileOperation::sync) && FlushFileBuffers(to) != 0;
+    CloseHandle(from);
+    if (to != INVALID_HANDLE_VALUE) {
+        copied = CloseHandle(to) != 0 && !injected_failure(FileOperation::close) && copied;
+        if (!copied) {
+            DeleteFileA(created->c_str());
+        }
+    }
+    return copied;
+}
+
+bool set_permissions(const std::string &path, const TargetFacts &facts) {
+    return SetFileAttributesA(path.c_str(), facts.permissions != 0 ? facts.permissions
+                                                                   : FILE_ATTRIBUTE_NORMAL) != 0;
+}
+
+} // namespace platform

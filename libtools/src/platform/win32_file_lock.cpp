@@ -1,0 +1,134 @@
+// Locks on Windows are mandatory for the bytes they cover, so the lock covers one
+// byte far beyond the end of any file: processes of the toolkit that ask for it
+// wait for each other, while reading and writing the content stay free.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX 1
+#include <windows.h>
+
+#include "platform/file_lock.h"
+#include "platform/replace.h"
+
+#include <io.h>
+
+namespace platform {
+
+namespace {
+
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+constexpr DWORD kLockOffsetLow = 0xFFFFFFF0;
+constexpr int kOpenAttempts = 10;
+
+HANDLE as_handle(long long handle) {
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle));
+}
+
+bool lock_handle(HANDLE handle, bool wait) {
+    OVERLAPPED region{};
+    region.Offset = kLockOffsetLow;
+    region.OffsetHigh = kLockOffsetHigh;
+    const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
+    return LockFileEx(handle, flags, 0, 1, 0, &region) != 0;
+}
+
+bool identity_of(HANDLE handle, FileIdentity *identity) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(handle, &information)) {
+        return false;
+    }
+    identity->device = information.dwVolumeSerialNumber;
+    identity->index = (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) |
+                      information.nFileIndexLow;
+    return true;
+}
+
+HANDLE open_shared(const std::string &path) {
+    if (path.size() >= MAX_PATH) {
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileA(path.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// One attempt: `retry` is set when the name led elsewhere once the lock was held.
+LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry) {
+    // A directory does not open without FILE_FLAG_BACKUP_SEMANTICS: cannot_open.
+    const HANDLE handle = open_shared(path);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return LockResult::cannot_open;
+    }
+    FileIdentity held;
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return LockResult::not_regular; // a device such as NUL or CON
+    }
+    if (!identity_of(handle, &held) || !lock_handle(handle, true)) {
+        CloseHandle(handle);
+        return LockResult::cannot_open;
+    }
+    TargetFacts named;
+    if (!target_facts(path, &named) || named.identity.device != held.device ||
+        named.identity.index != held.index) {
+        *retry = true;
+        CloseHandle(handle);
+        return LockResult::cannot_open;
+    }
+    target->handle = static_cast<long long>(reinterpret_cast<intptr_t>(handle));
+    target->identity = held;
+    return LockResult::locked;
+}
+
+} // namespace
+
+LockResult lock_target(const std::string &path, LockedTarget *target) {
+    LockResult result = LockResult::cannot_open;
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        bool retry = false;
+        result = lock_once(path, target, &retry);
+        if (!retry) {
+            break;
+        }
+    }
+    return result;
+}
+
+void unlock_target(LockedTarget *target) {
+    if (target->handle != -1) {
+        CloseHandle(as_handle(target->handle)); // releases the lock
+    }
+    target->handle = -1;
+}
+
+void release_before_move(LockedTarget *target) {
+    unlock_target(target);
+}
+
+bool lock_replacement(std::FILE *stream, const std::string &) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    return handle != INVALID_HANDLE_VALUE && lock_handle(handle, true);
+}
+
+long long hold_replacement_lock(std::FILE *) {
+    return -1;
+}
+
+void drop_replacement_lock(long long) {}
+
+LeftoverState check_leftover(const std::string &path, bool remove) {
+    const HANDLE handle = open_shared(path);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return LeftoverState::in_use;
+    }
+    LeftoverState state = LeftoverState::in_use;
+    if (GetFileType(handle) == FILE_TYPE_DISK && lock_handle(handle, false)) {
+        state = LeftoverState::abandoned;
+        // The file goes once this handle closes; it was opened to allow that.
+        if (remove && DeleteFileA(path.c_str())) {
+            state = LeftoverState::removed;
+        }
+    }
+    CloseHandle(handle);
+    return state;
+}
+
+} // namespace platform

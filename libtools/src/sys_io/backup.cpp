@@ -1,0 +1,57 @@
+// Backups: the old content of a file kept beside it before it is replaced.
+#include "libtools/tool_sys_io.h"
+
+#include "platform/backup_copy.h"
+#include "platform/file_system.h"
+#include "platform/paths.h"
+#include "platform/replace.h"
+
+#include <new>
+#include <string>
+
+namespace {
+
+// The backup's path is the file's path as given plus the suffix, so a backup of a file
+// reached through a symbolic link sits beside the link.
+int make_backup(const char *path, const char *suffix) {
+    const std::string source = platform::native_path(path);
+    const std::string backup = source + suffix;
+    std::string resolved;
+    platform::TargetFacts facts;
+    if (!platform::resolve_final_path(source, &resolved) ||
+        !platform::target_facts(resolved, &facts)) {
+        return 0;
+    }
+    platform::FsStatus existing;
+    if (platform::fs_status(backup.c_str(), &existing) &&
+        (existing.mode & platform::kFsRegular) == 0) {
+        return 0; // a directory or device of that name is never replaced
+    }
+    std::string copy;
+    if (!platform::copy_to_new_file(resolved, facts, platform::directory_of(backup),
+                                    platform::name_of(backup), &copy)) {
+        return 0;
+    }
+    if (platform::replace_atomically(copy, backup) != platform::RenameResult::done) {
+        platform::remove_file(copy);
+        return 0;
+    }
+    return platform::set_permissions(backup, facts) ? 1 : 0;
+}
+
+} // namespace
+
+extern "C" {
+
+int tool_backup_file(const char *path, const char *suffix) {
+    if (path == nullptr || suffix == nullptr || *suffix == '\0') {
+        return 0;
+    }
+    try {
+        return make_backup(path, suffix);
+    } catch (const std::bad_alloc &) {
+        return 0;
+    }
+}
+
+} // extern "C"

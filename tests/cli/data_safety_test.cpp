@@ -1,0 +1,340 @@
+// End-to-end runs of the converter where a file could be damaged or the wrong file
+// touched: concurrent runs, kills during an in-place copy, devices and FIFOs, links
+// planted by another user, leftovers of killed runs, signals raised by writes.
+//
+// The loops run a few rounds by default; JOINT2SI_SAFETY_ROUNDS sets another count
+// (and JOINT2SI_SAFETY_LINES the size of the file) for a long run by hand.
+#include "support/file_system.h"
+#include "support/gzip_data.h"
+#include "support/process_control.h"
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+#include "libtools/tool_sys_io.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <future>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> units_and(const std::vector<std::string> &files) {
+    std::vector<std::string> all = {"-f", "kN", "-m", "kNm"};
+    all.insert(all.end(), files.begin(), files.end());
+    return all;
+}
+
+ProgramResult convert(const TempDir &dir, const std::vector<std::string> &files) {
+    return run_program(JOINT2SI_EXE, units_and(files), dir.path().string());
+}
+
+long setting(const char *name, long fallback) {
+    const char *text = std::getenv(name);
+    return text != nullptr && std::atol(text) > 0 ? std::atol(text) : fallback;
+}
+
+std::vector<std::string> replacement_files(const fs::path &directory) {
+    std::vector<std::string> found;
+    for (const auto &entry : fs::directory_iterator(directory)) {
+        if (tool_is_replacement_name(entry.path().filename().string().c_str())) {
+            found.push_back(entry.path().filename().string());
+        }
+    }
+    return found;
+}
+
+// A file, what one run makes of it and what two runs one after the other make of it.
+struct Contents {
+    std::string original;
+    std::string once;
+    std::string twice;
+    long microseconds = 0; // one undisturbed run
+};
+
+const Contents &contents() {
+    static const Contents made = [] {
+        Contents c;
+        const long lines = setting("JOINT2SI_SAFETY_LINES", 40000);
+        for (long i = 0; i < lines; ++i) {
+            c.original += "shear_force " + std::to_string(i) + ".5\nname J" + std::to_string(i) +
+                          " // joint\n";
+        }
+        TempDir dir;
+        dir.write("a.jnt", c.original);
+        const auto start = std::chrono::steady_clock::now();
+        convert(dir, {"a.jnt"});
+        c.microseconds = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                               std::chrono::steady_clock::now() - start)
+                                               .count());
+        c.once = dir.read("a.jnt");
+        convert(dir, {"a.jnt"});
+        c.twice = dir.read("a.jnt");
+        return c;
+    }();
+    return made;
+}
+
+// Two runs at once on one file, with or without a second name for it (a second hard
+// link sends the rewrite down the in-place path).
+class ConcurrentRuns : public ::testing::TestWithParam<bool> {};
+
+TEST_P(ConcurrentRuns, GiveTheResultOfOneRunAfterTheOther) {
+    const Contents &c = contents();
+    const long rounds = setting("JOINT2SI_SAFETY_ROUNDS", 4);
+    int torn = 0;
+    for (long round = 0; round < rounds; ++round) {
+        TempDir dir;
+        dir.write("a.jnt", c.original);
+        std::error_code error;
+        if (GetParam()) {
+            fs::create_hard_link(dir.file("a.jnt"), dir.file("b.jnt"), error);
+            if (error) {
+                GTEST_SKIP() << "hard links cannot be created here: " << error.message();
+            }
+        }
+        auto first = std::async(std::launch::async, [&] { return convert(dir, {"a.jnt"}); });
+        const ProgramResult second = convert(dir, {"a.jnt"});
+        EXPECT_EQ(first.get().exit_status, 0);
+        EXPECT_EQ(second.exit_status, 0) << second.standard_error;
+        torn += dir.read("a.jnt") == c.twice ? 0 : 1;
+        EXPECT_EQ(replacement_files(dir.path()), std::vector<std::string>{});
+    }
+    EXPECT_EQ(torn, 0) << "of " << rounds << " rounds";
+    std::printf("concurrent runs (%s): %d torn of %ld\n", GetParam() ? "hard link" : "one name",
+                torn, rounds);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ConcurrentRuns, ::testing::Values(false, true),
+                         [](const auto &info) {
+                             return std::string(info.param ? "HardLinked" : "SingleName");
+                         });
+
+// A kill during the copy into a hard-linked file may leave the file torn, but then its
+// complete new content is in a replacement file that the next run names.
+TEST(InPlaceCopy, KilledRunLeavesTheNewContentNamedByTheNextRun) {
+    if (const std::string why = signals_unsupported(); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    const Contents &c = contents();
+    const long rounds = setting("JOINT2SI_SAFETY_ROUNDS", 6);
+    std::mt19937 random(std::random_device{}());
+    int torn = 0;
+    for (long round = 0; round < rounds; ++round) {
+        TempDir dir;
+        dir.write("a.jnt", c.original);
+        fs::create_hard_link(dir.file("a.jnt"), dir.file("b.jnt"));
+        // The copy comes last: most kills aim at the second half of the run.
+        const long delay = c.microseconds / 2 +
+                           static_cast<long>(random() % static_cast<unsigned>(c.microseconds));
+        run_program_and_stop(JOINT2SI_EXE, units_and({"a.jnt"}), dir.path().string(), delay,
+                             StopSignal::kill);
+        const std::string content = dir.read("a.jnt");
+        if (content == c.original || content == c.once) {
+            continue;
+        }
+        ++torn;
+        const std::vector<std::string> left = replacement_files(dir.path());
+        ASSERT_EQ(left.size(), 1u) << "torn without its new content kept, delay " << delay;
+        EXPECT_EQ(dir.read(left[0]), c.once);
+        fs::remove(dir.file("b.jnt"));
+        dir.write("c.jnt", "shear_force 1\n");
+        const ProgramResult next = convert(dir, {"c.jnt"});
+        EXPECT_NE(next.standard_error.find(left[0] + "' was left by an interrupted rewrite"),
+                  std::string::npos)
+            << next.standard_error;
+    }
+    std::printf("kills during the in-place copy: %d torn of %ld, each with its new content "
+                "kept and named\n",
+                torn, rounds);
+}
+
+TEST(NonRegularFiles, AreRefusedWithoutBlocking) {
+    TempDir dir;
+    const std::string why_no_fifo = make_fifo(dir.file("x.jnt"));
+    std::error_code error;
+    fs::create_symlink("/dev/null", dir.file("null.jnt"), error);
+    if (!why_no_fifo.empty() || error || !fs::exists("/dev/null")) {
+        GTEST_SKIP() << "needs a FIFO and a link to a device: " << why_no_fifo;
+    }
+    const ProgramResult result = convert(dir, {"x.jnt", "null.jnt"});
+    EXPECT_EQ(result.standard_error,
+              "Error: Could not convert file 'x.jnt': it is not a regular file\n"
+              "Error: Could not convert file 'null.jnt': it is not a regular file\n");
+    EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
+    EXPECT_TRUE(fs::is_fifo(fs::symlink_status(dir.file("x.jnt"))));
+    EXPECT_TRUE(fs::is_character_file(fs::status(dir.file("null.jnt"))));
+}
+
+// Run by the superuser in a directory where another user planted links.
+TEST(Links, AreFollowedOnlyWhenTheirOwnerIsTrusted) {
+    if (!running_as_superuser()) {
+        GTEST_SKIP() << "needs links of another user, made by the superuser";
+    }
+    TempDir dir;
+    dir.write("secret.conf", "shear_force 1 // a comment\n");
+    dir.write("theirs.txt", "shear_force 2\n");
+    fs::create_symlink("secret.conf", dir.file("evil.jnt"));
+    fs::create_symlink("theirs.txt", dir.file("own.jnt"));
+    give_to_unprivileged_user(dir.file("evil.jnt").string());
+    give_to_unprivileged_user(dir.file("own.jnt").string());
+    give_to_unprivileged_user(dir.file("theirs.txt").string());
+    const ProgramResult result = convert(dir, {"evil.jnt", "own.jnt"});
+    EXPECT_EQ(result.standard_error, "Error: Could not convert file 'evil.jnt': it is a symbolic "
+                                     "link owned by another user\n");
+    EXPECT_EQ(dir.read("secret.conf"), "shear_force 1 // a comment\n");
+    EXPECT_EQ(dir.read("theirs.txt"), "shear_force 2000.000000\n"); // link of the file's owner
+    EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
+}
+
+TEST(Leftovers, AbandonedRenameFilesGoAndInPlaceFilesAreNamed) {
+    TempDir dir;
+    dir.write("a.jnt", "shear_force 1\n");
+    dir.write(".j2si~rabcd1234", "half of something\n");
+    dir.write(".j2si~cabcd1234", "shear_force 1000.000000\n");
+    ToolReplacement live = {};
+    ASSERT_EQ(tool_replace_open(&live, dir.file("a.jnt").string().c_str()), 1);
+    const std::string live_name = fs::path(live.temporary).filename().string();
+    dir.write("b.jnt", "shear_force 2\n");
+    ProgramResult result = convert(dir, {"b.jnt"});
+    EXPECT_EQ(result.standard_error, "Warning: '" + (dir.path() / ".j2si~cabcd1234").string() +
+                                         "' was left by an interrupted rewrite and may hold the "
+                                         "only complete converted text of a file beside it\n");
+    EXPECT_EQ(result.exit_status, 0);
+    std::vector<std::string> expected = {".j2si~cabcd1234", live_name};
+    std::vector<std::string> left = replacement_files(dir.path());
+    std::sort(left.begin(), left.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected) << "the live replacement stays, the abandoned one goes";
+    tool_replace_abandon(&live);
+    result = convert(dir, {".j2si*"}); // patterns never pick up replacement files
+    EXPECT_EQ(dir.read(".j2si~cabcd1234"), "shear_force 1000.000000\n");
+}
+
+// A POSIX access control list in the form the system.posix_acl_access attribute holds:
+// the owner, one more user, the group, the mask and the others, each with its rights.
+std::string access_list_granting(unsigned user) {
+    std::string list;
+    const auto put = [&list](unsigned value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            list += static_cast<char>((value >> (8 * i)) & 0xFF);
+        }
+    };
+    const unsigned kNoId = 0xFFFFFFFF;
+    put(2, 4); // version
+    const unsigned entries[][3] = {
+        {0x01, 6, kNoId}, {0x02, 6, user}, {0x04, 4, kNoId}, {0x10, 6, kNoId}, {0x20, 4, kNoId}};
+    for (const auto &entry : entries) {
+        put(entry[0], 2);
+        put(entry[1], 2);
+        put(entry[2], 4);
+    }
+    return list;
+}
+
+TEST(Attributes, ExtendedAttributesAndAccessListsAreKept) {
+    TempDir dir;
+    dir.write("a.jnt", "shear_force 1\n");
+    const fs::path file = dir.file("a.jnt");
+    if (const std::string why = set_extended_attribute(file, "user.origin", "lab 3");
+        !why.empty()) {
+        GTEST_SKIP() << "no extended attributes here: " << why;
+    }
+    const std::string acl_why =
+        set_extended_attribute(file, "system.posix_acl_access", access_list_granting(65534));
+    const std::string acl = extended_attribute(file, "system.posix_acl_access");
+    const fs::perms permissions = fs::status(file).permissions();
+    const ProgramResult result = convert(dir, {"a.jnt"});
+    EXPECT_EQ(result.standard_error, "");
+    EXPECT_EQ(dir.read("a.jnt"), "shear_force 1000.000000\n");
+    EXPECT_EQ(extended_attribute(file, "user.origin"), "lab 3");
+    EXPECT_EQ(extended_attribute(file, "system.posix_acl_access"), acl) << acl_why;
+    EXPECT_EQ(fs::status(file).permissions(), permissions);
+}
+
+TEST(Names, WithBackslashesAreConvertedWhereTheyAre) {
+    if (fs::path("a\\b").has_parent_path()) {
+        GTEST_SKIP() << "a backslash separates names here";
+    }
+    TempDir dir;
+    fs::create_directory(dir.file("work"));
+    dir.write("victim.jnt", "shear_force 1\n");
+    dir.write("work/..\\victim.jnt", "shear_force 2\n");
+    const ProgramResult result =
+        run_program(JOINT2SI_EXE, units_and({"*.jnt"}), dir.file("work").string());
+    EXPECT_EQ(result.standard_error, "");
+    EXPECT_EQ(dir.read("victim.jnt"), "shear_force 1\n");
+    EXPECT_EQ(dir.read("work/..\\victim.jnt"), "shear_force 2000.000000\n");
+}
+
+TEST(Names, OfTheSystemsLongestLengthAreConverted) {
+    TempDir dir;
+    const std::string name = std::string(251, 'n') + ".jnt";
+    std::error_code error;
+    dir.write(name, "shear_force 1\n");
+    if (!fs::exists(dir.file(name), error)) {
+        GTEST_SKIP() << "names of 255 bytes cannot be made here";
+    }
+    const ProgramResult result = convert(dir, {name});
+    EXPECT_EQ(result.standard_error, "");
+    EXPECT_EQ(dir.read(name), with_text_line_ends("shear_force 1000.000000\n"));
+}
+
+TEST(Gzip, TextAfterTheLastMemberMakesTheFileUnreadable) {
+    TempDir dir;
+    const std::string appended = gzip_bytes("shear_force 1\n") + "shear_force 7\n";
+    const std::string members = gzip_bytes("shear_force 1\n") + gzip_bytes("shear_force 7\n");
+    dir.write("g.jnt", appended);
+    dir.write("m.jnt", members);
+    const ProgramResult result = convert(dir, {"g.jnt", "m.jnt"});
+    EXPECT_EQ(result.standard_error, "Error: Could not read file 'g.jnt'\n");
+    EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
+    EXPECT_EQ(dir.read("g.jnt"), appended);
+    EXPECT_EQ(dir.read("m.jnt"), with_text_line_ends("shear_force 1000.000000\nshear_force "
+                                                     "7000.000000\n"));
+}
+
+TEST(ZeroBytes, GzipOfZerosIsRefusedAtTheFirstByte) {
+    TempDir dir;
+    const std::string bomb = gzip_bytes(std::string(8 << 20, '\0'));
+    dir.write("z.jnt", bomb);
+    const ProgramResult result = convert(dir, {"z.jnt"});
+    EXPECT_EQ(result.standard_error,
+              "Error: Could not convert file 'z.jnt': it is not a text file\n");
+    EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
+    EXPECT_EQ(dir.read("z.jnt"), bomb);
+}
+
+// A write that raises a signal (a file-size limit, a closed pipe for messages) fails
+// as a write: the message, the original kept, no replacement left, later files done.
+TEST(WriteSignals, FailTheWriteAndTheRunGoesOn) {
+    ChildConditions conditions;
+    conditions.file_size_limit = 4096;
+    conditions.closed_error_output = true;
+    if (const std::string why = conditions_unsupported(conditions); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    TempDir dir;
+    std::string big;
+    for (int i = 0; i < 1000; ++i) {
+        big += "shear_force " + std::to_string(i) + "\n";
+    }
+    dir.write("big.jnt", big);
+    dir.write("small.jnt", "shear_force 1\n");
+    const ProgramResult result = run_program_under(
+        JOINT2SI_EXE, units_and({"big.jnt", "small.jnt"}), dir.path().string(), conditions);
+    EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
+    EXPECT_EQ(dir.read("big.jnt"), big);
+    EXPECT_EQ(dir.read("small.jnt"), "shear_force 1000.000000\n");
+    EXPECT_EQ(replacement_files(dir.path()), std::vector<std::string>{});
+}
+
+} // namespace

@@ -1,0 +1,163 @@
+// What the converter reports about a file besides converting it: the lines that drop
+// digits after their value, the counts of --verbose, line numbers counted from the
+// original bytes, and the progress line.
+#include "file_tally.h"
+#include "line_count.h"
+#include "progress.h"
+#include "support/gzip_data.h"
+#include "support/memory_check.h"
+#include "support/temp_dir.h"
+
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using FileReport = LeakCheckedTest;
+
+TEST_F(FileReport, LinesThatDropDigits) {
+    struct Case {
+        const char *line;
+        bool drops;
+    };
+    const std::vector<Case> cases = {
+        {"shear_force 12,5", true},
+        {"shear_force 1.0 2.0", true},
+        {"shear_force 12.5 kN", false},
+        {"shear_force 12.5", false},
+        {"shear_force  -3e2 kN", false},
+        {"shear_force 1e3x4", true},
+        {"shear_force 1e+ 2", true},
+        {"shear_force 0x1p3 kN", false},
+        {"shear_force 0x1p3 2", true},
+        {"shear_force inf 3", true},
+        {"shear_force abc 3", false},
+        {"shear_force\t3 4", false},
+        {"shear_force", false},
+        {"bending_moment 4 kN/m2", true},
+        {"max shear_force 3", false},
+        {"shear_force 1.5.3", true},
+        {nullptr, false},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(drops_digits(c.line), c.drops) << (c.line != nullptr ? c.line : "null");
+    }
+}
+
+// drops_digits against a model built on strtod, on random value texts.
+TEST_F(FileReport, DroppedDigitsMatchAStrtodModel) {
+    std::mt19937 random(3);
+    const std::string alphabet = "0123456789.eE+- ,xpkNinfa";
+    for (int round = 0; round < 20000; ++round) {
+        std::string value;
+        for (std::size_t n = random() % 12; n > 0; --n) {
+            value += alphabet[random() % alphabet.size()];
+        }
+        const std::string line = "shear_force " + value;
+        char *end = nullptr;
+        std::strtod(value.c_str(), &end);
+        bool model = false;
+        for (const char *p = end; end != value.c_str() && *p != '\0'; ++p) {
+            model = model || (*p >= '0' && *p <= '9');
+        }
+        ASSERT_EQ(drops_digits(line.c_str()), model) << "'" << line << "'";
+    }
+}
+
+TEST_F(FileReport, TallyCountsConvertedValuesAndTheFirstDroppedLine) {
+    const Conversion conversion{1000.0, 0.0}; // moments not converted
+    const std::vector<std::string> lines = {"joint 1",
+                                            "shear_force 2 kN",
+                                            "axial_force 12,5",
+                                            "bending_moment 3 4",
+                                            "shear_force 1 2",
+                                            "shear_force x 2",
+                                            ""};
+    FileTally tally;
+    for (const std::string &text : lines) {
+        char *line = tool_strdup(text.c_str());
+        convert_and_tally(&line, conversion, &tally);
+        tool_strfree(&line);
+    }
+    EXPECT_EQ(tally.dropped.first_index, 3);
+    EXPECT_EQ(tally.forces, 3);
+    EXPECT_EQ(tally.moments, 0);
+    EXPECT_EQ(tally.lines_written, 7);
+    EXPECT_EQ(tally.dropped.count, 2);
+    EXPECT_EQ(tally.dropped.first, "axial_force 12,5");
+    RunTally run;
+    add_to_run(&run, tally, 10);
+    add_to_run(&run, tally, 7);
+    EXPECT_EQ(run.files, 2);
+    EXPECT_EQ(run.forces, 6);
+    EXPECT_EQ(run.comment_lines, 3);
+}
+
+TEST_F(FileReport, LineNumbersFromTheOriginalBytes) {
+    TempDir dir;
+    const std::string text = "a\r\n// c\nb\n\nc";
+    dir.write("plain", text);
+    dir.write("packed", gzip_bytes(text));
+    for (const char *name : {"plain", "packed"}) {
+        ToolStream stream = tool_fopen(dir.file(name).string().c_str(), "r");
+        ASSERT_NE(stream, nullptr);
+        ASSERT_EQ(tool_fgetc(stream), 'a'); // counting starts over from the beginning
+        LineEnds ends;
+        ASSERT_TRUE(count_line_ends(stream, -1, &ends)) << name;
+        EXPECT_EQ(lines_of(ends), 5) << name;
+        ASSERT_TRUE(count_line_ends(stream, 10, &ends)) << name; // through "b\n"
+        EXPECT_EQ(line_ending_at(ends), 3) << name;
+        ASSERT_TRUE(count_line_ends(stream, 13, &ends)) << name; // through "c"
+        EXPECT_EQ(line_ending_at(ends), 5) << name;
+        // The lines the reader delivers: a, b, "", c.
+        EXPECT_EQ(original_line_of(stream, 1), 1) << name;
+        EXPECT_EQ(original_line_of(stream, 2), 3) << name;
+        EXPECT_EQ(original_line_of(stream, 4), 5) << name;
+        EXPECT_EQ(original_line_of(stream, 5), 0) << name;
+        tool_fclose(&stream);
+    }
+    LineEnds none;
+    EXPECT_FALSE(count_line_ends(nullptr, -1, &none));
+}
+
+TEST_F(FileReport, ProgressNeverWritesWhereNoTerminalIs) {
+    Progress progress;
+    const std::string written = capture_stderr([&] {
+        progress_begin(&progress, true); // standard error is a file here
+        progress.next_draw = Progress::Clock::now();
+        progress_matched(&progress, 2);
+        progress_file(&progress, "a.jnt", 100);
+        progress_position(&progress, 50);
+        progress_file_done(&progress);
+        progress_end(&progress);
+    });
+    EXPECT_FALSE(progress.enabled);
+    EXPECT_EQ(written, "");
+}
+
+TEST_F(FileReport, ProgressLineRewritesItselfAndIsErased) {
+    Progress progress;
+    const std::string written = capture_stderr([&] {
+        progress_begin(&progress, true);
+        progress.enabled = true; // as on a terminal
+        progress.start -= std::chrono::seconds(2);
+        progress.next_draw = progress.start;
+        progress_matched(&progress, 3);
+        progress_file(&progress, "a.jnt", 2097152);
+        progress.next_draw = progress.start;
+        progress_position(&progress, 1048576);
+        progress_erase();
+        progress_end(&progress);
+    });
+    const std::string first = "\r0/3 files, a.jnt 0/2097152 bytes, 0.0 MB/s";
+    ASSERT_EQ(written.substr(0, first.size()), first);
+    EXPECT_NE(written.find("\r0/3 files, a.jnt 1048576/2097152 bytes, 0.5 MB/s"), std::string::npos)
+        << written;
+    const std::size_t width =
+        std::string("0/3 files, a.jnt 1048576/2097152 bytes, 0.5 MB/s").size();
+    EXPECT_EQ(written.substr(written.size() - width - 2), "\r" + std::string(width, ' ') + "\r");
+}
+
+} // namespace
