@@ -204,8 +204,8 @@ void count(ConversionCounts *counts, int kind, bool dropped, LineView line) {
 
 } // namespace
 
-ConversionOutcome convert_lines(ByteSource source, const FastConversion &conversion,
-                                OutputTarget target, ConversionCounts *counts) {
+OnePassOutcome convert_lines(ByteSource source, const FastConversion &conversion,
+                             OutputTarget target, ConversionCounts *counts) {
     static LineReaderStorage storage; // kept for the run: small files pay nothing for it
     BlockLineReader reader(source, &storage);
     Output out(target);
@@ -226,12 +226,12 @@ ConversionOutcome convert_lines(ByteSource source, const FastConversion &convers
         *counts = std::move(seen);
     }
     if (!written || !out.flush()) {
-        return ConversionOutcome::write_failed;
+        return OnePassOutcome::write_failed;
     }
     if (reader.zero_byte()) {
-        return ConversionOutcome::not_text;
+        return OnePassOutcome::not_text;
     }
-    return reader.read_failed() ? ConversionOutcome::read_failed : ConversionOutcome::converted;
+    return reader.read_failed() ? OnePassOutcome::read_failed : OnePassOutcome::converted;
 }
 
 int convert_line_text(LineView line, const FastConversion &conversion, std::string *out,

@@ -57,16 +57,16 @@ bool already_converted(const ConvertedFiles &converted, const ToolFileIdentity &
 // Reads every line of `input`, converts it and writes it to the replacement.
 Outcome convert_stream(ToolStream input, ToolReplacement *replacement,
                        const Conversion &conversion) {
-    const ConversionOutcome outcome = convert_stream_fast(input, replacement, conversion);
-    if (outcome == ConversionOutcome::converted && tool_ferror(input) != 0) {
+    const OnePassOutcome outcome = convert_stream_fast(input, replacement, conversion);
+    if (outcome == OnePassOutcome::converted && tool_ferror(input) != 0) {
         return Outcome::read_failed;
     }
     switch (outcome) {
-    case ConversionOutcome::converted:
+    case OnePassOutcome::converted:
         return Outcome::converted;
-    case ConversionOutcome::read_failed:
+    case OnePassOutcome::read_failed:
         return Outcome::read_failed;
-    case ConversionOutcome::not_text:
+    case OnePassOutcome::not_text:
         return Outcome::not_text;
     default:
         return Outcome::write_failed;
