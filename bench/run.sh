@@ -115,17 +115,19 @@ echo "    peers agree; gzip written back compressed: $gzip_written; '-' pipe mod
 
 # ---- Timing ------------------------------------------------------------------------
 
-# Runs the shell command $3 after the untimed setup $2; appends "microseconds KiB" to
-# times.$1.
+# Runs the shell command $3 after the untimed setup $2; appends "microseconds KiB
+# cpu-seconds" to times.$1 (the processor time of the command and its children).
 measure() {
     local label=$1 setup=$2 command=$3
     eval "$setup"
     sync_point=$(date +%s%N)
-    /usr/bin/time -f %M -o mem.txt bash -c "$command" >/dev/null 2>&1 ||
+    /usr/bin/time -f '%M %U %S' -o mem.txt bash -c "$command" >/dev/null 2>&1 ||
         fail "$command"
     local end
     end=$(date +%s%N)
-    echo "$(((end - sync_point) / 1000)) $(tail -n1 mem.txt)" >>"times.$label"
+    read -r kib user system < <(tail -n1 mem.txt)
+    echo "$(((end - sync_point) / 1000)) $kib $(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')" \
+        >>"times.$label"
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -148,15 +150,20 @@ table() {
     done
     echo
     echo "$title"
-    printf '  %-34s %9s %9s %9s %10s\n' command "time s" "MB/s" "ratio" "peak MiB"
-    local base=""
+    printf '  %-34s %8s %8s %7s %8s %7s %9s\n' command "time s" "MB/s" ratio "cpu s" ratio \
+        "peak MiB"
+    local base="" cpu_base=""
     for i in "${!labels[@]}"; do
-        local micro kib
+        local micro kib cpu
         micro=$(cut -d' ' -f1 "times.$i" | median)
         kib=$(cut -d' ' -f2 "times.$i" | median)
+        cpu=$(cut -d' ' -f3 "times.$i" | median)
         base=${base:-$micro}
-        awk -v l="${labels[i]}" -v us="$micro" -v b="$base" -v n="$bytes" -v k="$kib" 'BEGIN {
-            printf "  %-34s %9.3f %9.1f %9.2f %10.1f\n", l, us / 1e6, n / us, us / b, k / 1024 }'
+        cpu_base=${cpu_base:-$cpu}
+        awk -v l="${labels[i]}" -v us="$micro" -v b="$base" -v n="$bytes" -v k="$kib" \
+            -v c="$cpu" -v cb="$cpu_base" 'BEGIN {
+            printf "  %-34s %8.3f %8.1f %7.2f %8.2f %7s %9.1f\n", l, us / 1e6, n / us, us / b, c,
+                   (cb > 0 ? sprintf("%.2f", c / cb) : "-"), k / 1024 }'
     done
 }
 
@@ -170,8 +177,9 @@ done
 peers+=("perl script=perl $perl_script 1000 1000 <plain.jnt >out.jnt")
 
 echo
-echo "Medians of $runs alternated runs; the ratio is to joint2si's time; MB/s counts the"
-echo "uncompressed text ($text_bytes bytes)."
+echo "Medians of $runs alternated runs: wall time, MB/s of the uncompressed text"
+echo "($text_bytes bytes), ratio to joint2si's wall time, processor time (user and system,"
+echo "children included; 10 ms resolution) and its ratio to joint2si's, peak memory."
 
 table "Plain file ($size_mb MB, $shm)" "$copy_plain" "$text_bytes" \
     "joint2si=$convert run.jnt" "${peers[@]}" "cp=cp plain.jnt out.jnt"

@@ -70,11 +70,25 @@ bool BlockLineReader::fill(const char **keep, const char **p) {
         got = 0;
     }
     at_end_ = got == 0;
+    if (first_line_end_ == LineEnd::none) {
+        note_first_line_end(base + kept, base + kept + got);
+    }
     *keep = base;
     *p = base + offset;
     pos_ = base; // callers set it again before they return
     end_ = base + kept + got;
     return got > 0;
+}
+
+void BlockLineReader::note_first_line_end(const char *from, const char *to) {
+    const void *found = std::memchr(from, '\n', static_cast<std::size_t>(to - from));
+    if (found == nullptr) {
+        last_byte_ = to > from ? to[-1] : last_byte_;
+        return;
+    }
+    const char *newline = static_cast<const char *>(found);
+    const char before = newline > from ? newline[-1] : last_byte_;
+    first_line_end_ = before == '\r' ? LineEnd::crlf : LineEnd::lf;
 }
 
 // Whether the byte after *p is there, reading on when *p is the last of the block.

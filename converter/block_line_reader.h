@@ -38,6 +38,8 @@ struct LineView {
     std::size_t length;
 };
 
+enum class LineEnd { none, lf, crlf };
+
 class BlockLineReader {
   public:
     /// Reads `source` through `storage`, asking the source for at least `min_read`
@@ -53,6 +55,9 @@ class BlockLineReader {
     bool zero_byte() const { return zero_byte_; }
     /// Whether the source reported an error.
     bool read_failed() const { return read_failed_; }
+    /// The first line end of the input read so far, as the line reader reports it
+    /// (tool_read_line_first_end): the first "\n" byte, and the CR before it.
+    LineEnd first_line_end() const { return first_line_end_; }
 
     static constexpr std::size_t kDefaultMinRead = 256 * 1024;
 
@@ -67,6 +72,7 @@ class BlockLineReader {
     bool line_end(LineView *line, const char *start, const char *at, const char *after, bool *mark);
     bool last_line(LineView *line, const char *start, const char *at);
     bool stop_on_zero();
+    void note_first_line_end(const char *from, const char *to);
     void detach(const char *from, const char *to);
     LineView take(const char *from, const char *to);
 
@@ -81,6 +87,8 @@ class BlockLineReader {
     bool detached_ = false;     // the line so far is in the scratch copy
     bool zero_byte_ = false;
     bool read_failed_ = false;
+    LineEnd first_line_end_ = LineEnd::none;
+    char last_byte_ = '\0'; // the last byte read before the first "\n" was found
 };
 
 #endif

@@ -56,7 +56,8 @@ bool read_value(const char *p, const char *end, PlainDecimal *number, bool *plai
     }
     char *stop = nullptr; // where the number ends, as strtod reads it
     std::strtod(text.c_str(), &stop);
-    *number = PlainDecimal{value, 0, 0, std::signbit(value), p + (stop - text.c_str())};
+    const char *number_end = p + (stop - text.c_str());
+    *number = PlainDecimal{value, 0, 0, std::signbit(value), number_end, p, nullptr, p};
     return true;
 }
 
@@ -65,7 +66,7 @@ bool read_value(const char *p, const char *end, PlainDecimal *number, bool *plai
 char *write_product(const PlainDecimal &number, bool plain, double factor, double product,
                     char *out) {
     if (plain) {
-        char *written = write_scaled_decimal(number, power_of_ten_of(factor), out);
+        char *written = write_moved_point(number, power_of_ten_of(factor), out);
         if (written != nullptr) {
             return written;
         }
@@ -203,8 +204,8 @@ void count(ConversionCounts *counts, int kind, bool dropped, LineView line) {
 
 } // namespace
 
-ConversionOutcome convert_lines(ByteSource source, const FastConversion &conversion,
-                                OutputTarget target, ConversionCounts *counts) {
+OnePassOutcome convert_lines(ByteSource source, const FastConversion &conversion,
+                             OutputTarget target, ConversionCounts *counts) {
     static LineReaderStorage storage; // kept for the run: small files pay nothing for it
     BlockLineReader reader(source, &storage);
     Output out(target);
@@ -225,12 +226,12 @@ ConversionOutcome convert_lines(ByteSource source, const FastConversion &convers
         *counts = std::move(seen);
     }
     if (!written || !out.flush()) {
-        return ConversionOutcome::write_failed;
+        return OnePassOutcome::write_failed;
     }
     if (reader.zero_byte()) {
-        return ConversionOutcome::not_text;
+        return OnePassOutcome::not_text;
     }
-    return reader.read_failed() ? ConversionOutcome::read_failed : ConversionOutcome::converted;
+    return reader.read_failed() ? OnePassOutcome::read_failed : OnePassOutcome::converted;
 }
 
 int convert_line_text(LineView line, const FastConversion &conversion, std::string *out,

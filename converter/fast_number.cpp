@@ -226,6 +226,25 @@ char *write_scaled(bool negative, std::uint64_t scaled, char *out) {
     return out + 6;
 }
 
+// Whether number * 10^power_of_ten is certain to print as the decimal itself: at most
+// six decimals and a magnitude below 1e9 (below 10^15 in units of the sixth decimal).
+// That decimal in units of the sixth decimal in *scaled.
+bool exact_scaled(const PlainDecimal &number, int power_of_ten, std::uint64_t *scaled) {
+    if (power_of_ten < 0 || power_of_ten > kMaxPowerOfTen) {
+        return false;
+    }
+    if (number.digits == 0) {
+        *scaled = 0;
+        return true;
+    }
+    const int shift = number.exponent + power_of_ten + 6;
+    if (shift < 0 || shift > kMaxDigits || number.digits >= kIntegerPowers[kMaxDigits - shift]) {
+        return false;
+    }
+    *scaled = number.digits * kIntegerPowers[shift];
+    return true;
+}
+
 } // namespace
 
 bool read_plain_decimal(const char *p, const char *end, PlainDecimal *number) {
@@ -239,9 +258,11 @@ bool read_plain_decimal(const char *p, const char *end, PlainDecimal *number) {
     std::uint64_t digits = 0;
     int scale = 0;
     int exponent = 0;
+    const char *mantissa = p;
     if (!kExactDoubles || !read_mantissa(&p, end, &digits, &scale)) {
         return false;
     }
+    const char *mantissa_end = p;
     if (p < end && (*p == 'e' || *p == 'E') && !read_exponent(&p, end, &exponent)) {
         return false;
     }
@@ -255,7 +276,11 @@ bool read_plain_decimal(const char *p, const char *end, PlainDecimal *number) {
     const double magnitude = static_cast<double>(digits);
     const double value =
         power >= 0 ? magnitude * kPowersOfTen[power] : magnitude / kPowersOfTen[-power];
-    *number = PlainDecimal{negative ? -value : value, digits, power, negative, p};
+    const void *point =
+        std::memchr(mantissa, '.', static_cast<std::size_t>(mantissa_end - mantissa));
+    *number =
+        PlainDecimal{negative ? -value : value,        digits,      power, negative, p, mantissa,
+                     static_cast<const char *>(point), mantissa_end};
     return true;
 }
 
@@ -267,18 +292,47 @@ char *write_fixed6(double value, char *out) {
 }
 
 char *write_scaled_decimal(const PlainDecimal &number, int power_of_ten, char *out) {
-    if (power_of_ten < 0 || power_of_ten > kMaxPowerOfTen) {
+    std::uint64_t scaled = 0;
+    if (!exact_scaled(number, power_of_ten, &scaled)) {
         return nullptr;
     }
-    const int shift = number.exponent + power_of_ten + 6;
-    if (number.digits == 0) {
-        return write_scaled(number.negative, 0, out);
+    return write_scaled(number.negative, scaled, out);
+}
+
+char *write_moved_point(const PlainDecimal &number, int power_of_ten, char *out) {
+    if (number.mantissa_end != number.end || number.digits == 0) { // an exponent, or zero
+        return write_scaled_decimal(number, power_of_ten, out);
     }
-    // Below 10^15 after the shift: at most six decimals and a magnitude below 1e9.
-    if (shift < 0 || shift > kMaxDigits || number.digits >= kIntegerPowers[kMaxDigits - shift]) {
+    std::uint64_t scaled = 0;
+    if (!exact_scaled(number, power_of_ten, &scaled)) {
         return nullptr;
     }
-    return write_scaled(number.negative, number.digits * kIntegerPowers[shift], out);
+    *out = '-';
+    out += number.negative ? 1 : 0;
+    const char *integer_end = number.point != nullptr ? number.point : number.mantissa_end;
+    const char *decimals = number.point != nullptr ? number.point + 1 : number.mantissa_end;
+    const char *start = out;
+    // The integer digits, then the first power_of_ten decimals (zeros where there are
+    // none), leading zeros left out.
+    for (const char *p = number.mantissa; p < integer_end; ++p) {
+        if (out != start || *p != '0') {
+            *out++ = *p;
+        }
+    }
+    for (int i = 0; i < power_of_ten; ++i) {
+        const char digit = decimals < number.mantissa_end ? *decimals++ : '0';
+        if (out != start || digit != '0') {
+            *out++ = digit;
+        }
+    }
+    if (out == start) {
+        *out++ = '0';
+    }
+    *out++ = '.';
+    const auto rest = static_cast<std::size_t>(number.mantissa_end - decimals); // at most 6
+    std::memcpy(out, decimals, rest);
+    std::memset(out + rest, '0', 6 - rest);
+    return out + 6;
 }
 
 int power_of_ten_of(double factor) {

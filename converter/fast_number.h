@@ -16,7 +16,10 @@ struct PlainDecimal {
     std::uint64_t digits; // at most 15 significant decimal digits
     int exponent;
     bool negative;
-    const char *end; // where the number's text ends
+    const char *end;          // where the number's text ends
+    const char *mantissa;     // its digits and point, after the sign ...
+    const char *point;        // ... its point, or null ...
+    const char *mantissa_end; // ... and their end (an exponent may follow)
 };
 
 /// Reads the number at the start of [p, end) when it is a plain decimal that sscanf
@@ -40,6 +43,10 @@ char *write_fixed6(double value, char *out);
 /// itself: 0 <= power_of_ten <= 22, at most six decimals, magnitude below 1e9.
 /// Returns the end of the text, or null when it cannot be sure.
 char *write_scaled_decimal(const PlainDecimal &number, int power_of_ten, char *out);
+
+/// write_scaled_decimal's text, written by copying the decimal's own digits with the
+/// point moved: the same result under the same conditions, and null where it is null.
+char *write_moved_point(const PlainDecimal &number, int power_of_ten, char *out);
 
 /// The power of ten `factor` is exactly (0 to 22), or -1.
 int power_of_ten_of(double factor);

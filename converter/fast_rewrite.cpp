@@ -30,8 +30,8 @@ FastConversion conversion_for(const Conversion &conversion) {
     return FastConversion{{true, conversion.force}, {true, conversion.moment}, "\n"};
 }
 
-ConversionOutcome convert_stream_fast(ToolStream input, ToolReplacement *replacement,
-                                      const Conversion &conversion, ConversionCounts *counts) {
+OnePassOutcome convert_stream_fast(ToolStream input, ToolReplacement *replacement,
+                                   const Conversion &conversion, ConversionCounts *counts) {
     return convert_lines(stream_source(input), conversion_for(conversion),
                          OutputTarget{replacement, write_to_replacement}, counts);
 }

@@ -15,8 +15,8 @@ OutputTarget replacement_target(ToolReplacement *replacement);
 /// Converts every line of `input` into `replacement`, each followed by "\n". The
 /// outcome says whether the input was refused or a write failed; the caller still
 /// asks tool_ferror whether the input was read whole.
-ConversionOutcome convert_stream_fast(ToolStream input, ToolReplacement *replacement,
-                                      const Conversion &conversion,
-                                      ConversionCounts *counts = nullptr);
+OnePassOutcome convert_stream_fast(ToolStream input, ToolReplacement *replacement,
+                                   const Conversion &conversion,
+                                   ConversionCounts *counts = nullptr);
 
 #endif

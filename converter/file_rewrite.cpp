@@ -80,7 +80,7 @@ long read_watched(void *context, char *buffer, std::size_t size) {
     return got;
 }
 
-ConversionOutcome convert_into(ToolStream input, const Output &output, const Conversion &conversion,
+OnePassOutcome convert_into(ToolStream input, const Output &output, const Conversion &conversion,
                                ConversionCounts *counts, Progress *progress) {
     WatchedInput watched = {stream_source(input), progress, 0};
     const ByteSource source =
@@ -95,22 +95,22 @@ ConversionOutcome convert_into(ToolStream input, const Output &output, const Con
 Outcome convert_stream(ToolStream input, const Output &output, const Conversion &conversion,
                        FileTally *tally, Progress *progress) {
     ConversionCounts counts;
-    const ConversionOutcome outcome = convert_into(input, output, conversion, &counts, progress);
+    const OnePassOutcome outcome = convert_into(input, output, conversion, &counts, progress);
     tally->forces = static_cast<long>(counts.forces);
     tally->moments = static_cast<long>(counts.moments);
     tally->lines_written = counts.lines;
     tally->dropped.count = static_cast<int>(counts.dropped);
     tally->dropped.first_index = counts.first_dropped_index;
     tally->dropped.first = counts.first_dropped;
-    if (outcome == ConversionOutcome::converted && tool_ferror(input) != 0) {
+    if (outcome == OnePassOutcome::converted && tool_ferror(input) != 0) {
         return Outcome::read_failed;
     }
     switch (outcome) {
-    case ConversionOutcome::converted:
+    case OnePassOutcome::converted:
         return Outcome::converted;
-    case ConversionOutcome::read_failed:
+    case OnePassOutcome::read_failed:
         return Outcome::read_failed;
-    case ConversionOutcome::not_text:
+    case OnePassOutcome::not_text:
         return Outcome::not_text;
     default:
         return Outcome::write_failed;

@@ -174,12 +174,25 @@ struct ChunkedStream {
     ToolStream stream;
     Soup *soup;
     int largest;
+    std::string delivered; // every byte handed over
 };
 
 long read_chunk(void *context, char *buffer, std::size_t size) {
     auto *chunked = static_cast<ChunkedStream *>(context);
     const std::size_t limit = 1 + static_cast<std::size_t>(chunked->soup->below(chunked->largest));
-    return tool_fread(buffer, 1, static_cast<int>(size < limit ? size : limit), chunked->stream);
+    const int got =
+        tool_fread(buffer, 1, static_cast<int>(size < limit ? size : limit), chunked->stream);
+    chunked->delivered.append(buffer, static_cast<std::size_t>(got > 0 ? got : 0));
+    return got;
+}
+
+// The first line end of a text: its first "\n", with the CR before it.
+LineEnd first_line_end_of(const std::string &text) {
+    const std::size_t newline = text.find('\n');
+    if (newline == std::string::npos) {
+        return LineEnd::none;
+    }
+    return newline > 0 && text[newline - 1] == '\r' ? LineEnd::crlf : LineEnd::lf;
 }
 
 bool append_output(void *context, const char *data, std::size_t size) {
@@ -245,7 +258,7 @@ Converted fast(const std::string &path, const char *force, const char *moment, S
     LineReaderStorage storage;
     const int largest = 1 + soup->below(soup->below(2) == 0 ? 8 : 300);
     ToolStream stream = tool_fopen(path.c_str(), "r");
-    ChunkedStream chunked{stream, soup, largest};
+    ChunkedStream chunked{stream, soup, largest, {}};
     BlockLineReader reader(ByteSource{&chunked, read_chunk}, &storage,
                            1 + static_cast<std::size_t>(soup->below(64)));
     LineView line{};
@@ -253,6 +266,9 @@ Converted fast(const std::string &path, const char *force, const char *moment, S
         result.lines.emplace_back(line.text, line.length);
     }
     tool_fclose(&stream);
+    if (!reader.zero_byte()) {
+        EXPECT_EQ(reader.first_line_end(), first_line_end_of(chunked.delivered));
+    }
 
     reset_unit_factors();
     const FastConversion conversion{kind_conversion(force, KIND_FORCE),
@@ -260,11 +276,11 @@ Converted fast(const std::string &path, const char *force, const char *moment, S
     stream = tool_fopen(path.c_str(), "r");
     chunked.stream = stream;
     ConversionCounts counts{};
-    const ConversionOutcome outcome =
+    const OnePassOutcome outcome =
         convert_lines(ByteSource{&chunked, read_chunk}, conversion,
                       OutputTarget{&result.output, append_output}, &counts);
     tool_fclose(&stream);
-    result.refused = outcome == ConversionOutcome::not_text;
+    result.refused = outcome == OnePassOutcome::not_text;
     EXPECT_EQ(reader.zero_byte(), result.refused);
     result.forces = counts.forces;
     result.moments = counts.moments;

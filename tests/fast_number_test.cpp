@@ -189,6 +189,13 @@ TEST_F(FastNumber, ScalingGivesPrintfOfTheDoubleProduct) {
         ASSERT_EQ(power_of_ten_of(factor), power);
         char written[kFixedTextRoom];
         char *end = write_scaled_decimal(number, power, written);
+        char moved[kFixedTextRoom];
+        char *moved_end = write_moved_point(number, power, moved);
+        if ((moved_end == nullptr) != (end == nullptr) ||
+            (end != nullptr && std::string(moved, moved_end) != std::string(written, end))) {
+            report("'" + text + "' times 1e" + std::to_string(power) + ": the moved point gives '" +
+                   (moved_end ? std::string(moved, moved_end) : "(declined)") + "'");
+        }
         if (end == nullptr) {
             continue;
         }
