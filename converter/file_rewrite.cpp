@@ -1,18 +1,15 @@
 #include "file_rewrite.h"
 
+#include "fast_rewrite.h"
 #include "leftovers.h"
 #include "messages.h"
 #include "units.h"
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
-
-// A zero byte means the input is not text: stop there rather than read on (a gzip
-// file of zeros would otherwise be inflated whole before it is refused).
-constexpr int kReadOptions = TOOL_STRIP_BLOCK_COMMENTS | TOOL_STRIP_LINE_COMMENTS |
-                             TOOL_STRIP_HASH_COMMENTS | TOOL_READ_LINE_STOP_AT_ZERO_BYTE;
 
 // Closes the input stream when it goes out of scope.
 class InputStream {
@@ -52,45 +49,22 @@ bool already_converted(const ConvertedFiles &converted, const ToolFileIdentity &
                        [&](const ToolFileIdentity &seen) { return same_file(seen, identity); });
 }
 
-// Converts one line in its slot when it is a force or moment line.
-void convert(char **line, const Conversion &conversion) {
-    const int kind = classify_line(*line);
-    if (kind != 0) {
-        convert_line_by_factor(line, conversion_factor(conversion, kind));
-    }
-}
-
-bool write_line(ToolReplacement *replacement, const char *line) {
-    return tool_replace_write(replacement, line, static_cast<unsigned>(std::strlen(line))) &&
-           tool_replace_write(replacement, "\n", 1);
-}
-
-// What the reader reported about the lines it has delivered and the end it met.
-Outcome reading_outcome(ToolStream input) {
-    const int status = tool_read_line_status();
-    if ((status & TOOL_READ_LINE_OUT_OF_MEMORY) != 0 || tool_ferror(input) != 0) {
-        return Outcome::read_failed;
-    }
-    return (status & TOOL_READ_LINE_ZERO_BYTE) != 0 ? Outcome::not_text : Outcome::converted;
-}
-
 // Reads every line of `input`, converts it and writes it to the replacement.
 Outcome convert_stream(ToolStream input, ToolReplacement *replacement,
                        const Conversion &conversion) {
-    for (;;) {
-        char *line = tool_read_line(input, nullptr, kReadOptions, 1);
-        if (line == nullptr) {
-            return reading_outcome(input);
-        }
-        convert(&line, conversion);
-        if (line == nullptr) {
-            return Outcome::read_failed; // lost to memory exhaustion, already reported
-        }
-        const bool written = write_line(replacement, line);
-        tool_strfree(&line);
-        if (!written) {
-            return Outcome::write_failed;
-        }
+    const ConversionOutcome outcome = convert_stream_fast(input, replacement, conversion);
+    if (outcome == ConversionOutcome::converted && tool_ferror(input) != 0) {
+        return Outcome::read_failed;
+    }
+    switch (outcome) {
+    case ConversionOutcome::converted:
+        return Outcome::converted;
+    case ConversionOutcome::read_failed:
+        return Outcome::read_failed;
+    case ConversionOutcome::not_text:
+        return Outcome::not_text;
+    default:
+        return Outcome::write_failed;
     }
 }
 
@@ -119,7 +93,12 @@ bool commit(ToolReplacement *replacement, const char *name, ConvertedFiles *conv
     // file's identity may be given to another file later in the run.
     ToolFileIdentity now = {};
     if (tool_file_identity(replacement->target, &now)) {
-        converted->push_back(now);
+        try {
+            converted->push_back(now);
+        } catch (const std::bad_alloc &) {
+            // The file is converted; only the note that it was is lost.
+            report_out_of_memory();
+        }
     }
     return true;
 }

@@ -2,54 +2,39 @@
 
 #include "command_line.h"
 #include "file_rewrite.h"
+#include "file_walk.h"
 #include "messages.h"
 
 namespace {
 
-// Releases a match list when it goes out of scope.
-class MatchList {
-  public:
-    MatchList() = default;
-    ~MatchList() { tool_strlist_free(&list_); }
-    MatchList(const MatchList &) = delete;
-    MatchList &operator=(const MatchList &) = delete;
-    StringList *get() { return &list_; }
-
-  private:
-    StringList list_ = {0, nullptr};
-};
-
-// Expands one file argument and rewrites every file it matches; false when anything
-// failed.
+// Rewrites every file one file argument names; false when anything failed.
 bool rewrite_argument(const char *argument, const CommandLine &options, ConvertedFiles *converted) {
-    MatchList matches;
-    if (tool_expand_pattern(matches.get(), argument, ".") == 0) {
-        report_no_match();
-        return false;
-    }
     bool all_converted = true;
-    for (int i = 0; i < matches.get()->count; ++i) {
-        const char *name = matches.get()->items[i];
-        if (name == nullptr || !rewrite_file(name, options, converted)) {
-            all_converted = false;
-        }
+    const WalkResult walk =
+        walk_argument(argument, options.recursive, [&](const std::string &name) {
+            if (!rewrite_file(name.c_str(), options, converted)) {
+                all_converted = false;
+            }
+        });
+    if (walk.matched == 0 && !walk.lost) {
+        report_no_match();
     }
-    return all_converted;
+    return all_converted && walk.matched > 0 && !walk.unreadable && !walk.lost;
 }
 
-// Rewrites the files of every file argument; the exit status of the run.
-int rewrite_arguments(const CommandLine &command) {
+} // namespace
+
+int rewrite_file_arguments(const CommandLine &command) {
     ConvertedFiles converted;
     int status = 0;
     for (int i = 0; i < command.files.count; ++i) {
-        if (!rewrite_argument(command.files.items[i], command, &converted)) {
+        if (command.files.items[i] == nullptr ||
+            !rewrite_argument(command.files.items[i], command, &converted)) {
             status = -1;
         }
     }
     return status;
 }
-
-} // namespace
 
 int run_converter(int argc, char **argv) {
     CommandLine command;
@@ -58,7 +43,7 @@ int run_converter(int argc, char **argv) {
     // could convert only some of the lines the user asked for.
     int status = command.complete ? command.status : -1;
     if (accepted && command.complete) {
-        status = rewrite_arguments(command);
+        status = rewrite_file_arguments(command);
     }
     release_command_line(&command);
     return status;

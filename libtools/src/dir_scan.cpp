@@ -4,14 +4,17 @@
 #include "libtools/tool_dir.h"
 #include "libtools/tool_dstring.h"
 #include "platform/dir_enum.h"
+#include "platform/path_rules.h"
+#include "platform/paths.h"
+#include "sys_io/guarded_call.h"
 
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <vector>
 
 namespace {
-
-constexpr std::size_t kMaxPath = 260; // MAX_PATH, terminator included
 
 // One fetched entry. The size fixes the position rule: entry k lies at k * 320.
 // A record whose name is empty marks the end of the directory.
@@ -82,33 +85,32 @@ void volume_root(const char *full, char *root) {
     }
 }
 
-// Copies `path` into `copied` in the toolkit's backslash syntax; false when it does not
-// fit MAX_PATH.
-bool copy_path(const char *path, char *copied) {
+// Copies `path` into `copied` with the system's separators; false when it does not
+// fit the system's path limit.
+bool copy_path(const char *path, std::vector<char> &copied) {
     const std::size_t length = std::strlen(path);
-    if (length >= kMaxPath) {
+    if (length >= copied.size()) {
         return false;
     }
-    std::memcpy(copied, path, length + 1);
-    tool_str_to_backslashes(copied);
+    std::memcpy(copied.data(), path, length + 1);
+    platform::use_native_separators(copied.data());
     return true;
 }
 
-// The absolute form of `copied` in `full`; false when it does not fit MAX_PATH with
-// room for the "\\*" that a search appends on Windows.
-bool form_full_path(const char *copied, char *full) {
-    return platform::dir_enum_full_path(copied, full, kMaxPath) && std::strlen(full) + 2 < kMaxPath;
+// The absolute form of `copied` in `full`; false when it does not fit the path limit
+// with room for the "\\*" that a search appends on Windows.
+bool form_full_path(const char *copied, std::vector<char> &full) {
+    return platform::dir_enum_full_path(copied, full.data(), full.size()) &&
+           std::strlen(full.data()) + 2 < full.size();
 }
 
-} // namespace
-
-extern "C" {
-
-ToolDir *tool_opendir(const char *path) {
-    char copied[kMaxPath];
-    char full[kMaxPath];
-    if (path == nullptr || !copy_path(path, copied) || !platform::dir_enum_is_directory(copied) ||
-        !form_full_path(copied, full)) {
+// tool_opendir itself; null when `path` is no directory or too long. The path
+// buffers come from the standard heap, so this may throw std::bad_alloc.
+ToolDir *open_scan(const char *path) {
+    std::vector<char> copied(platform::path_limit());
+    std::vector<char> full(platform::path_limit());
+    if (path == nullptr || !copy_path(path, copied) ||
+        !platform::dir_enum_is_directory(copied.data()) || !form_full_path(copied.data(), full)) {
         return nullptr;
     }
     auto *dir = static_cast<ToolDir *>(std::calloc(1, sizeof(ToolDir)));
@@ -121,14 +123,23 @@ ToolDir *tool_opendir(const char *path) {
     dir->records = records;
     dir->capacity = kRecordSize;
     const char *first = nullptr;
-    dir->search = platform::dir_enum_first(full, &first);
+    dir->search = platform::dir_enum_first(full.data(), &first);
     if (dir->search != nullptr) {
         store_name(records[0], dir->search, first);
     }
-    char root[kMaxPath];
-    volume_root(full, root);
-    dir->lower_case = platform::dir_enum_ignores_case(root) ? 1 : 0;
+    std::vector<char> root(full.size());
+    volume_root(full.data(), root.data());
+    dir->lower_case = platform::dir_enum_ignores_case(root.data()) ? 1 : 0;
     return dir;
+}
+
+} // namespace
+
+extern "C" {
+
+ToolDir *tool_opendir(const char *path) {
+    return sys_io::guarded_call("tool_opendir", static_cast<ToolDir *>(nullptr),
+                                [path] { return open_scan(path); });
 }
 
 ToolDirEntry *tool_readdir(ToolDir *dir) {

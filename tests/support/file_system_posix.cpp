@@ -1,8 +1,10 @@
 #include "support/file_system.h"
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 bool volume_ignores_case(const std::filesystem::path &) {
@@ -18,6 +20,23 @@ std::string permission_bits_unsupported() {
     return "";
 }
 
+std::size_t path_limit() {
+    return PATH_MAX;
+}
+
 std::string make_fifo(const std::filesystem::path &path) {
     return mkfifo(path.c_str(), 0644) == 0 ? "" : std::strerror(errno);
+}
+
+std::string set_extended_attribute(const std::filesystem::path &path, const std::string &name,
+                                   const std::string &value) {
+    return setxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0) == 0
+               ? ""
+               : std::strerror(errno);
+}
+
+std::string extended_attribute(const std::filesystem::path &path, const std::string &name) {
+    char buffer[4096];
+    const ssize_t size = getxattr(path.c_str(), name.c_str(), buffer, sizeof buffer);
+    return size < 0 ? "<none>" : std::string(buffer, static_cast<std::size_t>(size));
 }

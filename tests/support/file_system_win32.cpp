@@ -22,6 +22,19 @@ std::string permission_bits_unsupported() {
     return "Windows files have no POSIX permission bits, only a read-only attribute";
 }
 
+std::size_t path_limit() {
+    return MAX_PATH;
+}
+
 std::string make_fifo(const std::filesystem::path &) {
     return "Windows file systems hold no FIFOs";
+}
+
+std::string set_extended_attribute(const std::filesystem::path &, const std::string &,
+                                   const std::string &) {
+    return "Windows keeps access control lists apart from extended attributes";
+}
+
+std::string extended_attribute(const std::filesystem::path &, const std::string &) {
+    return "<none>";
 }

@@ -84,7 +84,7 @@ template <typename T>
 void print_one(char *buffer, std::size_t size, const char *format, T value) {
     const char *conversion = first_conversion(format);
     std::size_t at = copy_text(buffer, size, 0, format, conversion);
-    char spec[64];
+    char spec[64] = {};
     const char *rest = capped_conversion(conversion, size - 1, spec);
     const int printed = std::snprintf(buffer + at, size - at, spec, value);
     if (printed < 0) {

@@ -58,7 +58,7 @@ struct Scratch {
 class Matcher {
   public:
     Matcher(const char *pattern, std::size_t m, const char *text, std::size_t n, bool fold,
-            Scratch scratch)
+            const Scratch &scratch)
         : p_(pattern), m_(m), t_(text), n_(n), fold_(fold), s_(scratch) {}
 
     bool run() {

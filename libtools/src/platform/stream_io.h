@@ -1,5 +1,9 @@
+// Opening files as streams and reading them byte by byte. Paths are toolkit paths in
+// UTF-8; each system turns them into its own form (the wide calls on Windows).
 #ifndef LIBTOOLS_PLATFORM_STREAM_IO_H
 #define LIBTOOLS_PLATFORM_STREAM_IO_H
+
+#include <zlib.h>
 
 #include <cstdio>
 
@@ -8,6 +12,14 @@ namespace platform {
 /// The next byte of `stream` as 0 to 255, or EOF at the end or on an error, read
 /// without taking the stream's lock (the toolkit is single-threaded).
 int read_byte_unlocked(std::FILE *stream);
+
+/// fopen(path, mode); null on failure, for a null argument, or for a name the system
+/// cannot take.
+std::FILE *open_file(const char *path, const char *mode);
+
+/// gzopen(path, mode); null on failure, for a null argument, or for a name the system
+/// cannot take.
+gzFile open_gzip(const char *path, const char *mode);
 
 } // namespace platform
 

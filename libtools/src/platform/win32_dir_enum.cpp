@@ -1,11 +1,13 @@
-// Directory enumeration over the Win32 find functions. FindFirstFileA lists "."
-// and ".." like any other entry; a volume's file-system flags tell whether it
-// searches names without regard to case.
+// Directory enumeration over the Win32 find functions, wide ("W") forms: names are
+// UTF-8 for the toolkit and UTF-16 for the system. FindFirstFileW lists "." and ".."
+// like any other entry; a volume's file-system flags tell whether it searches names
+// without regard to case. Paths stay below MAX_PATH characters.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
 
 #include "platform/dir_enum.h"
+#include "platform/wide_names.h"
 
 #include <cstring>
 #include <new>
@@ -14,55 +16,71 @@ namespace platform {
 
 struct DirEnum {
     HANDLE handle;
-    WIN32_FIND_DATAA data;
+    WIN32_FIND_DATAW data;
+    std::string name; // data.cFileName in UTF-8
 };
 
 namespace {
 
-// `path` followed by "\\*" in `pattern` (MAX_PATH bytes); false when it does not fit.
-bool search_pattern(const char *path, char (&pattern)[MAX_PATH]) {
-    const std::size_t length = std::strlen(path);
-    const bool ends_in_separator =
-        length > 0 && (path[length - 1] == '\\' || path[length - 1] == '/');
-    const std::size_t needed = length + (ends_in_separator ? 1 : 2) + 1;
-    if (needed > sizeof pattern) {
+// The wide form of `path`; false when it is not valid UTF-8 or reaches MAX_PATH.
+bool wide_path(const char *path, std::wstring *wide) {
+    return path != nullptr && to_wide(path, wide) && !wide->empty() && wide->size() < MAX_PATH;
+}
+
+// `path` followed by "\\*" as a search pattern; false when it does not fit MAX_PATH.
+bool search_pattern(const char *path, std::wstring *pattern) {
+    if (!wide_path(path, pattern)) {
         return false;
     }
-    std::memcpy(pattern, path, length);
-    std::size_t end = length;
-    if (!ends_in_separator) {
-        pattern[end++] = '\\';
+    const wchar_t last = pattern->back();
+    try {
+        pattern->append(last != L'\\' && last != L'/' ? L"\\*" : L"*");
+    } catch (const std::bad_alloc &) {
+        return false;
     }
-    pattern[end++] = '*';
-    pattern[end] = '\0';
-    return true;
+    return pattern->size() < MAX_PATH;
+}
+
+// The current entry's name in UTF-8; entries whose names cannot be converted are passed
+// over. Null when the listing ends.
+const char *current_name(DirEnum *search) {
+    while (!to_utf8(search->data.cFileName, &search->name)) {
+        if (!FindNextFileW(search->handle, &search->data)) {
+            return nullptr;
+        }
+    }
+    return search->name.c_str();
 }
 
 } // namespace
 
 DirEnum *dir_enum_first(const char *path, const char **name) {
-    char pattern[MAX_PATH];
-    if (path == nullptr || name == nullptr || !search_pattern(path, pattern)) {
+    std::wstring pattern;
+    if (name == nullptr || !search_pattern(path, &pattern)) {
         return nullptr;
     }
     auto *search = new (std::nothrow) DirEnum{};
     if (search == nullptr) {
         return nullptr;
     }
-    search->handle = FindFirstFileA(pattern, &search->data);
+    search->handle = FindFirstFileW(pattern.c_str(), &search->data);
     if (search->handle == INVALID_HANDLE_VALUE) {
         delete search;
         return nullptr;
     }
-    *name = search->data.cFileName;
+    *name = current_name(search);
+    if (*name == nullptr) {
+        dir_enum_close(search);
+        return nullptr;
+    }
     return search;
 }
 
 const char *dir_enum_next(DirEnum *search) {
-    if (search == nullptr || !FindNextFileA(search->handle, &search->data)) {
+    if (search == nullptr || !FindNextFileW(search->handle, &search->data)) {
         return nullptr;
     }
-    return search->data.cFileName;
+    return current_name(search);
 }
 
 bool dir_enum_close(DirEnum *search) {
@@ -75,38 +93,47 @@ bool dir_enum_close(DirEnum *search) {
 }
 
 bool dir_enum_is_directory(const char *path) {
-    if (path == nullptr || std::strlen(path) >= MAX_PATH) {
+    std::wstring wide;
+    if (!wide_path(path, &wide)) {
         return false;
     }
-    const DWORD attributes = GetFileAttributesA(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// GetFullPathNameA returns the length without the terminator when the result fits,
-// else the size it would need (terminator included), so a result >= size never fit.
+// GetFullPathNameW returns the length without the terminator when the result fits,
+// else the size it would need (terminator included), so a result >= MAX_PATH never fit.
 bool dir_enum_full_path(const char *path, char *buffer, std::size_t size) {
-    if (path == nullptr || buffer == nullptr || size == 0 || size > MAX_PATH) {
+    std::wstring wide;
+    if (buffer == nullptr || size == 0 || !wide_path(path, &wide)) {
         return false;
     }
-    const DWORD length = GetFullPathNameA(path, static_cast<DWORD>(size), buffer, nullptr);
-    return length != 0 && length < size;
+    wchar_t full[MAX_PATH];
+    const DWORD length = GetFullPathNameW(wide.c_str(), MAX_PATH, full, nullptr);
+    std::string utf8;
+    if (length == 0 || length >= MAX_PATH || !to_utf8(full, &utf8) || utf8.size() >= size) {
+        return false;
+    }
+    std::memcpy(buffer, utf8.c_str(), utf8.size() + 1);
+    return true;
 }
 
-// GetVolumeInformationA wants a root with its trailing backslash ("C:\\"); the scan
+// GetVolumeInformationW wants a root with its trailing backslash ("C:\\"); the scan
 // hands over "C:". A root it does not know (such as a bare "\\\\") gives false.
 bool dir_enum_ignores_case(const char *root) {
-    char with_separator[MAX_PATH];
-    const std::size_t length = root != nullptr ? std::strlen(root) : 0;
-    if (length == 0 || length + 2 > sizeof with_separator) {
+    std::wstring wide;
+    if (!wide_path(root, &wide)) {
         return false;
     }
-    std::memcpy(with_separator, root, length + 1);
-    if (root[length - 1] != '\\') {
-        with_separator[length] = '\\';
-        with_separator[length + 1] = '\0';
+    try {
+        if (wide.back() != L'\\') {
+            wide.push_back(L'\\');
+        }
+    } catch (const std::bad_alloc &) {
+        return false;
     }
     DWORD flags = 0;
-    if (!GetVolumeInformationA(with_separator, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) {
+    if (!GetVolumeInformationW(wide.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) {
         return false;
     }
     return (flags & FILE_CASE_SENSITIVE_SEARCH) == 0;

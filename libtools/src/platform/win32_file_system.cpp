@@ -1,8 +1,10 @@
-// File-system calls over the Windows C runtime (_access, _stat64, _mkdir, _rmdir,
-// _fullpath, _ctime64_s) and the Win32 calls that see links and replace files.
+// File-system calls over the Windows C runtime (_waccess, _wstat64, _wmkdir, _wrmdir,
+// _wfullpath, _ctime64_s) and the Win32 calls that see links and replace files. All
+// take wide names: paths are UTF-8 in the toolkit and UTF-16 here.
 #include "platform/file_system.h"
 
 #include "platform/paths.h"
+#include "platform/wide_names.h"
 
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX 1 // as the C++ library defines it
@@ -55,7 +57,7 @@ std::string without_trailing_separators(std::string path) {
 // through a handle: _stat64 of some runtimes (Wine's msvcrt) reports a time after
 // 2038 as an earlier one. False when the file cannot be opened for its attributes.
 bool last_write_time(const std::string &path, long long *seconds) {
-    const HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+    const HANDLE file = CreateFileW(wide_of(path.c_str()).c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -78,20 +80,20 @@ bool last_write_time(const std::string &path, long long *seconds) {
 }
 
 DWORD attributes_of(const std::string &path) {
-    return GetFileAttributesA(path.c_str());
+    return GetFileAttributesW(wide_of(path.c_str()).c_str());
 }
 
 } // namespace
 
 bool fs_exists(const char *path) {
-    return _access(native_path(path).c_str(), 0) == 0;
+    return _waccess(wide_of(native_path(path).c_str()).c_str(), 0) == 0;
 }
 
 bool fs_status(const char *path, FsStatus *status) {
     const std::string native = native_path(path);
     const std::string bare = without_trailing_separators(native);
     struct _stat64 record {};
-    if (_stat64(bare.c_str(), &record) != 0) {
+    if (_wstat64(wide_of(bare.c_str()).c_str(), &record) != 0) {
         return false;
     }
     if (bare != native && (record.st_mode & _S_IFMT) != _S_IFDIR) {
@@ -112,15 +114,15 @@ bool fs_is_link(const char *path) {
 }
 
 bool fs_make_directory(const char *path) {
-    return _mkdir(native_path(path).c_str()) == 0;
+    return _wmkdir(wide_of(native_path(path).c_str()).c_str()) == 0;
 }
 
 bool fs_remove_directory(const char *path) {
-    return _rmdir(native_path(path).c_str()) == 0;
+    return _wrmdir(wide_of(native_path(path).c_str()).c_str()) == 0;
 }
 
 bool fs_remove_file(const char *path) {
-    return std::remove(native_path(path).c_str()) == 0;
+    return _wremove(wide_of(native_path(path).c_str()).c_str()) == 0;
 }
 
 // A link to a directory (symbolic link or junction) is itself a directory entry and
@@ -132,14 +134,14 @@ bool fs_remove_link(const char *path) {
         return false;
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return _rmdir(native.c_str()) == 0;
+        return _wrmdir(wide_of(native.c_str()).c_str()) == 0;
     }
-    return std::remove(native.c_str()) == 0;
+    return _wremove(wide_of(native.c_str()).c_str()) == 0;
 }
 
 bool fs_rename(const char *from, const char *to) {
-    return MoveFileExA(native_path(from).c_str(), native_path(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING) != 0;
+    return MoveFileExW(wide_of(native_path(from).c_str()).c_str(),
+                       wide_of(native_path(to).c_str()).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 bool fs_create_file(const char *path, const char *mode) {
@@ -148,18 +150,17 @@ bool fs_create_file(const char *path, const char *mode) {
     }
     int fd = -1;
     const errno_t failed =
-        _sopen_s(&fd, native_path(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                 _SH_DENYNO, _S_IREAD | _S_IWRITE);
+        _wsopen_s(&fd, wide_of(native_path(path).c_str()).c_str(),
+                  _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE);
     return failed == 0 && fd >= 0 && _close(fd) == 0;
 }
 
 bool fs_full_path(const char *path, std::string *full) {
-    char buffer[_MAX_PATH];
-    if (_fullpath(buffer, native_path(path).c_str(), sizeof buffer) == nullptr) {
+    wchar_t buffer[_MAX_PATH];
+    if (_wfullpath(buffer, wide_of(native_path(path).c_str()).c_str(), _MAX_PATH) == nullptr) {
         return false;
     }
-    *full = buffer;
-    return true;
+    return to_utf8(buffer, full);
 }
 
 bool fs_time_text(long long time, std::string *text) {

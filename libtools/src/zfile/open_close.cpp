@@ -2,7 +2,9 @@
 // a zlib gzip stream, made per file from its first two bytes and the mode.
 #include "libtools/zfile.h"
 #include "platform/paths.h"
+#include "platform/stream_io.h"
 #include "zfile/handles.h"
+#include "zfile/registry.h"
 
 #include <cstring>
 #include <string>
@@ -39,7 +41,7 @@ bool allows_update(const std::string &path, const char *plain_mode) {
     if (!has_letter(plain_mode, '+')) {
         return true;
     }
-    std::FILE *probe = std::fopen(path.c_str(), plain_mode);
+    std::FILE *probe = platform::open_file(path.c_str(), plain_mode);
     if (probe == nullptr) {
         return false;
     }
@@ -54,12 +56,15 @@ ToolStream open_compressed(const std::string &path, const char *mode) {
     }
     char gz_mode[kModeBufferSize];
     make_gz_mode(plain_mode, gz_mode);
-    gzFile stream = gzopen(path.c_str(), gz_mode);
+    gzFile stream = platform::open_gzip(path.c_str(), gz_mode);
     if (stream == nullptr) {
         return nullptr;
     }
     // An unlisted gzFile would pass for a FILE *; never hand one out.
-    if (!zfile_register(stream)) {
+    const bool reads = std::strrchr(plain_mode, 'r') != nullptr && !has_letter(plain_mode, 'w') &&
+                       !has_letter(plain_mode, 'a');
+    if (!zfile_register(stream) || (reads && !zfile::remember_path(stream, path.c_str()))) {
+        zfile_unregister(stream);
         gzclose(stream);
         return nullptr;
     }
@@ -87,7 +92,7 @@ int zfile_detect_gzip(const char *path, const char *mode) {
     }
     const bool asks_for_gzip = has_letter(mode, 'z');
     // Binary, so a text-mode end-of-file byte cannot hide the magic.
-    std::FILE *file = std::fopen(platform::native_path(path).c_str(), "rb");
+    std::FILE *file = platform::open_file(platform::native_path(path).c_str(), "rb");
     if (file == nullptr) {
         return asks_for_gzip ? 1 : 0;
     }
@@ -114,7 +119,7 @@ ToolStream zfile_open(const char *path, const char *mode) {
     if (compressed) {
         return open_compressed(native, mode);
     }
-    return std::fopen(native.c_str(), zfile_mode_without_z(mode));
+    return platform::open_file(native.c_str(), zfile_mode_without_z(mode));
 }
 
 int zfile_close(ToolStream stream) {

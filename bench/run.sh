@@ -1,0 +1,218 @@
+#!/usr/bin/env bash
+# Times joint2si against what a user would otherwise run, on generated joint files:
+# the awk script (mawk, gawk), the perl script, `sed -i` for many small files, and
+# `cp` and `gzip` as floors. Builds the release binary first, checks that every peer
+# script writes exactly what joint2si writes, then prints the median time of several
+# alternated runs of each command, its throughput, its ratio to joint2si and its
+# peak memory. Files live on /dev/shm where it exists.
+#
+# Usage: bench/run.sh [--smoke] [--size MB] [--runs N] [--disk-runs N] [--files N]
+#                     [--large GB]
+#   --smoke      small sizes, one run, the checks only matter (continuous integration)
+#   --size       size of the large file in MB (default 100)
+#   --runs       alternated runs per command (default 5)
+#   --disk-runs  runs of the many-files case on the real disk (default --runs); each
+#                file is synced there, so one run of 10,000 files takes minutes
+#   --files      number of small files (default 10000)
+#   --large      also report joint2si's peak memory on a file of this many GB
+# BENCH_DISK_DIR names the real-disk directory (default /var/tmp).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source_dir=$PWD
+
+size_mb=100
+runs=5
+file_count=10000
+disk_runs=""
+large_gb=0
+smoke=0
+while (($#)); do
+    case $1 in
+    --smoke) smoke=1 size_mb=1 runs=1 file_count=100 ;;
+    --size) size_mb=$2 && shift ;;
+    --runs) runs=$2 && shift ;;
+    --disk-runs) disk_runs=$2 && shift ;;
+    --files) file_count=$2 && shift ;;
+    --large) large_gb=$2 && shift ;;
+    *) echo "usage: $0 [--smoke] [--size MB] [--runs N] [--disk-runs N] [--files N] [--large GB]" >&2 && exit 2 ;;
+    esac
+    shift
+done
+disk_runs=${disk_runs:-$runs}
+
+echo "==> Building the release binary"
+cmake --preset release >/dev/null
+cmake --build --preset release --target joint2si -j "$(nproc)" >/dev/null
+joint2si=$source_dir/build/release/converter/joint2si
+awk_script=$source_dir/bench/peers/joint2si.awk
+perl_script=$source_dir/bench/peers/joint2si.pl
+
+shm=/dev/shm
+[[ -d $shm && -w $shm ]] || shm=${TMPDIR:-/tmp}
+disk=${BENCH_DISK_DIR:-/var/tmp}
+[[ -d $disk && -w $disk ]] || disk=$source_dir/build
+work=$(mktemp -d "$shm/joint2si-bench.XXXXXX")
+disk_work=$(mktemp -d "$disk/joint2si-bench.XXXXXX")
+trap 'rm -rf "$work" "$disk_work"' EXIT
+cd "$work"
+
+awks=(mawk)
+command -v gawk >/dev/null && awks+=(gawk)
+
+echo "==> Generating the files ($size_mb MB) in $work"
+perl "$source_dir/bench/generate.pl" $((size_mb * 1000000)) >plain.jnt
+perl "$source_dir/bench/generate.pl" --crlf $((size_mb * 1000000 / 10 + 1)) >crlf.jnt
+gzip -1 -c plain.jnt >plain.jnt.gz
+text_bytes=$(stat -c %s plain.jnt)
+
+# ---- Checks: every peer writes what joint2si writes ------------------------------
+
+fail() {
+    echo "FAILED: $*" >&2
+    exit 1
+}
+
+# joint2si's output for `input` in `output` (converted in a copy).
+joint2si_output() {
+    cp "$1" check.in
+    "$joint2si" -f kN -m kNm check.in || fail "joint2si refused $1"
+    gzip -dcf check.in >"$2"
+}
+
+check_peers() {
+    local input=$1 expected=$2
+    for awk in "${awks[@]}"; do
+        "$awk" -v force=1000 -v moment=1000 -f "$awk_script" "$input" >check.out
+        cmp -s check.out "$expected" || fail "$awk script output differs from joint2si on $input"
+    done
+    perl "$perl_script" 1000 1000 <"$input" >check.out
+    cmp -s check.out "$expected" || fail "perl script output differs from joint2si on $input"
+}
+
+echo "==> Checking the peer scripts against joint2si"
+joint2si_output plain.jnt expected.plain
+check_peers plain.jnt expected.plain
+joint2si_output plain.jnt.gz expected.gz
+cmp -s expected.gz expected.plain || fail "joint2si converts the gzip file differently"
+joint2si_output crlf.jnt expected.crlf
+if grep -q $'\r$' expected.crlf; then
+    check_peers crlf.jnt expected.crlf
+else # joint2si writes "\n" line ends: compare with the peers' CR LF taken out
+    for awk in "${awks[@]}"; do
+        "$awk" -v force=1000 -v moment=1000 -f "$awk_script" crlf.jnt | tr -d '\r' >check.out
+        cmp -s check.out expected.crlf || fail "$awk script differs from joint2si on crlf.jnt"
+    done
+fi
+cp plain.jnt.gz check.gz
+"$joint2si" -f kN -m kNm check.gz
+gzip_written=no
+[[ $(head -c2 check.gz | od -An -tx1 | tr -d ' ') == 1f8b ]] && gzip_written=yes
+pipe_mode=no
+if [[ $(printf 'shear_force 2\n' | gzip -c | "$joint2si" -f kN - 2>/dev/null) == "shear_force 2000.000000" ]]; then
+    pipe_mode=yes
+fi
+echo "    peers agree; gzip written back compressed: $gzip_written; '-' pipe mode: $pipe_mode"
+
+# ---- Timing ------------------------------------------------------------------------
+
+# Runs the shell command $3 after the untimed setup $2; appends "microseconds KiB" to
+# times.$1.
+measure() {
+    local label=$1 setup=$2 command=$3
+    eval "$setup"
+    sync_point=$(date +%s%N)
+    /usr/bin/time -f %M -o mem.txt bash -c "$command" >/dev/null 2>&1 ||
+        fail "$command"
+    local end
+    end=$(date +%s%N)
+    echo "$(((end - sync_point) / 1000)) $(tail -n1 mem.txt)" >>"times.$label"
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# Prints one table for the commands named in $@ (label=command pairs run in turn,
+# `runs` times alternated); the first is joint2si, the base of the ratios.
+table() {
+    local title=$1 setup=$2 bytes=$3
+    shift 3
+    local labels=() commands=()
+    for pair in "$@"; do
+        labels+=("${pair%%=*}")
+        commands+=("${pair#*=}")
+    done
+    rm -f times.*
+    for ((run = 0; run < runs; ++run)); do
+        for i in "${!labels[@]}"; do
+            measure "$i" "$setup" "${commands[i]}"
+        done
+    done
+    echo
+    echo "$title"
+    printf '  %-34s %9s %9s %9s %10s\n' command "time s" "MB/s" "ratio" "peak MiB"
+    local base=""
+    for i in "${!labels[@]}"; do
+        local micro kib
+        micro=$(cut -d' ' -f1 "times.$i" | median)
+        kib=$(cut -d' ' -f2 "times.$i" | median)
+        base=${base:-$micro}
+        awk -v l="${labels[i]}" -v us="$micro" -v b="$base" -v n="$bytes" -v k="$kib" 'BEGIN {
+            printf "  %-34s %9.3f %9.1f %9.2f %10.1f\n", l, us / 1e6, n / us, us / b, k / 1024 }'
+    done
+}
+
+copy_plain='cp plain.jnt run.jnt'
+copy_gz='cp plain.jnt.gz run.jnt.gz'
+convert="$joint2si -f kN -m kNm"
+peers=()
+for awk in "${awks[@]}"; do
+    peers+=("$awk script=$awk -v force=1000 -v moment=1000 -f $awk_script plain.jnt >out.jnt")
+done
+peers+=("perl script=perl $perl_script 1000 1000 <plain.jnt >out.jnt")
+
+echo
+echo "Medians of $runs alternated runs; the ratio is to joint2si's time; MB/s counts the"
+echo "uncompressed text ($text_bytes bytes)."
+
+table "Plain file ($size_mb MB, $shm)" "$copy_plain" "$text_bytes" \
+    "joint2si=$convert run.jnt" "${peers[@]}" "cp=cp plain.jnt out.jnt"
+
+gz_peers=()
+for awk in "${awks[@]}"; do
+    gz_peers+=("gzip -dc | $awk | gzip -1=gzip -dc plain.jnt.gz | $awk -v force=1000 -v moment=1000 -f $awk_script | gzip -1 -c >out.jnt.gz")
+done
+table "gzip file, converted in place (written back compressed: $gzip_written)" "$copy_gz" \
+    "$text_bytes" "joint2si=$convert run.jnt.gz" "${gz_peers[@]}" \
+    "gzip -dc | gzip -1 -c=gzip -dc plain.jnt.gz | gzip -1 -c >/dev/null" \
+    "gzip -dc=gzip -dc plain.jnt.gz >/dev/null"
+
+if [[ $pipe_mode == yes ]]; then
+    table "gzip file read through the '-' pipe mode to /dev/null" ":" "$text_bytes" \
+        "joint2si - <gz=$convert - <plain.jnt.gz >/dev/null" \
+        "gzip -dc=gzip -dc plain.jnt.gz >/dev/null"
+fi
+
+# Many small files: one pattern against one sed process over the same files.
+perl "$source_dir/bench/generate.pl" 2000 >small.jnt
+small_bytes=$(($(stat -c %s small.jnt) * file_count))
+memory_runs=$runs
+for place in "$work" "$disk_work"; do
+    [[ $place == "$disk_work" ]] && runs=$disk_runs
+    mkdir -p "$place/template"
+    for ((i = 0; i < file_count; ++i)); do
+        echo "$place/template/f$i.jnt"
+    done | xargs -n 1000 -- bash -c 'for f; do cp small.jnt "$f"; done' _
+    fresh="rm -rf $place/many && cp -r $place/template $place/many"
+    table "$file_count files of $(stat -c %s small.jnt) bytes in $place" "$fresh" "$small_bytes" \
+        "joint2si '*.jnt'=cd $place/many && $convert '*.jnt'" \
+        "sed -i s/kN/N/ *.jnt=cd $place/many && sed -i s/kN/N/ *.jnt"
+    rm -rf "$place/many" "$place/template"
+done
+runs=$memory_runs
+
+if ((large_gb > 0)); then
+    echo
+    echo "==> Peak memory on a $large_gb GB file"
+    perl "$source_dir/bench/generate.pl" $((large_gb * 1000000000)) >large.jnt
+    /usr/bin/time -f '  joint2si: %e s, peak %M KiB' "$joint2si" -f kN -m kNm large.jnt
+    rm -f large.jnt
+fi

@@ -1,0 +1,246 @@
+#include "fast_convert.h"
+
+#include "fast_number.h"
+#include "units.h"
+
+#include "libtools/tool_dstring.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+
+namespace {
+
+constexpr std::size_t kOutputSize = 256 * 1024;
+constexpr double kSmallestFactor = 1e-9;
+constexpr double kUnsetValue = -2147483648.0;
+
+bool at(const char *p, const char *end, const char *word, std::size_t length) {
+    return static_cast<std::size_t>(end - p) >= length && std::memcmp(p, word, length) == 0;
+}
+
+// classify_line over a line view: every keyword has an "_", so only the places of
+// "_" are looked at; a force keyword anywhere wins over "bending_moment".
+int classify(LineView line) {
+    const char *begin = line.text;
+    const char *end = begin + line.length;
+    int kind = 0;
+    const void *found = std::memchr(begin, '_', line.length);
+    while (found != nullptr) {
+        const char *p = static_cast<const char *>(found);
+        if (at(p + 1, end, "force", 5) && p - begin >= 5 &&
+            (at(p - 5, end, "shear", 5) || at(p - 5, end, "axial", 5))) {
+            return KIND_FORCE;
+        }
+        if (kind == 0 && at(p + 1, end, "moment", 6) && p - begin >= 7 &&
+            at(p - 7, end, "bending", 7)) {
+            kind = KIND_MOMENT;
+        }
+        found = std::memchr(p + 1, '_', static_cast<std::size_t>(end - p - 1));
+    }
+    return kind;
+}
+
+// The number after the blank as tool_atof_checked reads it.
+bool read_value(const char *p, const char *end, PlainDecimal *number, bool *plain) {
+    *plain = read_plain_decimal(p, end, number);
+    if (*plain) {
+        return true;
+    }
+    const std::string text(p, end); // rare: every form but the plain decimal
+    double value = 0.0;
+    if (tool_atof_checked(text.c_str(), &value) == 0) {
+        return false;
+    }
+    char *stop = nullptr; // where the number ends, as strtod reads it
+    std::strtod(text.c_str(), &stop);
+    *number = PlainDecimal{value, 0, 0, std::signbit(value), p + (stop - text.c_str())};
+    return true;
+}
+
+// The converted number's text at `out` (room kFixedTextRoom), or null when only the
+// general formatter can write it.
+char *write_product(const PlainDecimal &number, bool plain, double factor, double product,
+                    char *out) {
+    if (plain) {
+        char *written = write_scaled_decimal(number, power_of_ten_of(factor), out);
+        if (written != nullptr) {
+            return written;
+        }
+    }
+    return write_fixed6(product, out);
+}
+
+// One output buffer with a place to put it when it is full.
+class Output {
+  public:
+    explicit Output(OutputTarget target) : target_(target) {
+        if (storage().size() < kOutputSize) {
+            storage().resize(kOutputSize);
+        }
+        begin_ = storage().data();
+        next_ = begin_;
+        end_ = begin_ + storage().size();
+    }
+
+    bool append(const char *data, std::size_t size) {
+        if (static_cast<std::size_t>(end_ - next_) < size && !flush_for(size)) {
+            return false;
+        }
+        std::memcpy(next_, data, size);
+        next_ += size;
+        return true;
+    }
+    bool flush() {
+        const bool written =
+            next_ == begin_ ||
+            target_.write(target_.context, begin_, static_cast<std::size_t>(next_ - begin_));
+        next_ = begin_;
+        return written;
+    }
+
+  private:
+    // Kept for the whole run, so small files do not pay for a fresh buffer each.
+    static std::string &storage() {
+        static std::string buffer;
+        return buffer;
+    }
+    bool flush_for(std::size_t size) {
+        if (!flush()) {
+            return false;
+        }
+        if (size > storage().size()) { // one very long line
+            storage().resize(size);
+            begin_ = next_ = storage().data();
+            end_ = begin_ + storage().size();
+        }
+        return true;
+    }
+
+    OutputTarget target_;
+    char *begin_;
+    char *next_;
+    char *end_;
+};
+
+// Whether a digit follows the value: the rewrite drops it with the rest of the line.
+bool digit_in(const char *p, const char *end) {
+    for (; p < end; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The text of the converted value of a force or moment line whose head ends at
+// `blank`, in *text and *length (in `digits` or tool_dtoa's buffer); false when the
+// line stays as it is. Sets *dropped when a digit follows the value.
+bool converted_value(LineView line, const char *blank, double factor,
+                     char (&digits)[kFixedTextRoom], const char **text, std::size_t *length,
+                     bool *dropped) {
+    const char *end = line.text + line.length;
+    PlainDecimal number{};
+    bool plain = false;
+    if (!read_value(blank + 1, end, &number, &plain) || !(std::fabs(factor) > kSmallestFactor) ||
+        number.value == kUnsetValue) {
+        return false;
+    }
+    const double product = number.value * factor;
+    if (!std::isfinite(number.value) || !std::isfinite(product)) {
+        return false;
+    }
+    *dropped = digit_in(number.end, end);
+    const char *written = write_product(number, plain, factor, product, digits);
+    if (written != nullptr) {
+        *text = digits;
+        *length = static_cast<std::size_t>(written - digits);
+    } else {
+        *text = tool_dtoa(6, 6, product);
+        *length = std::strlen(*text);
+    }
+    return true;
+}
+
+// Appends the line, rewritten when it is a force or moment line to convert. Returns the
+// kind of a rewritten line, else 0.
+template <typename Append>
+int put_line(LineView line, const FastConversion &conversion, Append append, bool *dropped) {
+    const int kind = classify(line);
+    const KindConversion *how = kind == KIND_FORCE    ? &conversion.force
+                                : kind == KIND_MOMENT ? &conversion.moment
+                                                      : nullptr;
+    if (how != nullptr && how->given) {
+        const void *blank = std::memchr(line.text, ' ', line.length);
+        char digits[kFixedTextRoom];
+        const char *text = nullptr;
+        std::size_t length = 0;
+        if (blank != nullptr && converted_value(line, static_cast<const char *>(blank), how->factor,
+                                                digits, &text, &length, dropped)) {
+            const std::size_t head =
+                static_cast<std::size_t>(static_cast<const char *>(blank) + 1 - line.text);
+            append(line.text, head);
+            append(text, length);
+            return kind;
+        }
+    }
+    append(line.text, line.length);
+    return 0;
+}
+
+// Counts a written line; `line` is its text as read.
+void count(ConversionCounts *counts, int kind, bool dropped, LineView line) {
+    ++counts->lines;
+    counts->forces += kind == KIND_FORCE ? 1 : 0;
+    counts->moments += kind == KIND_MOMENT ? 1 : 0;
+    if (dropped && counts->dropped++ == 0) {
+        counts->first_dropped_index = counts->lines;
+        counts->first_dropped.assign(line.text, line.length);
+    }
+}
+
+} // namespace
+
+ConversionOutcome convert_lines(ByteSource source, const FastConversion &conversion,
+                                OutputTarget target, ConversionCounts *counts) {
+    static LineReaderStorage storage; // kept for the run: small files pay nothing for it
+    BlockLineReader reader(source, &storage);
+    Output out(target);
+    const std::size_t end_length = std::strlen(conversion.line_end);
+    bool written = true;
+    const auto append = [&](const char *data, std::size_t size) {
+        written = out.append(data, size) && written;
+    };
+    ConversionCounts seen;
+    LineView line{};
+    while (written && reader.next(&line)) {
+        bool dropped = false;
+        const int kind = put_line(line, conversion, append, &dropped);
+        append(conversion.line_end, end_length);
+        count(&seen, kind, dropped, line);
+    }
+    if (counts != nullptr) {
+        *counts = std::move(seen);
+    }
+    if (!written || !out.flush()) {
+        return ConversionOutcome::write_failed;
+    }
+    if (reader.zero_byte()) {
+        return ConversionOutcome::not_text;
+    }
+    return reader.read_failed() ? ConversionOutcome::read_failed : ConversionOutcome::converted;
+}
+
+int convert_line_text(LineView line, const FastConversion &conversion, std::string *out,
+                      bool *dropped) {
+    bool dropped_here = false;
+    const int kind = put_line(
+        line, conversion, [out](const char *data, std::size_t size) { out->append(data, size); },
+        &dropped_here);
+    if (dropped != nullptr) {
+        *dropped = dropped_here;
+    }
+    return kind;
+}

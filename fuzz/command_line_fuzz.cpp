@@ -1,0 +1,173 @@
+// The command line: accept_command_line against a model of the option rules (the
+// original options, the long options, "--", usage mistakes, unknown units), and no
+// tracked block left after release_command_line.
+//
+// Input: the arguments after the program name, separated by zero bytes.
+#include "command_line.h"
+
+#include "libtools/tool_memory.h"
+#include "support/fuzz_check.h"
+#include "support/models.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Expected {
+    bool accepted = false;
+    int status = 0;
+    std::vector<std::string> files;
+    std::optional<std::string> force, moment, backup;
+    bool recursive = false, dry_run = false, verbose = false, no_progress = false, exact = false;
+};
+
+bool is_flag(const std::string &a, Expected &e) {
+    bool *const flags[] = {&e.recursive, &e.dry_run, &e.verbose, &e.no_progress, &e.exact};
+    const char *const names[] = {"--recursive", "--dry-run", "--verbose", "--no-progress",
+                                 "--exact"};
+    for (int i = 0; i < 5; ++i) {
+        if (a == names[i]) {
+            *flags[i] = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Scans the arguments; returns false with the status -1 at an unknown long option or
+// a bad backup suffix.
+bool scan(const std::vector<std::string> &args, Expected &e, bool &help_printed,
+          bool &help_or_version) {
+    bool ended = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        if (ended) {
+            e.files.push_back(a);
+        } else if (a == "-f" || a == "-m") {
+            if (i + 1 < args.size()) {
+                (a == "-f" ? e.force : e.moment) = args[++i];
+            }
+        } else if (a == "-?" || a == "-help") {
+            help_printed = true;
+        } else if (a == "--help" || a == "--version") {
+            help_or_version = true;
+        } else if (a == "--") {
+            ended = true;
+        } else if (a == "--backup" || a.compare(0, 9, "--backup=") == 0) {
+            const std::string suffix = a == "--backup" ? "~" : a.substr(9);
+            if (suffix.empty() || suffix.find_first_of("/\\") != std::string::npos) {
+                return false;
+            }
+            e.backup = suffix;
+        } else if (!is_flag(a, e)) {
+            if (a.compare(0, 2, "--") == 0) {
+                return false;
+            }
+            e.files.push_back(a);
+        }
+    }
+    return true;
+}
+
+Expected expected_for(const std::vector<std::string> &args) {
+    Expected e;
+    e.status = -1;
+    bool help_printed = false, help_or_version = false;
+    if (args.size() < 2) {
+        e.status = 0;
+        return e;
+    }
+    if (!scan(args, e, help_printed, help_or_version)) {
+        return e;
+    }
+    if (help_or_version) {
+        e.status = 0;
+        return e;
+    }
+    const bool has_unit = (e.force && !e.force->empty()) || (e.moment && !e.moment->empty());
+    if (args.size() < 3 || !has_unit || e.files.empty()) {
+        e.status = help_printed ? 0 : -1;
+        return e;
+    }
+    if ((e.force && !e.force->empty() && !model::unit_factor(*e.force, 1)) ||
+        (e.moment && !e.moment->empty() && !model::unit_factor(*e.moment, 2))) {
+        return e;
+    }
+    e.accepted = true;
+    e.status = 0;
+    return e;
+}
+
+std::optional<std::string> text_of(const char *s) {
+    return s == nullptr ? std::nullopt : std::optional<std::string>(s);
+}
+
+void check_accepted(const Expected &e, const CommandLine &command) {
+    std::vector<std::string> files;
+    files.reserve(static_cast<std::size_t>(command.files.count));
+    for (int i = 0; i < command.files.count; ++i) {
+        files.emplace_back(command.files.items[i]);
+    }
+    FUZZ_CHECK(files == e.files, "file arguments");
+    FUZZ_CHECK(text_of(command.force_unit) == e.force, "force unit");
+    FUZZ_CHECK(text_of(command.moment_unit) == e.moment, "moment unit");
+    FUZZ_CHECK(text_of(command.backup) == e.backup, "backup suffix");
+    FUZZ_CHECK(command.recursive == e.recursive && command.dry_run == e.dry_run &&
+                   command.verbose == e.verbose && command.no_progress == e.no_progress,
+               "switches");
+    FUZZ_CHECK((command.factors == UnitFactors::exact) == e.exact, "--exact");
+    if (!e.exact) {
+        const double force = e.force && !e.force->empty() ? *model::unit_factor(*e.force, 1) : 0.0;
+        const double moment =
+            e.moment && !e.moment->empty() ? *model::unit_factor(*e.moment, 2) : 0.0;
+        FUZZ_CHECK((std::isnan(force) && std::isnan(command.conversion.force)) ||
+                       force == command.conversion.force,
+                   "force factor");
+        FUZZ_CHECK((std::isnan(moment) && std::isnan(command.conversion.moment)) ||
+                       moment == command.conversion.moment,
+                   "moment factor");
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    if (size > 2048) {
+        return 0;
+    }
+    std::vector<std::string> args = {"joint2si"};
+    const std::string input(reinterpret_cast<const char *>(data), size);
+    for (std::size_t start = 0; start <= input.size() && args.size() < 24;) {
+        const std::size_t end = std::min(input.find('\0', start), input.size());
+        args.push_back(input.substr(start, end - start));
+        start = end + 1;
+    }
+    if (size == 0) {
+        args.pop_back();
+    }
+    std::vector<char *> argv;
+    argv.reserve(args.size() + 1);
+    for (std::string &arg : args) {
+        argv.push_back(&arg[0]);
+    }
+    argv.push_back(nullptr);
+
+    const long live = tool_memory_live_blocks();
+    const Expected e = expected_for(args);
+    CommandLine command;
+    const bool accepted = accept_command_line(static_cast<int>(args.size()), argv.data(), &command);
+    FUZZ_CHECK(command.complete, "every argument stored");
+    FUZZ_CHECK(accepted == e.accepted, "accepted");
+    FUZZ_CHECK(command.status == e.status, "status");
+    if (accepted) {
+        check_accepted(e, command);
+    }
+    release_command_line(&command);
+    FUZZ_CHECK(tool_memory_live_blocks() == live, "tracked blocks leaked");
+    return 0;
+}

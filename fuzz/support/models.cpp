@@ -1,0 +1,234 @@
+#include "support/models.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+namespace model {
+
+namespace {
+
+constexpr int kBlock = 1;
+constexpr int kLine = 2;
+constexpr int kHash = 4;
+
+} // namespace
+
+// The comment kind `c` opens (its bytes consumed), or 0.
+int LineReader::opener(char c, int options) {
+    if (c == '/' && at('/') && (options & kLine)) {
+        ++pos_;
+        return kLine;
+    }
+    if (c == '/' && at('*') && (options & kBlock)) {
+        ++pos_;
+        return kBlock;
+    }
+    return c == '#' && (options & kHash) ? kHash : 0;
+}
+
+std::optional<std::string> LineReader::next(int options, bool keep_empty_lines) {
+    std::string line;
+    std::vector<int> comments;
+    bool mark = false;
+    bool end_of_input = false;
+    for (bool done = false; !done;) {
+        const bool in_line_comment = !comments.empty() && comments.back() != kBlock;
+        if (pos_ == input_.size()) {
+            end_of_input = !in_line_comment;
+            break;
+        }
+        const char c = input_[pos_++];
+        if (in_line_comment) {
+            std::size_t end = c == '\n' ? pos_ : input_.find('\n', pos_ - 1);
+            if (end == std::string::npos) {
+                pos_ = input_.size();
+                break;
+            }
+            pos_ = c == '\n' ? pos_ : end + 1;
+            comments.pop_back();
+            if (comments.empty()) {
+                done = !line.empty();
+                mark = false;
+            }
+        } else if (!comments.empty()) {
+            if (const int kind = opener(c, options)) {
+                comments.push_back(kind);
+            } else if (c == '*' && at('/')) {
+                ++pos_;
+                comments.pop_back();
+            }
+        } else if (c == '\n' || (c == '\r' && at('\n'))) {
+            pos_ += c == '\r' ? 1 : 0;
+            if (!line.empty() || (keep_empty_lines && !mark)) {
+                done = true;
+            }
+            mark = false;
+        } else if (const int kind = opener(c, options)) {
+            comments.push_back(kind);
+            mark = true;
+        } else {
+            line += c;
+        }
+    }
+    if (end_of_input && line.empty()) {
+        return std::nullopt;
+    }
+    if (line.empty() && !keep_empty_lines) {
+        return std::nullopt;
+    }
+    return line;
+}
+
+std::vector<std::string> read_all_lines(const std::string &input, int options,
+                                        bool keep_empty_lines) {
+    LineReader reader(input);
+    std::vector<std::string> lines;
+    while (auto line = reader.next(options, keep_empty_lines)) {
+        lines.push_back(*line);
+    }
+    return lines;
+}
+
+bool same_double(double a, double b) {
+    return (std::isnan(a) && std::isnan(b)) || (a == b && std::signbit(a) == std::signbit(b));
+}
+
+std::string c_string(const std::string &line) {
+    return line.substr(0, line.find('\0'));
+}
+
+int classify(const std::string &line) {
+    const std::string text = c_string(line);
+    if (text.find("shear_force") != std::string::npos ||
+        text.find("axial_force") != std::string::npos) {
+        return 1;
+    }
+    return text.find("bending_moment") != std::string::npos ? 2 : 0;
+}
+
+std::optional<double> scan_double(const std::string &text) {
+    double value = 0.0;
+    if (std::sscanf(c_string(text).c_str(), "%lf", &value) != 1) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+namespace {
+
+struct Unit {
+    const char *name;
+    double factor;
+};
+
+const Unit kForce[] = {{"false", 0.0}, {"kg", 9.80665}, {"T", 9806.65},    {"N", 1.0},
+                       {"daN", 10.0},  {"kN", 1000.0},  {"lbf", 4.448222}, {"kip", 4448.222}};
+const Unit kMoment[] = {{"false", 0.0},    {"kgm", 9.80665},  {"Tm", 9806.65},   {"Nm", 1.0},
+                        {"daNm", 10.0},    {"kNm", 1000.0},   {"lbf-in", 0.113}, {"lbf-ft", 1.356},
+                        {"kip-in", 113.0}, {"kip-ft", 1356.0}};
+
+bool same_ignoring_ascii_case(const std::string &a, const char *b) {
+    if (a.size() != std::strlen(b)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<double> unit_factor(const std::string &unit_text, int kind) {
+    const std::string text = c_string(unit_text);
+    if (kind == 1 || kind == 2) {
+        for (const Unit &unit : kind == 1
+                                    ? std::vector<Unit>(std::begin(kForce), std::end(kForce))
+                                    : std::vector<Unit>(std::begin(kMoment), std::end(kMoment))) {
+            if (same_ignoring_ascii_case(text, unit.name)) {
+                return unit.factor;
+            }
+        }
+        return scan_double(text);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> convert(const std::string &line, double factor) {
+    const std::string text = c_string(line);
+    const std::size_t blank = text.find(' ');
+    if (blank == std::string::npos) {
+        return std::nullopt;
+    }
+    const auto value = scan_double(text.substr(blank + 1));
+    if (!value || !(std::fabs(factor) > 1e-9) || *value == -2147483648.0) {
+        return std::nullopt;
+    }
+    const double product = *value * factor;
+    if (!std::isfinite(*value) || !std::isfinite(product)) {
+        return std::nullopt;
+    }
+    std::vector<char> digits(static_cast<std::size_t>(std::snprintf(nullptr, 0, "%.6f", product)) +
+                             1);
+    std::snprintf(digits.data(), digits.size(), "%.6f", product);
+    return text.substr(0, blank + 1) + digits.data();
+}
+
+namespace {
+
+char upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+
+bool same_char(char a, char b, bool fold_case) {
+    return fold_case ? upper(a) == upper(b) : a == b;
+}
+
+} // namespace
+
+// The definition's recursion over (pattern position, text position), each pair
+// decided once.
+bool strmatch(const std::string &pattern, const std::string &text, bool fold_case) {
+    const std::size_t np = pattern.size();
+    const std::size_t nt = text.size();
+    std::vector<signed char> memo((np + 1) * (nt + 1), -1);
+    std::function<bool(std::size_t, std::size_t)> match = [&](std::size_t p, std::size_t t) {
+        signed char &known = memo[p * (nt + 1) + t];
+        if (known >= 0) {
+            return known == 1;
+        }
+        bool result = false;
+        const bool star = p < np && (pattern[p] == '*' || pattern[p] == '%');
+        const std::size_t close =
+            p < np && pattern[p] == '[' ? pattern.find(']', p + 1) : std::string::npos;
+        if (star && p + 1 == np) {
+            result = true;
+        } else if (p == np) {
+            result = t == nt;
+        } else if (pattern[p] == '?' || pattern[p] == '$') {
+            result = t < nt && match(p + 1, t + 1);
+        } else if (star) {
+            for (std::size_t k = t; k < nt && !result; ++k) {
+                result = match(p + 1, k);
+            }
+        } else if (close != std::string::npos) {
+            bool in_set = false;
+            for (std::size_t i = p + 1; i < close && t < nt; ++i) {
+                in_set = in_set || same_char(pattern[i], text[t], fold_case);
+            }
+            result = in_set && match(close + 1, t + 1);
+        } else {
+            result = t < nt && same_char(pattern[p], text[t], fold_case) && match(p + 1, t + 1);
+        }
+        known = result ? 1 : 0;
+        return result;
+    };
+    return match(0, 0);
+}
+
+} // namespace model

@@ -1,0 +1,60 @@
+// Small, direct models of the documented contracts that the fuzz targets hold the
+// real code to. They favour plainness over speed and share no code with what they
+// check.
+#ifndef JOINT2SI_FUZZ_MODELS_H
+#define JOINT2SI_FUZZ_MODELS_H
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace model {
+
+/// The line reader's contract over a byte string: each next() is one call of
+/// tool_read_line with the given options (bits 1, 2, 4) and keep_empty_lines.
+class LineReader {
+  public:
+    explicit LineReader(std::string input) : input_(std::move(input)) {}
+    /// The line with every byte collected (zero bytes included), or nullopt for null.
+    std::optional<std::string> next(int options, bool keep_empty_lines);
+    /// How many bytes the calls so far consumed.
+    std::size_t consumed() const { return pos_; }
+
+  private:
+    bool at(char c) const { return pos_ < input_.size() && input_[pos_] == c; }
+    int opener(char c, int options);
+
+    std::string input_;
+    std::size_t pos_ = 0;
+};
+
+/// Every line the reader gives before its first null.
+std::vector<std::string> read_all_lines(const std::string &input, int options,
+                                        bool keep_empty_lines);
+
+/// Whether two doubles are the same value: both NaN, or equal with the same sign.
+bool same_double(double a, double b);
+
+/// The caller's view of a line: its bytes up to the first zero byte.
+std::string c_string(const std::string &line);
+
+/// Line kinds of the converter: 1 force, 2 moment, 0 other.
+int classify(const std::string &line);
+
+/// sscanf "%lf" at the start of `text`: the value, or nullopt when nothing converts.
+std::optional<double> scan_double(const std::string &text);
+
+/// The factor a unit text resolves to for `kind` with the table's short factors, or
+/// nullopt for an unknown unit.
+std::optional<double> unit_factor(const std::string &unit_text, int kind);
+
+/// The line with its value rewritten by `factor`, or nullopt when it stays unchanged.
+std::optional<std::string> convert(const std::string &line, double factor);
+
+/// tool_strmatch's definition, memoised; fold_case folds ASCII letters.
+bool strmatch(const std::string &pattern, const std::string &text, bool fold_case);
+
+} // namespace model
+
+#endif

@@ -1,0 +1,13 @@
+#include "platform/console.h"
+
+namespace platform {
+
+bool utf8_arguments(int *, char ***) {
+    return true;
+}
+
+bool write_console_text(const char *text, std::FILE *stream) {
+    return text != nullptr && stream != nullptr && std::fputs(text, stream) >= 0;
+}
+
+} // namespace platform

@@ -1,0 +1,26 @@
+// Windows only: names are UTF-8 inside the toolkit and UTF-16 for the system's wide
+// ("W") calls. The win32_*.cpp files convert at the boundary through these helpers.
+#ifndef LIBTOOLS_PLATFORM_WIDE_NAMES_H
+#define LIBTOOLS_PLATFORM_WIDE_NAMES_H
+
+#include <string>
+
+namespace platform {
+
+/// `utf8` (toolkit path syntax) as UTF-16 in `wide`; false for null or text that is not
+/// valid UTF-8 (`wide` is then empty). Never throws.
+bool to_wide(const char *utf8, std::wstring *wide);
+
+/// `wide` as UTF-8 in `utf8`; false when it cannot be converted (`utf8` is then empty).
+/// Never throws.
+bool to_utf8(const wchar_t *wide, std::string *utf8);
+
+/// `wide` as UTF-8, or "" when it cannot be converted.
+std::string utf8_of(const wchar_t *wide);
+
+/// `utf8` as UTF-16, or "" when it cannot be converted (no system call accepts "").
+std::wstring wide_of(const char *utf8);
+
+} // namespace platform
+
+#endif

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Runs the test suite in the coverage preset (gcc with gcov instrumentation) and
+# prints line and branch coverage per source directory with gcovr. Fails when the
+# lines of libtools/ or converter/ are covered below the floor (default 90%).
+#
+# Usage: scripts/coverage.sh [floor-percent]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+floor=${1:-90}
+
+bash scripts/ensure-deps.sh gcovr python3
+cmake --preset coverage >/dev/null
+cmake --build --preset coverage -j "$(nproc)"
+find build/coverage -name '*.gcda' -delete
+ctest --preset coverage
+
+summary=build/coverage/coverage-summary.json
+gcovr --root . --object-directory build/coverage \
+    --filter 'libtools/' --filter 'converter/' \
+    --exclude-throw-branches --exclude-unreachable-branches \
+    --json-summary "$summary" --json-summary-pretty >/dev/null
+
+python3 - "$summary" "$floor" <<'PYTHON'
+import collections, json, sys
+
+summary, floor = sys.argv[1], float(sys.argv[2])
+files = json.load(open(summary))["files"]
+totals = collections.defaultdict(lambda: [0, 0, 0, 0])
+
+def add(key, entry):
+    t = totals[key]
+    t[0] += entry["line_covered"]; t[1] += entry["line_total"]
+    t[2] += entry["branch_covered"]; t[3] += entry["branch_total"]
+
+for entry in files:
+    path = entry["filename"]
+    add(path.rsplit("/", 1)[0], entry)   # its directory
+    add(path.split("/", 1)[0] + "/ (all)", entry)  # its top-level tree
+
+def percent(covered, total):
+    return 100.0 * covered / total if total else 100.0
+
+print(f"{'directory':32} {'lines':>17} {'branches':>17}")
+for key in sorted(totals):
+    lc, lt, bc, bt = totals[key]
+    print(f"{key:32} {lc:6}/{lt:<6} {percent(lc, lt):5.1f}% {bc:6}/{bt:<6} {percent(bc, bt):5.1f}%")
+
+failed = [key for key in ("libtools/ (all)", "converter/ (all)")
+          if percent(totals[key][0], totals[key][1]) < floor]
+for key in failed:
+    print(f"Line coverage of {key.split()[0]} is below {floor:.0f}%")
+sys.exit(1 if failed else 0)
+PYTHON

@@ -1,0 +1,319 @@
+// The one-pass conversion against the reference path: random files of keyword,
+// comment, line-end and number tokens are read once with tool_read_line and
+// converted line by line with classify_line and convert_line, and once with the block
+// reader and convert_lines, fed in blocks of random sizes. Lines, output and counts
+// must be identical, and so must the counts of converted lines and of lines that lost
+// digits after their value. JOINT2SI_RANDOM_SAMPLES (default 2000 files) and
+// JOINT2SI_RANDOM_SEED choose the files.
+#include "block_line_reader.h"
+#include "fast_convert.h"
+#include "units.h"
+
+#include "libtools/tool_memory.h"
+#include "libtools/tool_sys_io.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+long env_number(const char *name, long fallback) {
+    const char *text = std::getenv(name);
+    return text != nullptr && *text != '\0' ? std::strtol(text, nullptr, 10) : fallback;
+}
+
+using Lines = std::vector<std::string>;
+
+const char *const kTokens[] = {"shear_force",
+                               "axial_force",
+                               "bending_moment",
+                               "max_shear_force_y",
+                               "shear_",
+                               "_force",
+                               "bending_",
+                               "name J1",
+                               "node",
+                               " ",
+                               " ",
+                               "  ",
+                               "\t",
+                               "\r\n",
+                               "\n",
+                               "\n",
+                               "\r",
+                               "/",
+                               "*",
+                               "//",
+                               "/*",
+                               "*/",
+                               "#",
+                               "kN",
+                               "x",
+                               "e",
+                               ".",
+                               "-",
+                               "+",
+                               "0x",
+                               "1e",
+                               "**/",
+                               "/**/",
+                               "\xff",
+                               "\x80"};
+
+const char *const kNumbers[] = {"12.5",
+                                "-3",
+                                "0",
+                                "-0",
+                                "-0.0",
+                                "+.5",
+                                "5.",
+                                ".",
+                                "1e3",
+                                "1E-3",
+                                "2.5e+2",
+                                "1e",
+                                "1e+",
+                                "0x1A",
+                                "0x",
+                                "inf",
+                                "-INF",
+                                "nan",
+                                "- 5",
+                                "-2147483648",
+                                "-2147483648.0",
+                                "123456789012345",
+                                "1234567890123456",
+                                "12345678901234567890",
+                                "0.0000005",
+                                "0.0078125",
+                                "1e22",
+                                "1e23",
+                                "1e-22",
+                                "4e-7",
+                                "9999999999.9999995",
+                                "1e300",
+                                "-1e308",
+                                "00012.50",
+                                "3.14159265358979",
+                                "0.1234567",
+                                "1.5.2",
+                                "7e5x",
+                                "2p3"};
+
+const char *const kUnitTexts[] = {"kN",  "kNm", "N",    "Nm",  "daN",    "daNm",   "lbf",
+                                  "kip", "kg",  "T",    "Tm",  "lbf-in", "kip-ft", "false",
+                                  "2kN", "-2",  "1e-9", "abc", "0.001",  "1e22",   "-1"};
+
+class Soup {
+  public:
+    explicit Soup(std::uint64_t seed) : random_(seed) {}
+
+    int below(int n) { return static_cast<int>(random_() % static_cast<std::uint64_t>(n)); }
+
+    std::string number() {
+        if (below(3) == 0) {
+            return kNumbers[below(sizeof kNumbers / sizeof kNumbers[0])];
+        }
+        std::string text = below(4) == 0 ? "-" : "";
+        const int digits = 1 + below(below(4) == 0 ? 18 : 7);
+        for (int i = 0; i < digits; ++i) {
+            text += static_cast<char>('0' + below(10));
+        }
+        if (below(3) != 0) {
+            text.insert(text.size() - static_cast<std::size_t>(below(digits + 1)), ".");
+        }
+        if (below(8) == 0) {
+            text += "e" + std::to_string(below(50) - 25);
+        }
+        return text;
+    }
+
+    // A file of `length` tokens; most lines are keyword, blank, number, something.
+    std::string file(int length, bool zero_byte) {
+        std::string text;
+        for (int i = 0; i < length; ++i) {
+            const int pick = below(10);
+            if (pick < 3) {
+                text += kTokens[below(3)];
+                text += " ";
+                text += number();
+            } else if (pick < 4) {
+                text += number();
+            } else if (pick < 5) {
+                text += static_cast<char>(0x80 + below(128));
+            } else {
+                text += kTokens[below(sizeof kTokens / sizeof kTokens[0])];
+            }
+        }
+        if (zero_byte) {
+            text.insert(static_cast<std::size_t>(below(static_cast<int>(text.size()) + 1)), 1,
+                        '\0');
+        }
+        return text;
+    }
+
+    const char *unit_text() {
+        const int pick = below(sizeof kUnitTexts / sizeof kUnitTexts[0] + 2);
+        return pick < static_cast<int>(sizeof kUnitTexts / sizeof kUnitTexts[0]) ? kUnitTexts[pick]
+                                                                                 : nullptr;
+    }
+
+  private:
+    std::mt19937_64 random_;
+};
+
+// Hands the stream's bytes over in pieces of random size, as a file read in blocks
+// meets them at random places.
+struct ChunkedStream {
+    ToolStream stream;
+    Soup *soup;
+    int largest;
+};
+
+long read_chunk(void *context, char *buffer, std::size_t size) {
+    auto *chunked = static_cast<ChunkedStream *>(context);
+    const std::size_t limit = 1 + static_cast<std::size_t>(chunked->soup->below(chunked->largest));
+    return tool_fread(buffer, 1, static_cast<int>(size < limit ? size : limit), chunked->stream);
+}
+
+bool append_output(void *context, const char *data, std::size_t size) {
+    static_cast<std::string *>(context)->append(data, size);
+    return true;
+}
+
+struct Converted {
+    Lines lines;
+    std::string output;
+    long long forces = 0;
+    long long moments = 0;
+    long long dropped = 0; // converted lines with a digit after the value
+    long long first_dropped_index = 0;
+    bool refused = false;
+
+    bool operator==(const Converted &other) const {
+        return lines == other.lines && output == other.output && forces == other.forces &&
+               moments == other.moments && dropped == other.dropped &&
+               first_dropped_index == other.first_dropped_index;
+    }
+};
+
+// Whether a digit follows the number after the first blank (where strtod ends it).
+bool digit_after_value(const std::string &line) {
+    const std::size_t blank = line.find(' ');
+    char *stop = nullptr;
+    std::strtod(line.c_str() + blank + 1, &stop);
+    return std::string(stop).find_first_of("0123456789") != std::string::npos;
+}
+
+// The reference: tool_read_line, classify_line and convert_line.
+Converted reference(const std::string &path, const char *force, const char *moment) {
+    Converted result;
+    reset_unit_factors();
+    tool_read_line_clear_status();
+    ToolStream stream = tool_fopen(path.c_str(), "r");
+    while (char *line = tool_read_line(stream, nullptr, 7, 1)) {
+        result.lines.emplace_back(line);
+        const int kind = classify_line(line);
+        if (kind != 0 && convert_line(kind, &line, kind == KIND_FORCE ? force : moment) == 1) {
+            (kind == KIND_FORCE ? result.forces : result.moments) += 1;
+            if (digit_after_value(result.lines.back()) && result.dropped++ == 0) {
+                result.first_dropped_index = static_cast<long long>(result.lines.size());
+            }
+        }
+        result.output += line != nullptr ? line : "(lost)";
+        result.output += "\n";
+        tool_free(line, __FILE__, __LINE__);
+    }
+    result.refused = (tool_read_line_status() & TOOL_READ_LINE_ZERO_BYTE) != 0;
+    tool_fclose(&stream);
+    return result;
+}
+
+KindConversion kind_conversion(const char *unit_text, int kind) {
+    return KindConversion{unit_text != nullptr, get_unit_factor(unit_text, kind)};
+}
+
+// The block reader alone, then convert_lines over a second pass.
+Converted fast(const std::string &path, const char *force, const char *moment, Soup *soup) {
+    Converted result;
+    LineReaderStorage storage;
+    const int largest = 1 + soup->below(soup->below(2) == 0 ? 8 : 300);
+    ToolStream stream = tool_fopen(path.c_str(), "r");
+    ChunkedStream chunked{stream, soup, largest};
+    BlockLineReader reader(ByteSource{&chunked, read_chunk}, &storage,
+                           1 + static_cast<std::size_t>(soup->below(64)));
+    LineView line{};
+    while (reader.next(&line)) {
+        result.lines.emplace_back(line.text, line.length);
+    }
+    tool_fclose(&stream);
+
+    reset_unit_factors();
+    const FastConversion conversion{kind_conversion(force, KIND_FORCE),
+                                    kind_conversion(moment, KIND_MOMENT), "\n"};
+    stream = tool_fopen(path.c_str(), "r");
+    chunked.stream = stream;
+    ConversionCounts counts{};
+    const ConversionOutcome outcome =
+        convert_lines(ByteSource{&chunked, read_chunk}, conversion,
+                      OutputTarget{&result.output, append_output}, &counts);
+    tool_fclose(&stream);
+    result.refused = outcome == ConversionOutcome::not_text;
+    EXPECT_EQ(reader.zero_byte(), result.refused);
+    result.forces = counts.forces;
+    result.moments = counts.moments;
+    result.dropped = counts.dropped;
+    result.first_dropped_index = counts.first_dropped_index;
+    if (counts.dropped > 0) {
+        EXPECT_EQ(counts.first_dropped,
+                  result.lines.at(static_cast<std::size_t>(counts.first_dropped_index - 1)));
+    }
+    return result;
+}
+
+std::string visible(const std::string &text) {
+    std::string out;
+    for (const unsigned char c : text) {
+        if (c >= 32 && c < 127) {
+            out += static_cast<char>(c);
+        } else {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\x%02x", c);
+            out += code;
+        }
+    }
+    return out;
+}
+
+TEST(FastConversionDifferential, RandomFilesGiveTheReferenceOutput) {
+    const long files = env_number("JOINT2SI_RANDOM_SAMPLES", 2000);
+    Soup soup(static_cast<std::uint64_t>(env_number("JOINT2SI_RANDOM_SEED", 14)));
+    TempDir dir;
+    const std::string path = dir.file("soup.jnt").string();
+    int failures = 0;
+    for (long i = 0; i < files && failures < 5; ++i) {
+        const std::string text = soup.file(1 + soup.below(120), soup.below(40) == 0);
+        dir.write("soup.jnt", text);
+        const char *force = soup.unit_text();
+        const char *moment = soup.unit_text();
+        const Converted expected = reference(path, force, moment);
+        const Converted actual = fast(path, force, moment, &soup);
+        const bool same =
+            expected.refused == actual.refused && (expected.refused || expected == actual);
+        if (!same) {
+            ++failures;
+            ADD_FAILURE() << "file " << i << " '" << visible(text) << "' units "
+                          << (force ? force : "(none)") << ", " << (moment ? moment : "(none)")
+                          << "\nexpected '" << visible(expected.output) << "'\nactual   '"
+                          << visible(actual.output) << "'";
+        }
+    }
+}
+
+} // namespace
