@@ -53,7 +53,7 @@ char *copy_capped_number(const char *&p, std::size_t limit, char *out) {
     for (; *p >= '0' && *p <= '9'; ++p) {
         number = std::min(number * 10 + static_cast<std::size_t>(*p - '0'), limit);
     }
-    return out + std::snprintf(out, 24, "%zu", number);
+    return out + std::snprintf(out, 24, "%u", static_cast<unsigned>(number));
 }
 
 // Copies the conversion at `p` (its "%" included) into `spec` with each flag once and

@@ -294,7 +294,8 @@ bool set_final_size(int fd, off_t old_size, off_t new_size) {
         return true;
     }
     // Space reserved before the failure lies past the old end and holds no content.
-    return ftruncate(fd, old_size) != 0 && false;
+    // The truncation is attempted for its effect alone; the result is failure either way.
+    return ftruncate(fd, old_size) != 0 && false; // NOLINT(readability-simplify-boolean-expr)
 }
 
 bool same_identity(int fd, const FileIdentity &identity, off_t *size) {
