@@ -95,7 +95,7 @@ TEST_F(ReplaceSafety, ReplacementNamesAreShortAndRecognised) {
 }
 
 TEST_F(ReplaceSafety, SweepRemovesAbandonedRenameFilesAndListsInPlaceOnes) {
-    for (const char *name : {".j2si~rabcd1234", ".j2si~cabcd1234", ".j2si~rABCD1234", "a.jnt"}) {
+    for (const char *name : {".j2si~rabcd1234", ".j2si~cabcd1234", ".j2si~r-bcd1234", "a.jnt"}) {
         dir.write(name, "x");
     }
     StringList kept = {0, nullptr};
@@ -108,7 +108,7 @@ TEST_F(ReplaceSafety, SweepRemovesAbandonedRenameFilesAndListsInPlaceOnes) {
         left.push_back(entry.path().filename().string());
     }
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{".j2si~cabcd1234", ".j2si~rABCD1234", "a.jnt"}));
+    EXPECT_EQ(left, (std::vector<std::string>{".j2si~cabcd1234", ".j2si~r-bcd1234", "a.jnt"}));
     EXPECT_EQ(tool_replace_sweep(nullptr, nullptr), 0);
 }
 

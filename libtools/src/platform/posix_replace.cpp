@@ -50,7 +50,12 @@ bool resolve_final_path(const std::string &path, std::string *resolved) {
     if (real == nullptr) {
         return false;
     }
-    *resolved = real;
+    try {
+        *resolved = real;
+    } catch (...) {
+        std::free(real);
+        throw;
+    }
     std::free(real);
     return true;
 }

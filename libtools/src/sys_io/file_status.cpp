@@ -1,6 +1,7 @@
 // Status queries: mode word, size, modification time and its text, all 64-bit.
 #include "libtools/tool_sys_io.h"
 #include "platform/file_system.h"
+#include "sys_io/guarded_call.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,7 +27,9 @@ extern "C" {
 
 int tool_stat(const char *path, ToolStat *status) {
     platform::FsStatus found;
-    if (path == nullptr || status == nullptr || !platform::fs_status(path, &found)) {
+    if (path == nullptr || status == nullptr || !sys_io::guarded_call("tool_stat", false, [&] {
+            return platform::fs_status(path, &found);
+        })) {
         return 0;
     }
     status->mode = found.mode;

@@ -38,18 +38,30 @@ bool sweep_entry(const std::string &directory, const char *name, StringList *kep
     return true;
 }
 
+// Closes a directory scan when it goes out of scope, also when an exception passes.
+class OpenScan {
+  public:
+    explicit OpenScan(ToolDir *dir) : dir_(dir) {}
+    ~OpenScan() { tool_closedir(dir_); }
+    OpenScan(const OpenScan &) = delete;
+    OpenScan &operator=(const OpenScan &) = delete;
+
+  private:
+    ToolDir *dir_;
+};
+
 int sweep(const char *directory, StringList *kept) {
     ToolDir *dir = tool_opendir(directory);
     if (dir == nullptr) {
         return 0;
     }
+    const OpenScan closing(dir);
     int removed = 0;
     bool enough_memory = true;
     for (ToolDirEntry *entry = tool_readdir(dir); entry != nullptr && enough_memory;
          entry = tool_readdir(dir)) {
         enough_memory = sweep_entry(directory, entry->name, kept, &removed);
     }
-    tool_closedir(dir);
     return enough_memory ? removed : -1;
 }
 
