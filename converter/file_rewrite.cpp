@@ -1,18 +1,13 @@
 #include "file_rewrite.h"
 
+#include "conversion_loop.h"
 #include "leftovers.h"
 #include "messages.h"
-#include "units.h"
+#include "replacement_sink.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
-
-// A zero byte means the input is not text: stop there rather than read on (a gzip
-// file of zeros would otherwise be inflated whole before it is refused).
-constexpr int kReadOptions = TOOL_STRIP_BLOCK_COMMENTS | TOOL_STRIP_LINE_COMMENTS |
-                             TOOL_STRIP_HASH_COMMENTS | TOOL_READ_LINE_STOP_AT_ZERO_BYTE;
 
 // Closes the input stream when it goes out of scope.
 class InputStream {
@@ -41,8 +36,6 @@ class Replacement {
     ToolReplacement replacement_ = {};
 };
 
-enum class Outcome { converted, read_failed, not_text, write_failed };
-
 bool same_file(const ToolFileIdentity &a, const ToolFileIdentity &b) {
     return a.device == b.device && a.index == b.index;
 }
@@ -50,58 +43,6 @@ bool same_file(const ToolFileIdentity &a, const ToolFileIdentity &b) {
 bool already_converted(const ConvertedFiles &converted, const ToolFileIdentity &identity) {
     return std::any_of(converted.begin(), converted.end(),
                        [&](const ToolFileIdentity &seen) { return same_file(seen, identity); });
-}
-
-// Converts one line in its slot when it is a force or moment line.
-void convert(char **line, const Conversion &conversion) {
-    const int kind = classify_line(*line);
-    if (kind != 0) {
-        convert_line_by_factor(line, conversion_factor(conversion, kind));
-    }
-}
-
-bool write_line(ToolReplacement *replacement, const char *line) {
-    return tool_replace_write(replacement, line, static_cast<unsigned>(std::strlen(line))) &&
-           tool_replace_write(replacement, "\n", 1);
-}
-
-// What the reader reported about the lines it has delivered and the end it met.
-Outcome reading_outcome(ToolStream input) {
-    const int status = tool_read_line_status();
-    if ((status & TOOL_READ_LINE_OUT_OF_MEMORY) != 0 || tool_ferror(input) != 0) {
-        return Outcome::read_failed;
-    }
-    return (status & TOOL_READ_LINE_ZERO_BYTE) != 0 ? Outcome::not_text : Outcome::converted;
-}
-
-// Reads every line of `input`, converts it and writes it to the replacement.
-Outcome convert_stream(ToolStream input, ToolReplacement *replacement,
-                       const Conversion &conversion) {
-    for (;;) {
-        char *line = tool_read_line(input, nullptr, kReadOptions, 1);
-        if (line == nullptr) {
-            return reading_outcome(input);
-        }
-        convert(&line, conversion);
-        if (line == nullptr) {
-            return Outcome::read_failed; // lost to memory exhaustion, already reported
-        }
-        const bool written = write_line(replacement, line);
-        tool_strfree(&line);
-        if (!written) {
-            return Outcome::write_failed;
-        }
-    }
-}
-
-void report(Outcome outcome, const char *name) {
-    if (outcome == Outcome::read_failed) {
-        report_cannot_read(name);
-    } else if (outcome == Outcome::not_text) {
-        report_not_text(name);
-    } else if (outcome == Outcome::write_failed) {
-        report_cannot_write(name);
-    }
 }
 
 // Puts the converted content in place; false, after reporting, when it could not.
@@ -167,10 +108,12 @@ bool rewrite_file(const char *name, const CommandLine &options, ConvertedFiles *
         report_cannot_write(name);
         return false;
     }
-    tool_read_line_clear_status();
-    const Outcome outcome = convert_stream(input.get(), replacement.get(), options.conversion);
-    if (outcome != Outcome::converted) {
-        report(outcome, name);
+    // A file read as gzip data is written back compressed, at the level its header names.
+    const int gzip_level = zfile_is_compressed(input.get()) ? zfile_gzip_level(name) : 0;
+    ReplacementSink sink(replacement.get(), gzip_level);
+    const ConversionOutcome outcome = convert_stream(input.get(), &sink, options.conversion);
+    if (outcome != ConversionOutcome::converted) {
+        report_outcome(outcome, name);
         return false;
     }
     input.close(); // some systems refuse to replace a file that is still open

@@ -4,11 +4,17 @@
 #include "file_rewrite.h"
 #include "file_walk.h"
 #include "messages.h"
+#include "standard_input.h"
+
+#include <cstring>
 
 namespace {
 
 // Rewrites every file one file argument names; false when anything failed.
 bool rewrite_argument(const char *argument, const CommandLine &options, ConvertedFiles *converted) {
+    if (std::strcmp(argument, kStandardInputName) == 0) {
+        return convert_standard_input(options);
+    }
     bool all_converted = true;
     const WalkResult walk =
         walk_argument(argument, options.recursive, [&](const std::string &name) {

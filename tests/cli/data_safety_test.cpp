@@ -229,7 +229,7 @@ TEST(Names, OfTheSystemsLongestLengthAreConverted) {
     }
     const ProgramResult result = convert(dir, {name});
     EXPECT_EQ(result.standard_error, "");
-    EXPECT_EQ(dir.read(name), with_text_line_ends("shear_force 1000.000000\n"));
+    EXPECT_EQ(dir.read(name), "shear_force 1000.000000\n");
 }
 
 TEST(ZeroBytes, GzipOfZerosIsRefusedAtTheFirstByte) {

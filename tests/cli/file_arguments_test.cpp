@@ -34,7 +34,7 @@ class FileArguments : public ::testing::Test {
         arguments.insert(arguments.end(), files.begin(), files.end());
         return run_program(JOINT2SI_EXE, arguments, dir_.file(where).string());
     }
-    bool converted(const char *file) const { return dir_.read(file) == with_text_line_ends(kOut); }
+    bool converted(const char *file) const { return dir_.read(file) == kOut; }
     TempDir dir_;
 };
 

@@ -1,6 +1,6 @@
 // The safe replacement on Windows: the replacement is created exclusively with
 // CreateFileA (hidden, and shareable for deletion so an interrupt can remove it
-// while it is open), written through a text-mode C stream, and put in the target's
+// while it is open), written through a binary C stream, and put in the target's
 // place with ReplaceFileA, which replaces in one step on the same volume and keeps
 // the target's access control list, attributes and creation time.
 #define WIN32_LEAN_AND_MEAN
@@ -76,15 +76,15 @@ HANDLE create_exclusive(const std::string &directory, ReplacementKind kind, std:
     return INVALID_HANDLE_VALUE;
 }
 
-// A text-mode C stream over the handle (it then owns the handle); null on failure,
-// with the handle closed.
+// A binary C stream over the handle (it then owns the handle): the caller writes the
+// line ends it wants. Null on failure, with the handle closed.
 std::FILE *text_stream(HANDLE handle) {
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
     if (fd < 0) {
         CloseHandle(handle);
         return nullptr;
     }
-    std::FILE *stream = _fdopen(fd, "w");
+    std::FILE *stream = _fdopen(fd, "wb");
     if (stream == nullptr) {
         _close(fd);
     }
