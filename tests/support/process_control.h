@@ -24,6 +24,7 @@ std::string with_line_ends_of(const std::string &original, const std::string &te
 struct ChildConditions {
     long long file_size_limit = -1;   // bytes a child may write to one file; -1: no limit
     bool unprivileged = false;        // run as an unprivileged user when we are the superuser
+    std::string input_path;           // a file to read as standard input; empty: inherited
     bool closed_error_output = false; // standard error a pipe whose reading end is closed
 };
 
