@@ -4,6 +4,7 @@
 
 #include "libtools/tool_console.h"
 
+#include <new>
 #include <string>
 
 namespace {
@@ -41,7 +42,13 @@ bool send_line(char **line, OutputSink *sink, const Conversion &conversion, std:
     if (kind == 0) {
         return sink->write(*line, *line);
     }
-    original->assign(*line);
+    try {
+        original->assign(*line);
+    } catch (const std::bad_alloc &) {
+        report_out_of_memory();
+        *lost = true;
+        return false;
+    }
     convert_line_by_factor(line, conversion_factor(conversion, kind));
     if (*line == nullptr) {
         *lost = true; // lost to memory exhaustion, already reported

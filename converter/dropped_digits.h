@@ -15,8 +15,8 @@ bool drops_digits(const char *line);
 /// The converted lines of one file that dropped digits.
 struct DroppedDigits {
     int count = 0;
-    std::string first;        // the first of them as read (comments removed)
-    long long first_end = -1; // the input position just after it, for its line number
+    std::string first;         // the first of them as read (comments removed)
+    long long first_index = 0; // its place among the lines read (from 1), 0: none
 };
 
 #endif

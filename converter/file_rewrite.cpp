@@ -6,6 +6,7 @@
 #include "replacement_sink.h"
 
 #include <algorithm>
+#include <new>
 
 namespace {
 
@@ -60,7 +61,12 @@ bool commit(ToolReplacement *replacement, const char *name, ConvertedFiles *conv
     // file's identity may be given to another file later in the run.
     ToolFileIdentity now = {};
     if (tool_file_identity(replacement->target, &now)) {
-        converted->push_back(now);
+        try {
+            converted->push_back(now);
+        } catch (const std::bad_alloc &) {
+            // The file is converted; only the note that it was is lost.
+            report_out_of_memory();
+        }
     }
     return true;
 }

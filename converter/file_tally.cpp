@@ -1,10 +1,10 @@
 #include "file_tally.h"
 
-bool convert_and_tally(char **line, const Conversion &conversion, FileTally *tally) {
+void convert_and_tally(char **line, const Conversion &conversion, FileTally *tally) {
     ++tally->lines_written;
     const int kind = classify_line(*line);
     if (kind == 0) {
-        return false;
+        return;
     }
     const bool drops = drops_digits(*line);
     const bool first_drop = drops && tally->dropped.count == 0;
@@ -15,13 +15,15 @@ bool convert_and_tally(char **line, const Conversion &conversion, FileTally *tal
         if (first_drop) {
             tally->dropped.first.clear();
         }
-        return false;
+        return;
     }
     ++(kind == KIND_FORCE ? tally->forces : tally->moments);
     if (drops) {
         ++tally->dropped.count;
     }
-    return first_drop;
+    if (first_drop) {
+        tally->dropped.first_index = tally->lines_written;
+    }
 }
 
 void add_to_run(RunTally *run, const FileTally &file, long long lines_read) {

@@ -21,11 +21,10 @@ struct RunTally {
 };
 
 /// Converts the line in `*line` when it is a force or moment line (as
-/// convert_line_by_factor with the factor of its kind) and tallies it. Returns true when
-/// this line is the first of the file that dropped digits: the caller then records the
-/// input position after it in `tally->dropped.first_end`. The slot is null afterwards
-/// when memory ran out (reported).
-bool convert_and_tally(char **line, const Conversion &conversion, FileTally *tally);
+/// convert_line_by_factor with the factor of its kind) and tallies it: a converted value,
+/// and a converted line that dropped digits (the first one is kept with its place among
+/// the lines read). The slot is null afterwards when memory ran out (reported).
+void convert_and_tally(char **line, const Conversion &conversion, FileTally *tally);
 
 /// Adds a converted file to the run's totals; `lines_read` is the number of lines of
 /// the original text, so the lines it lost were comment lines.

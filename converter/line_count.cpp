@@ -6,6 +6,8 @@
 namespace {
 
 constexpr int kBlock = 1 << 16;
+constexpr int kAllComments =
+    TOOL_STRIP_BLOCK_COMMENTS | TOOL_STRIP_LINE_COMMENTS | TOOL_STRIP_HASH_COMMENTS;
 
 } // namespace
 
@@ -36,4 +38,22 @@ long long lines_of(const LineEnds &ends) {
 
 long long line_ending_at(const LineEnds &ends) {
     return ends.newlines + (ends.ends_in_newline ? 0 : 1);
+}
+
+long long original_line_of(ToolStream stream, long long index) {
+    LineEnds ends;
+    if (index <= 0 || !count_line_ends(stream, 0, &ends)) {
+        return 0;
+    }
+    // The byte reader consumes each line through its line end and no further, so the
+    // position after the index-th line is where that line ends in the original.
+    for (long long i = 0; i < index; ++i) {
+        char *line = tool_read_line(stream, nullptr, kAllComments, 1);
+        if (line == nullptr) {
+            return 0;
+        }
+        tool_strfree(&line);
+    }
+    const long position = tool_ftell(stream);
+    return position > 0 && count_line_ends(stream, position, &ends) ? line_ending_at(ends) : 0;
 }

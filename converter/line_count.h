@@ -19,6 +19,11 @@ struct LineEnds {
 /// read (standard input, a read error); the stream is left at an unknown position.
 bool count_line_ends(ToolStream stream, long long limit, LineEnds *ends);
 
+/// The number of the line of the original text (from 1) on which the `index`-th line
+/// the line reader delivers (from 1) ends: the stream is rewound and read again through
+/// that line. 0 when the stream cannot be rewound or read.
+long long original_line_of(ToolStream stream, long long index);
+
 /// The number of lines of a text: its line ends, and one more for text after the last.
 long long lines_of(const LineEnds &ends);
 

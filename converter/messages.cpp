@@ -105,3 +105,7 @@ void report_total_counts(long files, long forces, long moments, long long commen
           "removed\n",
           files, forces, moments, comment_lines);
 }
+
+void report_out_of_memory() {
+    std::fputs("Error: rewrite_file: Memory allocation failed!\n", stderr);
+}

@@ -13,6 +13,7 @@ void report_cannot_read_directory(const char *name);
 void report_not_regular(const char *name);
 void report_untrusted_link(const char *name);
 void report_leftover_kept(const char *path);
+void report_out_of_memory();
 
 // Command line: an unknown long option, an unusable backup suffix, a unit text that
 // names no unit of its kind ("force" or "moment").

@@ -7,6 +7,7 @@
 #include "standard_input.h"
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -16,12 +17,17 @@ bool rewrite_argument(const char *argument, const CommandLine &options, Converte
         return convert_standard_input(options);
     }
     bool all_converted = true;
-    const WalkResult walk =
-        walk_argument(argument, options.recursive, [&](const std::string &name) {
+    WalkResult walk;
+    try {
+        walk = walk_argument(argument, options.recursive, [&](const std::string &name) {
             if (!rewrite_file(name.c_str(), options, converted)) {
                 all_converted = false;
             }
         });
+    } catch (const std::bad_alloc &) {
+        report_out_of_memory(); // the names still to visit are lost with the walk
+        walk.lost = true;
+    }
     if (walk.matched == 0 && !walk.lost) {
         report_no_match();
     }

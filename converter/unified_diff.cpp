@@ -55,26 +55,38 @@ void shortest_script(const Lines &a, const Lines &b, const Region &r, std::vecto
     append(script, Edit::add, adds);
 }
 
-// Pairs of positions of lines that occur exactly once in each side of the region, in
-// the longest order both sides agree on (patience sorting).
+// Where a line stands on each side: its position, or kNone / kSeveral.
+struct Places {
+    std::size_t old_at;
+    std::size_t new_at;
+};
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+constexpr std::size_t kSeveral = static_cast<std::size_t>(-2);
+
+void note(std::size_t *place, std::size_t at) {
+    *place = *place == kNone ? at : kSeveral;
+}
+
+// Pairs (old position, new position) of lines that occur exactly once on each side of
+// the region, in the longest order both sides agree on (patience sorting).
 std::vector<std::pair<std::size_t, std::size_t>> unique_anchors(const Lines &a, const Lines &b,
                                                                 const Region &r) {
-    std::unordered_map<std::string_view, std::pair<long, long>> seen; // count or -1, position
+    std::unordered_map<std::string_view, Places> places;
+    places.reserve(r.old_end - r.old_begin + r.new_end - r.new_begin);
     for (std::size_t i = r.old_begin; i < r.old_end; ++i) {
-        auto &entry = seen.emplace(a[i], std::make_pair(0L, 0L)).first->second;
-        entry = {entry.first == 0 ? static_cast<long>(i) + 1 : -1, 0};
+        note(&places.try_emplace(a[i], Places{kNone, kNone}).first->second.old_at, i);
+    }
+    for (std::size_t j = r.new_begin; j < r.new_end; ++j) {
+        note(&places.try_emplace(b[j], Places{kNone, kNone}).first->second.new_at, j);
     }
     std::vector<std::pair<std::size_t, std::size_t>> pairs; // (new position, old position)
-    std::unordered_map<std::string_view, long> in_new;
-    for (std::size_t j = r.new_begin; j < r.new_end; ++j) {
-        ++in_new[b[j]];
-    }
-    for (std::size_t j = r.new_begin; j < r.new_end; ++j) {
-        const auto found = seen.find(b[j]);
-        if (found != seen.end() && found->second.first > 0 && in_new[b[j]] == 1) {
-            pairs.emplace_back(j, static_cast<std::size_t>(found->second.first - 1));
+    for (const auto &entry : places) {
+        const Places &p = entry.second;
+        if (p.old_at < kSeveral && p.new_at < kSeveral) {
+            pairs.emplace_back(p.new_at, p.old_at);
         }
     }
+    std::sort(pairs.begin(), pairs.end());
     // Longest increasing run of old positions, taken in new order.
     std::vector<std::size_t> tails;
     std::vector<long> previous(pairs.size(), -1);

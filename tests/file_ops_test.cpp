@@ -40,7 +40,7 @@ TEST_F(FileOps, ExistenceAndType) {
     const struct {
         const char *path;
         int exists, directory;
-    } cases[] = {{"a.txt", 1, 0},     {"sub", 1, 1},     {"sub\\", 1, 1}, {"sub\\b.txt", 1, 0},
+    } cases[] = {{"a.txt", 1, 0},     {"sub", 1, 1},     {"sub/", 1, 1},
                  {"sub/b.txt", 1, 0}, {"missing", 0, 0}, {nullptr, 0, 0}};
     for (const auto &c : cases) {
         EXPECT_EQ(tool_file_exists(c.path), c.exists) << shown(c.path);
@@ -151,7 +151,7 @@ TEST_F(FileOps, AccessTestCreatesMissingFilesAsTheModeSays) {
     EXPECT_EQ(fs::file_size("new_null"), 0u);
     EXPECT_EQ(tool_can_access("new_a", "a+"), 1);
     EXPECT_TRUE(fs::exists("new_a"));
-    EXPECT_EQ(tool_can_access("new_x", "x") + tool_can_access("missing\\new", "w"), 0);
+    EXPECT_EQ(tool_can_access("new_x", "x") + tool_can_access("missing/new", "w"), 0);
     EXPECT_FALSE(fs::exists("new_x"));
     try {
         fs::create_symlink("nowhere.txt", "dangling");
@@ -173,9 +173,9 @@ TEST_F(FileOps, ReadOnlyDirectoryRefusesNewFilesToAnOrdinaryUser) {
     fs::permissions("locked", fs::perms::owner_write, fs::perm_options::remove);
     const int result = call_unprivileged([] {
         char *unique =
-            tool_make_unique_path("locked\\report", ".bak", nullptr, TOOL_UNIQUE_NUMBERED, 0);
-        return tool_can_access("locked\\new.txt", "w") |
-               tool_can_access("open\\new.txt", nullptr) << 1 | (unique != nullptr) << 2;
+            tool_make_unique_path("locked/report", ".bak", nullptr, TOOL_UNIQUE_NUMBERED, 0);
+        return tool_can_access("locked/new.txt", "w") |
+               tool_can_access("open/new.txt", nullptr) << 1 | (unique != nullptr) << 2;
     });
     EXPECT_EQ(result, 2); // only the open directory took a file
     EXPECT_FALSE(fs::exists("locked/new.txt"));
@@ -184,19 +184,27 @@ TEST_F(FileOps, ReadOnlyDirectoryRefusesNewFilesToAnOrdinaryUser) {
 
 TEST_F(FileOps, PathStrings) {
     fs::create_directory("dir");
+    // Written with "/" and tried with the system's own separator as well.
     const struct {
         const char *path, *basename, *dirname;
     } cases[] = {
         // clang-format off
-        {"a\\b\\c.txt", "c.txt", "a\\b"}, {"a/b\\c.txt", "c.txt", "a/b"}, {"c.txt", "c.txt", "<null>"},
-        {"\\c.txt", "c.txt", ""},         {"a\\", "", "a"},               {"a/b", "b", "a"},
-        {"dir", "dir", "dir"},            {"dir\\", "", "dir"},           {"dir/", "", "dir"},
-        {"", "", "<null>"},               {nullptr, "<null>", "<null>"},
+        {"a/b/c.txt", "c.txt", "a/b"}, {"c.txt", "c.txt", "<null>"}, {"/c.txt", "c.txt", ""},
+        {"a/", "", "a"},               {"a/b", "b", "a"},            {"dir", "dir", "dir"},
+        {"dir/", "", "dir"},           {"", "", "<null>"},
         // clang-format on
     };
     for (const auto &c : cases) {
-        EXPECT_EQ(take(tool_path_basename(c.path)), c.basename) << shown(c.path);
-        EXPECT_EQ(take(tool_path_dirname(c.path)), c.dirname) << shown(c.path);
+        for (const std::string &path : {std::string(c.path), native_separators(c.path)}) {
+            const std::string dirname = path == c.path ? c.dirname : native_separators(c.dirname);
+            EXPECT_EQ(take(tool_path_basename(path.c_str())), c.basename) << path;
+            EXPECT_EQ(take(tool_path_dirname(path.c_str())), dirname) << path;
+        }
+    }
+    EXPECT_EQ(take(tool_path_basename(nullptr)) + take(tool_path_dirname(nullptr)), "<null><null>");
+    if (!fs::path("a\\b").has_parent_path()) { // a backslash is part of a name here
+        EXPECT_EQ(take(tool_path_basename("..\\x.jnt")), "..\\x.jnt");
+        EXPECT_EQ(take(tool_path_dirname("a/..\\x.jnt")), "a");
     }
 }
 

@@ -5,6 +5,8 @@
 #include "libtools/tool_dstring.h"
 #include "platform/dir_enum.h"
 #include "platform/path_rules.h"
+#include "platform/paths.h"
+#include "sys_io/guarded_call.h"
 
 #include <climits>
 #include <cstdlib>
@@ -83,7 +85,7 @@ void volume_root(const char *full, char *root) {
     }
 }
 
-// Copies `path` into `copied` in the toolkit's backslash syntax; false when it does not
+// Copies `path` into `copied` with the system's separators; false when it does not
 // fit the system's path limit.
 bool copy_path(const char *path, std::vector<char> &copied) {
     const std::size_t length = std::strlen(path);
@@ -91,7 +93,7 @@ bool copy_path(const char *path, std::vector<char> &copied) {
         return false;
     }
     std::memcpy(copied.data(), path, length + 1);
-    tool_str_to_backslashes(copied.data());
+    platform::use_native_separators(copied.data());
     return true;
 }
 
@@ -102,13 +104,13 @@ bool form_full_path(const char *copied, std::vector<char> &full) {
            std::strlen(full.data()) + 2 < full.size();
 }
 
-// Opens the scan of `path` (not null); null when it is no directory or too long. The
-// path buffers come from the standard heap, so this may throw std::bad_alloc.
+// tool_opendir itself; null when `path` is no directory or too long. The path
+// buffers come from the standard heap, so this may throw std::bad_alloc.
 ToolDir *open_scan(const char *path) {
     std::vector<char> copied(platform::path_limit());
     std::vector<char> full(platform::path_limit());
-    if (!copy_path(path, copied) || !platform::dir_enum_is_directory(copied.data()) ||
-        !form_full_path(copied.data(), full)) {
+    if (path == nullptr || !copy_path(path, copied) ||
+        !platform::dir_enum_is_directory(copied.data()) || !form_full_path(copied.data(), full)) {
         return nullptr;
     }
     auto *dir = static_cast<ToolDir *>(std::calloc(1, sizeof(ToolDir)));
@@ -136,14 +138,8 @@ ToolDir *open_scan(const char *path) {
 extern "C" {
 
 ToolDir *tool_opendir(const char *path) {
-    if (path == nullptr) {
-        return nullptr;
-    }
-    try {
-        return open_scan(path);
-    } catch (const std::bad_alloc &) {
-        return nullptr; // the path buffers could not be allocated
-    }
+    return sys_io::guarded_call("tool_opendir", static_cast<ToolDir *>(nullptr),
+                                [path] { return open_scan(path); });
 }
 
 ToolDirEntry *tool_readdir(ToolDir *dir) {

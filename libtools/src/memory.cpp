@@ -6,6 +6,7 @@
 
 #include "platform/heap.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -21,27 +22,33 @@ bool failure_happened = false;
 // could not be stored) counts as growing on every resize.
 // Null when the table itself could not be had. Never destroyed: blocks may still
 // be released while the process ends.
-using SizeTable = std::unordered_map<const void *, unsigned>;
+// Keyed by address value, so a block's note can be dropped after realloc moved it.
+using SizeTable = std::unordered_map<std::uintptr_t, unsigned>;
+
+std::uintptr_t key_of(const void *block) {
+    return reinterpret_cast<std::uintptr_t>(block);
+}
+
 SizeTable *requested_sizes() {
     static auto *sizes = new (std::nothrow) SizeTable();
     return sizes;
 }
 
-void forget_size(const void *block) {
+void forget_size(std::uintptr_t key) {
     if (SizeTable *sizes = requested_sizes()) {
-        sizes->erase(block);
+        sizes->erase(key);
     }
 }
 
-void note_size(const void *block, unsigned size) {
+void note_size(std::uintptr_t key, unsigned size) {
     SizeTable *sizes = requested_sizes();
     if (sizes == nullptr) {
         return;
     }
     try {
-        (*sizes)[block] = size;
+        (*sizes)[key] = size;
     } catch (const std::bad_alloc &) {
-        sizes->erase(block);
+        sizes->erase(key);
     }
 }
 
@@ -51,7 +58,7 @@ bool grows(const void *block, unsigned size) {
     if (sizes == nullptr) {
         return true;
     }
-    const auto found = sizes->find(block);
+    const auto found = sizes->find(key_of(block));
     return found == sizes->end() || size > found->second;
 }
 
@@ -83,7 +90,7 @@ void *tool_malloc(unsigned size, const char *, int) {
         return nullptr;
     }
     ++live_blocks;
-    note_size(block, size);
+    note_size(key_of(block), size);
     zero_tail(block, 0, platform::heap_usable_size(block, size));
     return block;
 }
@@ -101,12 +108,13 @@ void *tool_realloc(void *block, unsigned size, const char *source_file, int sour
     if (grows(block, size) && injected_failure()) {
         return nullptr;
     }
+    const std::uintptr_t old_key = key_of(block);
     void *resized = std::realloc(block, size);
     if (resized == nullptr) {
         return nullptr;
     }
-    forget_size(block);
-    note_size(resized, size);
+    forget_size(old_key);
+    note_size(key_of(resized), size);
     zero_tail(resized, old_usable, platform::heap_usable_size(resized, size));
     return resized;
 }
@@ -114,7 +122,7 @@ void *tool_realloc(void *block, unsigned size, const char *source_file, int sour
 void tool_free(void *block, const char *, int) {
     if (block != nullptr) {
         --live_blocks;
-        forget_size(block);
+        forget_size(key_of(block));
         std::free(block);
     }
 }

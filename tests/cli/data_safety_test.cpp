@@ -219,6 +219,62 @@ TEST(Leftovers, AbandonedRenameFilesGoAndInPlaceFilesAreNamed) {
     EXPECT_EQ(dir.read(".j2si~cabcd1234"), "shear_force 1000.000000\n");
 }
 
+// A POSIX access control list in the form the system.posix_acl_access attribute holds:
+// the owner, one more user, the group, the mask and the others, each with its rights.
+std::string access_list_granting(unsigned user) {
+    std::string list;
+    const auto put = [&list](unsigned value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            list += static_cast<char>((value >> (8 * i)) & 0xFF);
+        }
+    };
+    const unsigned kNoId = 0xFFFFFFFF;
+    put(2, 4); // version
+    const unsigned entries[][3] = {
+        {0x01, 6, kNoId}, {0x02, 6, user}, {0x04, 4, kNoId}, {0x10, 6, kNoId}, {0x20, 4, kNoId}};
+    for (const auto &entry : entries) {
+        put(entry[0], 2);
+        put(entry[1], 2);
+        put(entry[2], 4);
+    }
+    return list;
+}
+
+TEST(Attributes, ExtendedAttributesAndAccessListsAreKept) {
+    TempDir dir;
+    dir.write("a.jnt", "shear_force 1\n");
+    const fs::path file = dir.file("a.jnt");
+    if (const std::string why = set_extended_attribute(file, "user.origin", "lab 3");
+        !why.empty()) {
+        GTEST_SKIP() << "no extended attributes here: " << why;
+    }
+    const std::string acl_why =
+        set_extended_attribute(file, "system.posix_acl_access", access_list_granting(65534));
+    const std::string acl = extended_attribute(file, "system.posix_acl_access");
+    const fs::perms permissions = fs::status(file).permissions();
+    const ProgramResult result = convert(dir, {"a.jnt"});
+    EXPECT_EQ(result.standard_error, "");
+    EXPECT_EQ(dir.read("a.jnt"), "shear_force 1000.000000\n");
+    EXPECT_EQ(extended_attribute(file, "user.origin"), "lab 3");
+    EXPECT_EQ(extended_attribute(file, "system.posix_acl_access"), acl) << acl_why;
+    EXPECT_EQ(fs::status(file).permissions(), permissions);
+}
+
+TEST(Names, WithBackslashesAreConvertedWhereTheyAre) {
+    if (fs::path("a\\b").has_parent_path()) {
+        GTEST_SKIP() << "a backslash separates names here";
+    }
+    TempDir dir;
+    fs::create_directory(dir.file("work"));
+    dir.write("victim.jnt", "shear_force 1\n");
+    dir.write("work/..\\victim.jnt", "shear_force 2\n");
+    const ProgramResult result =
+        run_program(JOINT2SI_EXE, units_and({"*.jnt"}), dir.file("work").string());
+    EXPECT_EQ(result.standard_error, "");
+    EXPECT_EQ(dir.read("victim.jnt"), "shear_force 1\n");
+    EXPECT_EQ(dir.read("work/..\\victim.jnt"), "shear_force 2000.000000\n");
+}
+
 TEST(Names, OfTheSystemsLongestLengthAreConverted) {
     TempDir dir;
     const std::string name = std::string(251, 'n') + ".jnt";
@@ -230,6 +286,20 @@ TEST(Names, OfTheSystemsLongestLengthAreConverted) {
     const ProgramResult result = convert(dir, {name});
     EXPECT_EQ(result.standard_error, "");
     EXPECT_EQ(dir.read(name), "shear_force 1000.000000\n");
+}
+
+TEST(Gzip, TextAfterTheLastMemberMakesTheFileUnreadable) {
+    TempDir dir;
+    const std::string appended = gzip_bytes("shear_force 1\n") + "shear_force 7\n";
+    const std::string members = gzip_bytes("shear_force 1\n") + gzip_bytes("shear_force 7\n");
+    dir.write("g.jnt", appended);
+    dir.write("m.jnt", members);
+    const ProgramResult result = convert(dir, {"g.jnt", "m.jnt"});
+    EXPECT_EQ(result.standard_error, "Error: Could not read file 'g.jnt'\n");
+    EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
+    EXPECT_EQ(dir.read("g.jnt"), appended);
+    EXPECT_EQ(gunzip_bytes(dir.read("m.jnt")), "shear_force 1000.000000\nshear_force "
+                                               "7000.000000\n"); // one member now
 }
 
 TEST(ZeroBytes, GzipOfZerosIsRefusedAtTheFirstByte) {

@@ -2,6 +2,12 @@
 
 #include <algorithm>
 
+std::string native_separators(std::string path) {
+    std::replace(path.begin(), path.end(), '/',
+                 static_cast<char>(std::filesystem::path::preferred_separator));
+    return path;
+}
+
 std::string as_listed(const std::filesystem::path &directory, const std::string &name) {
     if (!volume_ignores_case(directory)) {
         return name;

@@ -21,6 +21,16 @@ bool is_hidden(const std::filesystem::path &file);
 /// Why files here have no POSIX permission bits, or "" when they have them.
 std::string permission_bits_unsupported();
 
+/// `path` written with "/" as the separator, turned into this system's own syntax.
+std::string native_separators(std::string path);
+
+/// Sets the extended attribute `name` of `path` to `value`; "" on success, else why
+/// extended attributes cannot be set here.
+std::string set_extended_attribute(const std::filesystem::path &path, const std::string &name,
+                                   const std::string &value);
+/// The value of the extended attribute `name` of `path`; "<none>" when it has none.
+std::string extended_attribute(const std::filesystem::path &path, const std::string &name);
+
 /// The size, terminator included, of the longest path the toolkit accepts here:
 /// PATH_MAX on POSIX, MAX_PATH (260) on Windows.
 std::size_t path_limit();

@@ -1,6 +1,7 @@
 #include "support/file_system.h"
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 #include <cerrno>
 #include <climits>
@@ -25,4 +26,17 @@ std::size_t path_limit() {
 
 std::string make_fifo(const std::filesystem::path &path) {
     return mkfifo(path.c_str(), 0644) == 0 ? "" : std::strerror(errno);
+}
+
+std::string set_extended_attribute(const std::filesystem::path &path, const std::string &name,
+                                   const std::string &value) {
+    return setxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0) == 0
+               ? ""
+               : std::strerror(errno);
+}
+
+std::string extended_attribute(const std::filesystem::path &path, const std::string &name) {
+    char buffer[4096];
+    const ssize_t size = getxattr(path.c_str(), name.c_str(), buffer, sizeof buffer);
+    return size < 0 ? "<none>" : std::string(buffer, static_cast<std::size_t>(size));
 }

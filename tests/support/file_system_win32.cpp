@@ -29,3 +29,12 @@ std::size_t path_limit() {
 std::string make_fifo(const std::filesystem::path &) {
     return "Windows file systems hold no FIFOs";
 }
+
+std::string set_extended_attribute(const std::filesystem::path &, const std::string &,
+                                   const std::string &) {
+    return "Windows keeps access control lists apart from extended attributes";
+}
+
+std::string extended_attribute(const std::filesystem::path &, const std::string &) {
+    return "<none>";
+}

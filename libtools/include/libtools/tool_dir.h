@@ -10,11 +10,12 @@
  * tool_seekdir move among them without asking the platform again. A position is a
  * byte offset: the k-th entry (counting from 0) lies at k * 320.
  *
- * Paths use the toolkit's syntax: backslash or "/" as separator. A path, its
- * absolute form, or that form with two characters added, that does not fit the
- * system's limit (terminator included) is refused: PATH_MAX bytes on POSIX, 260
- * characters (MAX_PATH) on Windows. Names are UTF-8 on both systems. Entry names
- * longer than 275 bytes are skipped.
+ * Paths use the system's syntax ("/" separates on POSIX, where a backslash is part
+ * of a name; backslash or "/" on Windows). A path, its absolute form, or that form
+ * with two characters added, that does not fit the system's limit (terminator
+ * included) is refused: PATH_MAX bytes on POSIX, 260 characters (MAX_PATH) on
+ * Windows. Names are UTF-8 on both systems. Entry names longer than 275 bytes are
+ * skipped.
  *
  * The handle is not tracked memory (it does not count in tool_memory_live_blocks);
  * it is released only by tool_closedir. When the handle cannot grow to keep one

@@ -163,10 +163,12 @@ int tool_read_line_first_end(void);
  * that does not exist or is not a directory just gives no names.
  */
 
-/// A new string: `directory` (null taken as ""), a backslash unless it already ends in one
-/// (a trailing "/" does not count), then `name` unless null: ("dir", "a.txt") gives
-/// "dir\\a.txt", ("dir/", "a.txt") gives "dir/\\a.txt", (".", null) gives ".\\". Null when
-/// memory runs out (with the heap strings' message).
+/// A new string: `directory` (null taken as ""), the system's separator ("/" on POSIX, a
+/// backslash on Windows) unless it already ends in that one, then `name` unless null,
+/// exactly as given: on POSIX ("dir", "a.txt") gives "dir/a.txt" and ("dir", "..\\x")
+/// gives "dir/..\\x" (a backslash is part of a name there); on Windows ("dir", "a.txt")
+/// gives "dir\\a.txt" and ("dir/", "a.txt") "dir/\\a.txt". (".", null) gives "./" or
+/// ".\\". Null when memory runs out (with the heap strings' message).
 char *tool_join_path(const char *directory, const char *name);
 /// Releases what `list` held, then fills it with copies of the names in `directory` that
 /// match `pattern` (null matches every name). Returns the list's count: 0 when nothing
@@ -181,8 +183,9 @@ int tool_count_matches(const char *pattern, const char *directory);
 
 /* ---- File and directory operations -------------------------------------------------
  *
- * Small tests, queries and changes on paths in the toolkit's syntax (backslash
- * separators; "/" is accepted where noted). Nothing here prints a message: a failure
+ * Small tests, queries and changes on paths in the system's own syntax: on Windows a
+ * backslash or "/" separates; on POSIX only "/" does, and a backslash is an ordinary
+ * character of a name. Nothing here prints a message: a failure
  * shows only in the result (0, null, or a file system left as it was).
  *
  * Permission tests read the owner's bits of the mode word, not what the calling
@@ -242,12 +245,14 @@ long long tool_file_mtime(const char *path);
 /// cannot be written in 26 bytes.
 int tool_file_time_text(const char *path, char *text, long long *time, long long *size);
 
-/// A new copy of what follows the last backslash or "/" of `path`: the whole path when
-/// there is none, "" when it ends in one. Null for null or when memory runs out.
+/// A new copy of what follows the last separator of `path` ("/", and on Windows also a
+/// backslash): the whole path when there is none, "" when it ends in one. Null for null
+/// or when memory runs out.
 char *tool_path_basename(const char *path);
-/// A new string: for a directory, `path` without one trailing backslash or "/"; for any
-/// other path, `path` cut at its last backslash or "/" ("a\\b\\c.txt" gives "a\\b",
-/// "\\c.txt" gives ""). Null for null, for a non-directory without a separator
+/// A new string: for a directory, `path` without one trailing separator; for any other
+/// path, `path` cut at its last separator ("a/b/c.txt" gives "a/b", "/c.txt" gives "";
+/// on Windows "a\\b\\c.txt" gives "a\\b"; on POSIX "a\\b" is one name). Null for null, for a
+/// non-directory without a separator
 /// ("c.txt"), or when memory runs out.
 char *tool_path_dirname(const char *path);
 /// The number of leading characters of `path` that name its directory, through its last
@@ -284,14 +289,15 @@ int tool_remove_file(const char *path);
 /// Creates the directory `path`. 1 on success; 0 when it exists, cannot be made, or null.
 int tool_mkdir(const char *path);
 /// tool_mkdir(path), or when `recursive` is non-zero first each missing directory above
-/// it, cutting at backslashes only ("x\\y\\z" makes "x", "x\\y", "x\\y\\z"). The result is
+/// it, cutting at the system's separator only ("x/y/z" makes "x", "x/y", "x/y/z" on POSIX;
+/// "x\\y\\z" the same on Windows). The result is
 /// that of the last directory: 0 when it existed already, or for a null path.
 int tool_make_directory(int recursive, const char *path);
-/// Removes the file or empty directory `path` (one trailing backslash ignored); when
-/// `recursive` is non-zero, first everything inside the directory. A symbolic link is
-/// removed as a link: nothing it points to is entered or removed. Entries whose names
-/// hold a backslash (POSIX) cannot be named by the toolkit and are left, so their
-/// directory stays. Read-only files and non-empty directories stay without a message.
+/// Removes the file or empty directory `path` (one trailing separator ignored); when
+/// `recursive` is non-zero, first everything inside the directory, each entry named
+/// exactly as the directory lists it. A symbolic link is removed as a link: nothing it
+/// points to is entered or removed. Read-only files and non-empty directories stay
+/// without a message.
 /// 1 when `path` itself was removed; 0 otherwise or for null.
 int tool_remove_path(int recursive, const char *path);
 

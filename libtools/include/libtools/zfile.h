@@ -29,9 +29,11 @@
  * tells them apart: after a clean end it is 0; a truncated gzip file gives
  * Z_BUF_ERROR (-5), even when every byte but the trailer was delivered; a bad
  * CRC, length or deflate stream gives Z_DATA_ERROR (-3); trailing bytes that
- * begin with the gzip magic but are no valid member give -3 or -5. Trailing
- * bytes after the last member that do not begin with the magic are ignored by
- * zlib and are not reported (the members before them were checked in full).
+ * begin with the gzip magic but are no valid member give -3 or -5. Other data
+ * after the last member, which zlib skips without a word, gives Z_DATA_ERROR
+ * (-3) once a reading stream has met its end: the file is checked again from the
+ * start then, once per stream, so a gzip member with text appended never passes
+ * for a whole file. Members one after the other are read whole as one text.
  *
  * Not re-entrant: the registry, its cache and the mode buffer are process-wide
  * and unlocked; the system is single-threaded. The layer prints nothing.

@@ -1,11 +1,7 @@
-// Paths: the toolkit speaks Windows path syntax everywhere (backslash, with "/"
-// accepted), and this layer turns a toolkit path into the system's own form.
-//
-// Known limit: on POSIX a backslash is an ordinary character of a file name, but the
-// toolkit always reads it as a separator. A file or directory whose name holds a
-// literal backslash can therefore not be named, listed by pattern or opened through
-// the toolkit. The directory scan still reports such a name, but joining it to its
-// directory yields a path to something else.
+// Paths: each system's own syntax. On Windows a backslash or "/" separates the
+// parts of a path. On POSIX only "/" does: a backslash is an ordinary character
+// of a name, so a name read from a directory is used exactly as read (a file
+// named "..\\x" stays in its directory).
 #ifndef LIBTOOLS_PLATFORM_PATHS_H
 #define LIBTOOLS_PLATFORM_PATHS_H
 
@@ -13,13 +9,20 @@
 
 namespace platform {
 
-/// The toolkit path in the form the operating system expects. On POSIX every
-/// backslash becomes "/", so a file whose name holds a literal backslash is out of
-/// the toolkit's reach; on Windows the path is unchanged.
+/// The toolkit path in the form the operating system expects: the same text on both
+/// systems, since the toolkit speaks each system's own syntax. When memory runs out,
+/// "" (which names no file, so the call fails cleanly), after the allocation message.
 std::string native_path(const char *path);
 
 /// The separator the operating system writes between directory and name.
 char native_separator();
+
+/// Whether `c` separates directory and name: "/" on POSIX; backslash or "/" on Windows.
+bool is_path_separator(char c);
+
+/// Writes every separator of `path` as native_separator() (Windows turns "/" into a
+/// backslash; POSIX has one separator and changes nothing).
+void use_native_separators(char *path);
 
 } // namespace platform
 

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 namespace platform {
@@ -85,13 +86,21 @@ bool fs_create_file(const char *path, const char *mode) {
 // Lexical, like _fullpath: the file need not exist (realpath would fail for it), and a
 // ".." takes away the name before it.
 bool fs_full_path(const char *path, std::string *full) {
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(native_path(path), error);
-    if (error || absolute.empty()) {
+    const std::string native = native_path(path);
+    if (native.empty()) {
+        return false; // "" would stand for the current directory
+    }
+    try {
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(native, error);
+        if (error || absolute.empty()) {
+            return false;
+        }
+        *full = absolute.lexically_normal().string();
+        return true;
+    } catch (const std::bad_alloc &) {
         return false;
     }
-    *full = absolute.lexically_normal().string();
-    return true;
 }
 
 // The format of ctime, written here because the C library's may refuse or cut years

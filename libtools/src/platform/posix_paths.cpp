@@ -1,17 +1,29 @@
 #include "platform/paths.h"
 
-#include <algorithm>
+#include <cstdio>
+#include <new>
 
 namespace platform {
 
+// Out of memory, the path becomes "", which names no file: the call it was meant for
+// fails as for a missing file instead of ending the process with an exception.
 std::string native_path(const char *path) {
-    std::string native = path != nullptr ? path : "";
-    std::replace(native.begin(), native.end(), '\\', '/');
-    return native;
+    try {
+        return path != nullptr ? path : "";
+    } catch (const std::bad_alloc &) {
+        std::fputs("Error: native_path: Memory allocation failed!\n", stderr);
+        return std::string();
+    }
 }
 
 char native_separator() {
     return '/';
 }
+
+bool is_path_separator(char c) {
+    return c == '/';
+}
+
+void use_native_separators(char *) {}
 
 } // namespace platform

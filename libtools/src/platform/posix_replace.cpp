@@ -29,11 +29,11 @@ bool keep_owner(int fd, const TargetFacts &facts) {
 int create_exclusive(const std::string &directory, ReplacementKind kind, std::string *created) {
     const std::string separator = !directory.empty() && directory.back() == '/' ? "" : "/";
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        const std::string path = directory + separator + replacement_name(kind);
+        std::string path = directory + separator + replacement_name(kind);
         const int fd =
             open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
         if (fd >= 0) {
-            *created = path;
+            created->swap(path); // cannot fail: the file exists now and must be named
             return fd;
         }
         if (errno != EEXIST) {

@@ -58,7 +58,7 @@ std::string without_long_path_prefix(const std::string &path) {
 HANDLE create_exclusive(const std::string &directory, ReplacementKind kind, std::string *created) {
     const std::string separator = !directory.empty() && is_separator(directory.back()) ? "" : "\\";
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        const std::string path = directory + separator + replacement_name(kind);
+        std::string path = directory + separator + replacement_name(kind);
         if (path.size() >= MAX_PATH) {
             return INVALID_HANDLE_VALUE;
         }
@@ -66,7 +66,7 @@ HANDLE create_exclusive(const std::string &directory, ReplacementKind kind, std:
             CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                         CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
-            *created = path;
+            created->swap(path); // cannot fail: the file exists now and must be named
             return handle;
         }
         if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {

@@ -3,31 +3,30 @@
 #include "libtools/tool_memory.h"
 #include "libtools/tool_sys_io.h"
 #include "platform/file_system.h"
+#include "platform/paths.h"
 #include "sys_io/source_tag.h"
 
 #include <cstring>
 
 namespace {
 
-bool is_separator(char c) {
-    return c == '\\' || c == '/';
-}
-
 bool is_dot_entry(const char *name) {
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
-// Makes every directory above `path`, shortest first, cutting at each backslash in turn;
-// failures on the way are left for the final step to show.
+// Makes every directory above `path`, shortest first, cutting at each of the system's
+// separators in turn; failures on the way are left for the final step to show.
 int make_with_parents(const char *path) {
     char *prefix = tool_strdup(path);
     if (prefix == nullptr) {
         return 0;
     }
-    for (char *cut = std::strchr(prefix, '\\'); cut != nullptr; cut = std::strchr(cut + 1, '\\')) {
+    const char separator = platform::native_separator();
+    for (char *cut = std::strchr(prefix, separator); cut != nullptr;
+         cut = std::strchr(cut + 1, separator)) {
         *cut = '\0';
         platform::fs_make_directory(prefix);
-        *cut = '\\';
+        *cut = separator;
     }
     tool_free(prefix, SYS_IO_HERE);
     return tool_mkdir(path);
@@ -36,7 +35,7 @@ int make_with_parents(const char *path) {
 // The length of `path` without its trailing separators (a lone separator stays).
 std::size_t bare_length(const char *path) {
     std::size_t length = std::strlen(path);
-    while (length > 1 && is_separator(path[length - 1])) {
+    while (length > 1 && platform::is_path_separator(path[length - 1])) {
         --length;
     }
     return length;
@@ -53,15 +52,14 @@ bool names_a_link(char *path) {
     return link;
 }
 
-// Removes everything inside `directory`, each entry with tool_remove_path. An entry whose
-// name holds a backslash is left alone: the toolkit would read the backslash as a
-// separator and name something else, possibly outside the tree.
+// Removes everything inside `directory`, each entry with tool_remove_path; a name is
+// joined exactly as the directory lists it.
 void remove_entries(const char *directory) {
     StringList names{0, nullptr};
     if (tool_expand_pattern(&names, nullptr, directory) > 2) {
         for (int i = 0; i < names.count; ++i) {
             const char *name = names.items[i];
-            if (name == nullptr || is_dot_entry(name) || std::strchr(name, '\\') != nullptr) {
+            if (name == nullptr || is_dot_entry(name)) {
                 continue;
             }
             char *entry = tool_join_path(directory, name);
@@ -74,7 +72,7 @@ void remove_entries(const char *directory) {
     tool_strlist_free(&names);
 }
 
-// Removes the link, file or empty directory at `path` (one trailing backslash dropped,
+// Removes the link, file or empty directory at `path` (one trailing separator dropped,
 // every one for a link).
 bool remove_one(char *path, bool link) {
     if (link) {
@@ -82,7 +80,7 @@ bool remove_one(char *path, bool link) {
         return platform::fs_remove_link(path);
     }
     const std::size_t length = std::strlen(path);
-    if (length > 0 && path[length - 1] == '\\') {
+    if (length > 0 && platform::is_path_separator(path[length - 1])) {
         path[length - 1] = '\0';
     }
     if (tool_is_directory(path)) {

@@ -4,6 +4,7 @@
 #include "libtools/tool_dstring.h"
 #include "libtools/tool_memory.h"
 #include "libtools/tool_sys_io.h"
+#include "platform/paths.h"
 #include "sys_io/source_tag.h"
 
 #include <cstring>
@@ -44,9 +45,10 @@ void for_each_match(const char *pattern, const char *directory, Visit visit) {
 extern "C" {
 
 char *tool_join_path(const char *directory, const char *name) {
+    const char separator[] = {platform::native_separator(), '\0'};
     char *path = tool_strdup(directory != nullptr ? directory : "");
-    if (path != nullptr && tool_strgetchar(path, -1) != '\\') {
-        tool_strcat(&path, "\\");
+    if (path != nullptr && tool_strgetchar(path, -1) != separator[0]) {
+        tool_strcat(&path, separator);
     }
     if (path != nullptr && name != nullptr) {
         tool_strcat(&path, name);

@@ -4,6 +4,7 @@
 #include "platform/paths.h"
 #include "platform/stream_io.h"
 #include "zfile/handles.h"
+#include "zfile/registry.h"
 
 #include <cstring>
 #include <string>
@@ -60,7 +61,10 @@ ToolStream open_compressed(const std::string &path, const char *mode) {
         return nullptr;
     }
     // An unlisted gzFile would pass for a FILE *; never hand one out.
-    if (!zfile_register(stream)) {
+    const bool reads = std::strrchr(plain_mode, 'r') != nullptr && !has_letter(plain_mode, 'w') &&
+                       !has_letter(plain_mode, 'a');
+    if (!zfile_register(stream) || (reads && !zfile::remember_path(stream, path.c_str()))) {
+        zfile_unregister(stream);
         gzclose(stream);
         return nullptr;
     }

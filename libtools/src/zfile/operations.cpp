@@ -28,6 +28,22 @@ long long byte_count(int size, int count) {
     return bytes <= INT_MAX ? bytes : -1;
 }
 
+// Whether a reading stream that reached its end without an error met data after its
+// last gzip member, which zlib skips without a word. Checked once per stream.
+bool trailing_data(ToolStream stream) {
+    if (!gzeof(as_gz(stream))) {
+        return false;
+    }
+    zfile::RegistryEntry *entry = zfile::entry_of(stream);
+    if (entry == nullptr || entry->path == nullptr) {
+        return false;
+    }
+    if (entry->members_end == 0) {
+        entry->members_end = zfile::only_gzip_members(entry->path) ? 1 : -1;
+    }
+    return entry->members_end < 0;
+}
+
 } // namespace
 
 extern "C" {
@@ -42,7 +58,10 @@ int zfile_error(ToolStream stream) {
     int code = Z_OK;
     gzerror(as_gz(stream), &code);
     // Reaching the end of the compressed data is no error.
-    return code == Z_STREAM_END ? 0 : code;
+    if (code != Z_STREAM_END && code != Z_OK) {
+        return code;
+    }
+    return trailing_data(stream) ? Z_DATA_ERROR : 0;
 }
 
 int zfile_flush(ToolStream stream) {

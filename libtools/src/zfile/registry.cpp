@@ -6,12 +6,34 @@
 #include "zfile/registry.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace zfile {
 
 RegistryEntry *registry_head = nullptr;
 // Answers the common case of one open compressed stream without walking the list.
 ToolStream lookup_cache = nullptr;
+
+RegistryEntry *entry_of(ToolStream stream) {
+    for (RegistryEntry *entry = registry_head; entry != nullptr; entry = entry->next) {
+        if (entry->handle == stream) {
+            return entry;
+        }
+    }
+    return nullptr;
+}
+
+bool remember_path(ToolStream stream, const char *path) {
+    RegistryEntry *entry = entry_of(stream);
+    const std::size_t size = std::strlen(path) + 1;
+    char *copy = entry != nullptr ? static_cast<char *>(std::malloc(size)) : nullptr;
+    if (copy == nullptr) {
+        return false;
+    }
+    std::memcpy(copy, path, size);
+    entry->path = copy;
+    return true;
+}
 
 } // namespace zfile
 
@@ -69,6 +91,7 @@ int zfile_unregister(ToolStream stream) {
         lookup_cache = nullptr;
     }
     *link = entry->next;
+    std::free(entry->path);
     std::free(entry);
     return 1;
 }

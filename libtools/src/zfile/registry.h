@@ -11,7 +11,22 @@ struct RegistryEntry {
     ToolStream handle;
     int kind; // always 1: a zlib gzip stream
     RegistryEntry *next;
+    char *path;      // the file a reading stream reads, to check what follows its members;
+                     // null for a writing stream (standard heap, freed with the entry)
+    int members_end; // 0 not checked yet; 1 the file ends with its last member; -1 other
+                     // data follows the last member
 };
+
+/// Notes the file a registered reading stream reads; false when memory ran out.
+bool remember_path(ToolStream stream, const char *path);
+
+/// The entry of a registered stream; null when it is not registered.
+RegistryEntry *entry_of(ToolStream stream);
+
+/// Whether the file at `path` holds gzip members and nothing else: zlib skips data
+/// after the last member that does not begin like a member, so a reader would take a
+/// file with text appended for a whole one.
+bool only_gzip_members(const char *path);
 
 /// The newest entry; null when no compressed stream is open.
 extern RegistryEntry *registry_head;
