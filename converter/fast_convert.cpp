@@ -3,6 +3,7 @@
 #include "fast_number.h"
 #include "units.h"
 
+#include "libtools/tool_console.h"
 #include "libtools/tool_dstring.h"
 
 #include <cmath>
@@ -191,6 +192,14 @@ int put_line(LineView line, const FastConversion &conversion, Append append, boo
     return 0;
 }
 
+// The line end an output keeps: the input's first one, else the system's.
+const char *kept_line_end(LineEnd first) {
+    if (first == LineEnd::crlf) {
+        return "\r\n";
+    }
+    return first == LineEnd::lf ? "\n" : tool_system_line_end();
+}
+
 // Counts a written line; `line` is its text as read.
 void count(ConversionCounts *counts, int kind, bool dropped, LineView line) {
     ++counts->lines;
@@ -209,7 +218,8 @@ OnePassOutcome convert_lines(ByteSource source, const FastConversion &conversion
     static LineReaderStorage storage; // kept for the run: small files pay nothing for it
     BlockLineReader reader(source, &storage);
     Output out(target);
-    const std::size_t end_length = std::strlen(conversion.line_end);
+    const char *line_end = conversion.line_end;
+    std::size_t end_length = line_end != nullptr ? std::strlen(line_end) : 0;
     bool written = true;
     const auto append = [&](const char *data, std::size_t size) {
         written = out.append(data, size) && written;
@@ -219,7 +229,11 @@ OnePassOutcome convert_lines(ByteSource source, const FastConversion &conversion
     while (written && reader.next(&line)) {
         bool dropped = false;
         const int kind = put_line(line, conversion, append, &dropped);
-        append(conversion.line_end, end_length);
+        if (line_end == nullptr) { // known once the first line has been read
+            line_end = kept_line_end(reader.first_line_end());
+            end_length = std::strlen(line_end);
+        }
+        append(line_end, end_length);
         count(&seen, kind, dropped, line);
     }
     if (counts != nullptr) {

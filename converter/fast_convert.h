@@ -21,7 +21,9 @@ struct KindConversion {
 struct FastConversion {
     KindConversion force;
     KindConversion moment;
-    const char *line_end; // written after every line: "\n" or "\r\n"
+    // Written after every line: "\n" or "\r\n"; null keeps the input's first line end
+    // (the system's when the input has none).
+    const char *line_end;
 };
 
 /// Takes a block of output; false when it could not be written.

@@ -27,7 +27,8 @@ OutputTarget replacement_target(ToolReplacement *replacement) {
 
 FastConversion conversion_for(const Conversion &conversion) {
     // A kind without a unit text has the factor 0, which leaves its lines unchanged.
-    return FastConversion{{true, conversion.force}, {true, conversion.moment}, "\n"};
+    // The output keeps the input's line ends.
+    return FastConversion{{true, conversion.force}, {true, conversion.moment}, nullptr};
 }
 
 OnePassOutcome convert_stream_fast(ToolStream input, ToolReplacement *replacement,

@@ -4,6 +4,7 @@
 #include "file_options.h"
 #include "leftovers.h"
 #include "messages.h"
+#include "replacement_sink.h"
 #include "units.h"
 
 #include <algorithm>
@@ -51,9 +52,11 @@ bool already_converted(const ConvertedFiles &converted, const ToolFileIdentity &
                        [&](const ToolFileIdentity &seen) { return same_file(seen, identity); });
 }
 
-// Where the converted text goes: the replacement, or with --dry-run a text in memory.
+// Where the converted text goes: the replacement (gzip-compressed at `gzip_level`
+// when not 0), or with --dry-run a text in memory.
 struct Output {
     ToolReplacement *replacement;
+    int gzip_level;
     std::string *text;
 };
 
@@ -80,14 +83,38 @@ long read_watched(void *context, char *buffer, std::size_t size) {
     return got;
 }
 
-OnePassOutcome convert_into(ToolStream input, const Output &output, const Conversion &conversion,
-                               ConversionCounts *counts, Progress *progress) {
+OnePassOutcome convert_lines_of(ToolStream input, OutputTarget target, const Conversion &conversion,
+                                ConversionCounts *counts, Progress *progress) {
     WatchedInput watched = {stream_source(input), progress, 0};
     const ByteSource source =
         progress->enabled ? ByteSource{&watched, read_watched} : watched.source;
-    const OutputTarget target = output.text != nullptr ? OutputTarget{output.text, append_to_text}
-                                                       : replacement_target(output.replacement);
     return convert_lines(source, conversion_for(conversion), target, counts);
+}
+
+// Converts into the replacement through its sink, completed only after an input read
+// whole.
+OnePassOutcome convert_into_replacement(ToolStream input, const Output &output,
+                                        const Conversion &conversion, ConversionCounts *counts,
+                                        Progress *progress) {
+    ReplacementSink sink(output.replacement, output.gzip_level);
+    if (!sink.start()) {
+        return OnePassOutcome::write_failed;
+    }
+    const OnePassOutcome outcome =
+        convert_lines_of(input, target_of(&sink), conversion, counts, progress);
+    if (outcome == OnePassOutcome::converted && tool_ferror(input) == 0 && !sink.finish()) {
+        return OnePassOutcome::write_failed;
+    }
+    return outcome;
+}
+
+OnePassOutcome convert_into(ToolStream input, const Output &output, const Conversion &conversion,
+                            ConversionCounts *counts, Progress *progress) {
+    if (output.text != nullptr) {
+        return convert_lines_of(input, OutputTarget{output.text, append_to_text}, conversion,
+                                counts, progress);
+    }
+    return convert_into_replacement(input, output, conversion, counts, progress);
 }
 
 // Reads every line of `input`, converts it and writes it to `output`, counting what it
@@ -195,7 +222,9 @@ bool convert_file(const char *name, InputStream *input, ToolReplacement *replace
                   const CommandLine &options, RunState *run) {
     ProgressFile progress(&run->progress, name, input->get());
     std::string preview;
-    const Output output = {replacement, options.dry_run ? &preview : nullptr};
+    // A file read as gzip data is written back compressed, at the level its header names.
+    const int gzip_level = zfile_is_compressed(input->get()) ? zfile_gzip_level(name) : 0;
+    const Output output = {replacement, gzip_level, options.dry_run ? &preview : nullptr};
     FileTally tally;
     tool_read_line_clear_status();
     const Outcome outcome =

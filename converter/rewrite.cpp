@@ -5,19 +5,31 @@
 #include "file_rewrite.h"
 #include "file_walk.h"
 #include "messages.h"
+#include "standard_input.h"
+
+#include <cstring>
+#include <new>
 
 namespace {
 
 // Rewrites every file one file argument names; false when anything failed.
 bool rewrite_argument(const char *argument, const CommandLine &options, RunState *run) {
+    if (std::strcmp(argument, kStandardInputName) == 0) {
+        return convert_standard_input(options);
+    }
     bool all_converted = true;
-    const WalkResult walk =
-        walk_argument(argument, options.recursive, [&](const std::string &name) {
+    WalkResult walk;
+    try {
+        walk = walk_argument(argument, options.recursive, [&](const std::string &name) {
             progress_matched(&run->progress, 1);
             if (!rewrite_file(name.c_str(), options, run)) {
                 all_converted = false;
             }
         });
+    } catch (const std::bad_alloc &) {
+        report_out_of_memory(); // the names still to visit are lost with the walk
+        walk.lost = true;
+    }
     if (walk.matched == 0 && !walk.lost) {
         progress_erase();
         report_no_match();

@@ -109,7 +109,7 @@ TEST_F(Walk, RecursionConvertsEveryFileOnceThroughTheDriver) {
     }
     EXPECT_EQ(run_converter(static_cast<int>(argv.size()), argv.data()), 0);
     for (const char *file : {"t/r.jnt", "t/a/r.jnt", "t/a/b/R.JNT", "t/c/r.jnt"}) {
-        EXPECT_EQ(dir_.read(file), with_text_line_ends("shear_force 1000.000000\n")) << file;
+        EXPECT_EQ(dir_.read(file), "shear_force 1000.000000\n") << file;
     }
     EXPECT_EQ(dir_.read("t/x.txt"), "shear_force 1\n");
 }

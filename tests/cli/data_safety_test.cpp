@@ -292,7 +292,7 @@ TEST(Names, OfTheSystemsLongestLengthAreConverted) {
     }
     const ProgramResult result = convert(dir, {name});
     EXPECT_EQ(result.standard_error, "");
-    EXPECT_EQ(dir.read(name), with_text_line_ends("shear_force 1000.000000\n"));
+    EXPECT_EQ(dir.read(name), "shear_force 1000.000000\n");
 }
 
 TEST(Gzip, TextAfterTheLastMemberMakesTheFileUnreadable) {
@@ -305,8 +305,8 @@ TEST(Gzip, TextAfterTheLastMemberMakesTheFileUnreadable) {
     EXPECT_EQ(result.standard_error, "Error: Could not read file 'g.jnt'\n");
     EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
     EXPECT_EQ(dir.read("g.jnt"), appended);
-    EXPECT_EQ(dir.read("m.jnt"), with_text_line_ends("shear_force 1000.000000\nshear_force "
-                                                     "7000.000000\n"));
+    EXPECT_EQ(gunzip_bytes(dir.read("m.jnt")), "shear_force 1000.000000\nshear_force "
+                                               "7000.000000\n"); // one member now
 }
 
 TEST(ZeroBytes, GzipOfZerosIsRefusedAtTheFirstByte) {

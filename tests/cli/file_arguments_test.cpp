@@ -34,7 +34,7 @@ class FileArguments : public ::testing::Test {
         arguments.insert(arguments.end(), files.begin(), files.end());
         return run_program(JOINT2SI_EXE, arguments, dir_.file(where).string());
     }
-    bool converted(const char *file) const { return dir_.read(file) == with_text_line_ends(kOut); }
+    bool converted(const char *file) const { return dir_.read(file) == kOut; }
     TempDir dir_;
 };
 
@@ -100,6 +100,37 @@ TEST_F(FileArguments, PathsLongerThan260CharactersWhereTheSystemAllowsThem) {
         EXPECT_EQ(result.standard_error, "");
         EXPECT_EQ(dir_.read(deep + "/x.jnt"), kOut);
     }
+}
+
+TEST_F(FileArguments, RecursionOverATreeWithALinkLoopAndAnUnreadableDirectory) {
+    ChildConditions conditions;
+    conditions.unprivileged = true;
+    const bool unprivileged = conditions_unsupported(conditions).empty();
+    fs::create_directories(dir_.file("data/sub/deep"));
+    fs::create_directory(dir_.file("data/locked"));
+    dir_.write("data/sub/deep/d.jnt", kIn);
+    dir_.write("data/locked/l.jnt", kIn);
+    std::error_code error; // where links cannot be made, there is no loop to avoid
+    fs::create_directory_symlink("..", dir_.file("data/sub/loop"), error);
+    std::vector<std::string> arguments = {"-f", "kN", "--recursive", "data/*.jnt"};
+    ProgramResult result;
+    if (unprivileged) {
+        give_to_unprivileged_user(dir_.path().string());
+        fs::permissions(dir_.file("data/locked"), fs::perms::none);
+        result = run_program_under(JOINT2SI_EXE, arguments, dir_.path().string(), conditions);
+        fs::permissions(dir_.file("data/locked"), fs::perms::owner_all);
+        EXPECT_EQ(result.standard_error, "Error: Could not read directory 'data/locked'\n");
+        EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
+        EXPECT_EQ(dir_.read("data/locked/l.jnt"), kIn);
+    } else {
+        result = run_program(JOINT2SI_EXE, arguments, dir_.path().string());
+        EXPECT_EQ(result.standard_error, "");
+        EXPECT_TRUE(converted("data/locked/l.jnt"));
+    }
+    for (const char *file : {"data/a.jnt", "data/B.JNT", "data/sub/c.jnt", "data/sub/deep/d.jnt"}) {
+        EXPECT_TRUE(converted(file)) << file; // once: the loop leads back, but is not entered
+    }
+    EXPECT_EQ(dir_.read("top.jnt"), kIn);
 }
 
 } // namespace

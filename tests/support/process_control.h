@@ -16,9 +16,15 @@ const char *text_line_end();
 /// text_line_end().
 std::string with_text_line_ends(const std::string &text);
 
+/// `text` as the converter writes it for the input `original`: every "\n" becomes the
+/// first line end of `original` ("\r\n" or "\n"), or the system's text line end when
+/// `original` has none.
+std::string with_line_ends_of(const std::string &original, const std::string &text);
+
 struct ChildConditions {
     long long file_size_limit = -1;   // bytes a child may write to one file; -1: no limit
     bool unprivileged = false;        // run as an unprivileged user when we are the superuser
+    std::string input_path;           // a file to read as standard input; empty: inherited
     bool closed_error_output = false; // standard error a pipe whose reading end is closed
 };
 

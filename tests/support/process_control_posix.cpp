@@ -58,7 +58,9 @@ std::string temporary_name() {
     signal(SIGTERM, SIG_DFL);
     const int out = open(out_path.c_str(), O_WRONLY | O_TRUNC);
     const int err = open(err_path.c_str(), O_WRONLY | O_TRUNC);
-    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
+    const int in =
+        conditions.input_path.empty() ? 0 : open(conditions.input_path.c_str(), O_RDONLY);
+    if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
         !apply_conditions(conditions) ||
         (!working_directory.empty() && chdir(working_directory.c_str()) != 0)) {
         _exit(126);

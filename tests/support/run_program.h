@@ -16,6 +16,13 @@ struct ProgramResult {
 ProgramResult run_program(const std::string &program, const std::vector<std::string> &arguments,
                           const std::string &working_directory = "");
 
+/// Runs `program` as run_program does, with the file `input_path` as its standard input.
+/// Here standard_output holds the bytes exactly as the program wrote them.
+ProgramResult run_program_with_input(const std::string &program,
+                                     const std::vector<std::string> &arguments,
+                                     const std::string &working_directory,
+                                     const std::string &input_path);
+
 /// The exit status a process that returns -1 reports on this system: 255 on POSIX,
 /// -1 on Windows (the exit code 0xFFFFFFFF read as an int).
 int exit_status_of_minus_one();

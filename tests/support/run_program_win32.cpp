@@ -58,6 +58,14 @@ class CapturedOutput {
         close();
         return read_text_file(path_);
     }
+    /// Everything written so far, byte for byte; the child must have ended.
+    std::string bytes() {
+        close();
+        std::ifstream in(path_, std::ios::binary);
+        std::ostringstream content;
+        content << in.rdbuf();
+        return content.str();
+    }
 
   private:
     void close() {
@@ -106,20 +114,34 @@ std::string command_line(const std::string &program, const std::vector<std::stri
     return line;
 }
 
-// Starts the child with its output going to the two handles and waits for its end;
-// returns its exit code.
-DWORD run_and_wait(const std::string &program, std::string line,
-                   const std::string &working_directory, HANDLE out, HANDLE err) {
-    STARTUPINFOA startup{};
+// `text` (UTF-8) as UTF-16, so that arguments beyond the code page reach the child.
+std::wstring wide(const std::string &text) {
+    const int needed = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring result(needed > 0 ? static_cast<std::size_t>(needed) : 1, L'\0');
+    if (needed > 0) {
+        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &result[0], needed);
+    }
+    result.resize(result.size() - 1);
+    return result;
+}
+
+// Starts the child with its input from `in` and its output going to the two handles and
+// waits for its end; returns its exit code.
+DWORD run_and_wait(const std::string &program, const std::string &line,
+                   const std::string &working_directory, HANDLE in, HANDLE out, HANDLE err) {
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdInput = in;
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    const char *directory = working_directory.empty() ? nullptr : working_directory.c_str();
-    if (!CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr, directory,
-                        &startup, &process)) {
+    const std::wstring wide_program = wide(program);
+    std::wstring wide_line = wide(line);
+    const std::wstring wide_directory = wide(working_directory);
+    const wchar_t *directory = working_directory.empty() ? nullptr : wide_directory.c_str();
+    if (!CreateProcessW(wide_program.c_str(), &wide_line[0], nullptr, nullptr, TRUE, 0, nullptr,
+                        directory, &startup, &process)) {
         throw std::runtime_error("cannot start " + program + " (error " +
                                  std::to_string(GetLastError()) + ")");
     }
@@ -138,10 +160,40 @@ ProgramResult run_program(const std::string &program, const std::vector<std::str
     CapturedOutput out;
     CapturedOutput err;
     const DWORD code = run_and_wait(program, command_line(program, arguments), working_directory,
-                                    out.handle(), err.handle());
+                                    GetStdHandle(STD_INPUT_HANDLE), out.handle(), err.handle());
     ProgramResult result;
     result.exit_status = static_cast<int>(code);
     result.standard_output = out.text();
+    result.standard_error = err.text();
+    return result;
+}
+
+ProgramResult run_program_with_input(const std::string &program,
+                                     const std::vector<std::string> &arguments,
+                                     const std::string &working_directory,
+                                     const std::string &input_path) {
+    SECURITY_ATTRIBUTES attributes{};
+    attributes.nLength = sizeof attributes;
+    attributes.bInheritHandle = TRUE;
+    const HANDLE in = CreateFileW(wide(input_path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  &attributes, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (in == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("cannot open " + input_path);
+    }
+    CapturedOutput out;
+    CapturedOutput err;
+    DWORD code = 0;
+    try {
+        code = run_and_wait(program, command_line(program, arguments), working_directory, in,
+                            out.handle(), err.handle());
+    } catch (...) {
+        CloseHandle(in);
+        throw;
+    }
+    CloseHandle(in);
+    ProgramResult result;
+    result.exit_status = static_cast<int>(code);
+    result.standard_output = out.bytes();
     result.standard_error = err.text();
     return result;
 }

@@ -1,4 +1,5 @@
-/* tool_console: the command line and the console, with names in UTF-8.
+/* tool_console: the command line, the console and the standard streams, with names
+ * in UTF-8.
  *
  * Inside the toolkit every name is UTF-8 on every system. A program calls
  * tool_utf8_arguments once at the start of main, before it looks at its arguments,
@@ -25,6 +26,14 @@ int tool_utf8_arguments(int *argc, char ***argv);
 /// shows it: unchanged on POSIX; on Windows as wide text to a console window, else in
 /// the console's code page. 1 on success, 0 on failure or for a null argument.
 int tool_console_write(const char *text, FILE *stream);
+
+/// The line end of this system's text files: "\n" on POSIX, "\r\n" on Windows.
+const char *tool_system_line_end(void);
+
+/// Makes `stream` (standard input or output) pass bytes unchanged: on Windows its
+/// text-mode translation of line ends is turned off; on POSIX there is none. 1 on
+/// success, 0 on failure or for null.
+int tool_binary_mode(FILE *stream);
 
 #ifdef __cplusplus
 }

@@ -141,8 +141,18 @@ char *tool_read_line(ToolStream stream, char *buffer, int options, int keep_empt
 /// nothing was met.
 int tool_read_line_status(void);
 
-/// Resets the status flags to 0.
+/// Resets the status flags to 0 and forgets the first line end.
 void tool_read_line_clear_status(void);
+
+/* Results of tool_read_line_first_end. */
+#define TOOL_LINE_END_NONE 0
+#define TOOL_LINE_END_LF 1   /* "\n" alone */
+#define TOOL_LINE_END_CRLF 2 /* "\r\n" */
+
+/// The kind of the first line end read since the last tool_read_line_clear_status,
+/// wherever it stood (also inside a comment): TOOL_LINE_END_LF, TOOL_LINE_END_CRLF, or
+/// TOOL_LINE_END_NONE while none has been read.
+int tool_read_line_first_end(void);
 
 /* ---- Pattern expansion ----------------------------------------------------------
  *
@@ -396,7 +406,7 @@ int tool_replace_lock(ToolReplacement *replacement, const char *path);
 /// attributes (no replacement file is left behind; a lock taken stays until abandon).
 int tool_replace_open(ToolReplacement *replacement, const char *path);
 
-/// Appends `size` bytes of `data` (text: "\n" becomes the system's line end).
+/// Appends `size` bytes of `data` unchanged (the caller writes the line ends it wants).
 /// 1 on success; 0 when the write failed, after which commit refuses.
 int tool_replace_write(ToolReplacement *replacement, const char *data, unsigned size);
 

@@ -79,6 +79,17 @@ int zfile_unregister(ToolStream stream);
 /// also for a null argument.
 int zfile_detect_gzip(const char *path, const char *mode);
 
+/// A reading stream over the process's standard input, decompressing it when it holds
+/// gzip data and passing any other bytes through unchanged; a compressed handle in the
+/// registry. Closing it leaves standard input itself open. Null on failure.
+ToolStream zfile_open_standard_input(void);
+
+/// The compression level a gzip file at `path` was written with, as its header's
+/// extra-flags byte tells: 9 (best), 1 (fastest) or Z_DEFAULT_COMPRESSION (-1) for any
+/// other value. 0 when the file does not begin with a gzip header, cannot be read, or
+/// for null.
+int zfile_gzip_level(const char *path);
+
 /// `mode` without its 'z' letters, in a process-wide buffer that the next call
 /// overwrites (at most 19 letters are kept). A null mode gives "".
 char *zfile_mode_without_z(const char *mode);

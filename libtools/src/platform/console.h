@@ -18,6 +18,12 @@ bool utf8_arguments(int *argc, char ***argv);
 /// code page. False when writing failed.
 bool write_console_text(const char *text, std::FILE *stream);
 
+/// The line end of the system's text files: "\n" on POSIX, "\r\n" on Windows.
+const char *system_line_end();
+
+/// Turns off the line-end translation of `stream` (Windows); true on POSIX.
+bool set_binary_mode(std::FILE *stream);
+
 } // namespace platform
 
 #endif

@@ -1,6 +1,7 @@
 #include "platform/stream_io.h"
 
 #include <stdio.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -14,6 +15,18 @@ std::FILE *open_file(const char *path, const char *mode) {
 
 gzFile open_gzip(const char *path, const char *mode) {
     return path != nullptr && mode != nullptr ? gzopen(path, mode) : nullptr;
+}
+
+gzFile open_standard_input() {
+    const int duplicate = dup(STDIN_FILENO);
+    if (duplicate < 0) {
+        return nullptr;
+    }
+    gzFile stream = gzdopen(duplicate, "rb");
+    if (stream == nullptr) {
+        close(duplicate);
+    }
+    return stream;
 }
 
 } // namespace platform

@@ -52,7 +52,7 @@ bool is_replacement_name(const char *name, ReplacementKind *kind);
 
 /// Creates a new hidden file of `kind` in `directory` that no other process created
 /// (exclusive creation), with the permission bits of `facts` and, where allowed, its
-/// owner and group, opens it for writing in text mode and locks it for as long as it
+/// owner and group, opens it for writing in binary mode and locks it for as long as it
 /// is open. Stores its path in `created`. `kept_owner` tells whether owner and group
 /// could be kept. Null on failure.
 std::FILE *create_replacement(const std::string &directory, ReplacementKind kind,

@@ -21,6 +21,10 @@ std::FILE *open_file(const char *path, const char *mode);
 /// cannot take.
 gzFile open_gzip(const char *path, const char *mode);
 
+/// gzdopen over a duplicate of standard input in binary mode, reading it decompressed
+/// when it holds gzip data and unchanged otherwise; null on failure.
+gzFile open_standard_input();
+
 } // namespace platform
 
 #endif

@@ -7,6 +7,7 @@
 
 #include "platform/backup_copy.h"
 #include "platform/replace_shared.h"
+#include "platform/wide_names.h"
 
 namespace platform {
 
@@ -25,8 +26,9 @@ HANDLE create_exclusive(const std::string &directory, const std::string &name_hi
         if (path.size() >= MAX_PATH) {
             return INVALID_HANDLE_VALUE;
         }
-        const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                          CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        const HANDLE handle =
+            CreateFileW(wide_of(path.c_str()).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                        CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (handle != INVALID_HANDLE_VALUE ||
             (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) {
             *created = path;
@@ -66,7 +68,7 @@ bool copy_times(HANDLE from, HANDLE to) {
 
 bool copy_to_new_file(const std::string &source, const TargetFacts &, const std::string &directory,
                       const std::string &name_hint, std::string *created) {
-    const HANDLE from = CreateFileA(source.c_str(), GENERIC_READ,
+    const HANDLE from = CreateFileW(wide_of(source.c_str()).c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (from == INVALID_HANDLE_VALUE) {
@@ -79,15 +81,16 @@ bool copy_to_new_file(const std::string &source, const TargetFacts &, const std:
     if (to != INVALID_HANDLE_VALUE) {
         copied = CloseHandle(to) != 0 && !injected_failure(FileOperation::close) && copied;
         if (!copied) {
-            DeleteFileA(created->c_str());
+            DeleteFileW(wide_of(created->c_str()).c_str());
         }
     }
     return copied;
 }
 
 bool set_permissions(const std::string &path, const TargetFacts &facts) {
-    return SetFileAttributesA(path.c_str(), facts.permissions != 0 ? facts.permissions
-                                                                   : FILE_ATTRIBUTE_NORMAL) != 0;
+    return SetFileAttributesW(wide_of(path.c_str()).c_str(),
+                              facts.permissions != 0 ? facts.permissions : FILE_ATTRIBUTE_NORMAL) !=
+           0;
 }
 
 } // namespace platform

@@ -9,6 +9,7 @@
 #include "platform/console.h"
 #include "platform/wide_names.h"
 
+#include <fcntl.h>
 #include <io.h>
 
 #include <new>
@@ -61,6 +62,14 @@ std::string in_console_code_page(const std::wstring &wide) {
 }
 
 } // namespace
+
+const char *system_line_end() {
+    return "\r\n";
+}
+
+bool set_binary_mode(std::FILE *stream) {
+    return _setmode(_fileno(stream), _O_BINARY) != -1;
+}
 
 bool utf8_arguments(int *argc, char ***argv) {
     int count = 0;

@@ -7,6 +7,7 @@
 
 #include "platform/file_lock.h"
 #include "platform/replace.h"
+#include "platform/wide_names.h"
 
 #include <io.h>
 
@@ -45,7 +46,7 @@ HANDLE open_shared(const std::string &path) {
     if (path.size() >= MAX_PATH) {
         return INVALID_HANDLE_VALUE;
     }
-    return CreateFileA(path.c_str(), GENERIC_READ,
+    return CreateFileW(wide_of(path.c_str()).c_str(), GENERIC_READ,
                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
@@ -119,7 +120,7 @@ LeftoverState check_leftover(const std::string &path, bool remove) {
     if (GetFileType(handle) == FILE_TYPE_DISK && lock_handle(handle, false)) {
         state = LeftoverState::abandoned;
         // The file goes once this handle closes; it was opened to allow that.
-        if (remove && DeleteFileA(path.c_str())) {
+        if (remove && DeleteFileW(wide_of(path.c_str()).c_str())) {
             state = LeftoverState::removed;
         }
     }

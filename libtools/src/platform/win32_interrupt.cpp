@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "platform/interrupt.h"
+#include "platform/wide_names.h"
 
 #include <cstring>
 
@@ -14,8 +15,9 @@ namespace platform {
 
 namespace {
 
-// The guarded path lives in static storage so the handler needs no allocation.
-char guarded_path[MAX_PATH];
+// The guarded path lives in static storage, already in the system's wide form, so
+// the handler needs no allocation.
+wchar_t guarded_path[MAX_PATH];
 bool guarding = false;
 bool installed = false;
 CRITICAL_SECTION state_lock;
@@ -41,7 +43,7 @@ void unlock() {
 BOOL WINAPI remove_guarded(DWORD) {
     lock();
     if (guarding) {
-        DeleteFileA(guarded_path);
+        DeleteFileW(guarded_path);
         guarding = false;
     }
     unlock();
@@ -51,11 +53,12 @@ BOOL WINAPI remove_guarded(DWORD) {
 } // namespace
 
 void guard_temporary(const std::string &path) {
-    if (path.size() >= sizeof guarded_path) {
+    std::wstring wide;
+    if (!to_wide(path.c_str(), &wide) || wide.size() >= MAX_PATH) {
         return;
     }
     lock();
-    std::memcpy(guarded_path, path.c_str(), path.size() + 1);
+    std::memcpy(guarded_path, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
     guarding = true;
     if (!installed) {
         installed = SetConsoleCtrlHandler(remove_guarded, TRUE) != 0;

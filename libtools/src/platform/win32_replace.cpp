@@ -1,6 +1,6 @@
 // The safe replacement on Windows: the replacement is created exclusively with
 // CreateFileA (hidden, and shareable for deletion so an interrupt can remove it
-// while it is open), written through a text-mode C stream, and put in the target's
+// while it is open), written through a binary C stream, and put in the target's
 // place with ReplaceFileA, which replaces in one step on the same volume and keeps
 // the target's access control list, attributes and creation time.
 #define WIN32_LEAN_AND_MEAN
@@ -10,6 +10,7 @@
 #include "platform/file_lock.h"
 #include "platform/replace.h"
 #include "platform/replace_shared.h"
+#include "platform/wide_names.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -38,17 +39,18 @@ HANDLE open_for_query(const std::string &path) {
     if (path.size() >= MAX_PATH) {
         return INVALID_HANDLE_VALUE;
     }
-    return CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return CreateFileW(wide_of(path.c_str()).c_str(), 0,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-// GetFinalPathNameByHandleA names the file as "\\\\?\\C:\\..." or
+// GetFinalPathNameByHandleW names the file as "\\\\?\\C:\\..." or
 // "\\\\?\\UNC\\server\\share\\..."; the usual forms are "C:\\..." and "\\\\server\\...".
-std::string without_long_path_prefix(const std::string &path) {
-    if (path.compare(0, 8, "\\\\?\\UNC\\") == 0) {
-        return "\\\\" + path.substr(8);
+std::wstring without_long_path_prefix(const std::wstring &path) {
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+        return L"\\\\" + path.substr(8);
     }
-    if (path.compare(0, 4, "\\\\?\\") == 0) {
+    if (path.compare(0, 4, L"\\\\?\\") == 0) {
         return path.substr(4);
     }
     return path;
@@ -62,9 +64,9 @@ HANDLE create_exclusive(const std::string &directory, ReplacementKind kind, std:
         if (path.size() >= MAX_PATH) {
             return INVALID_HANDLE_VALUE;
         }
-        const HANDLE handle =
-            CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                        CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        const HANDLE handle = CreateFileW(wide_of(path.c_str()).c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             created->swap(path); // cannot fail: the file exists now and must be named
             return handle;
@@ -76,15 +78,15 @@ HANDLE create_exclusive(const std::string &directory, ReplacementKind kind, std:
     return INVALID_HANDLE_VALUE;
 }
 
-// A text-mode C stream over the handle (it then owns the handle); null on failure,
-// with the handle closed.
+// A binary C stream over the handle (it then owns the handle): the caller writes the
+// line ends it wants. Null on failure, with the handle closed.
 std::FILE *text_stream(HANDLE handle) {
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
     if (fd < 0) {
         CloseHandle(handle);
         return nullptr;
     }
-    std::FILE *stream = _fdopen(fd, "w");
+    std::FILE *stream = _fdopen(fd, "wb");
     if (stream == nullptr) {
         _close(fd);
     }
@@ -98,15 +100,16 @@ bool resolve_final_path(const std::string &path, std::string *resolved) {
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }
-    char buffer[MAX_PATH + 8]; // room for the "\\\\?\\UNC\\" prefix
+    wchar_t buffer[MAX_PATH + 8]; // room for the "\\\\?\\UNC\\" prefix
     const DWORD length =
-        GetFinalPathNameByHandleA(handle, buffer, sizeof buffer, FILE_NAME_NORMALIZED);
+        GetFinalPathNameByHandleW(handle, buffer, MAX_PATH + 8, FILE_NAME_NORMALIZED);
     CloseHandle(handle);
-    if (length == 0 || length >= sizeof buffer) {
+    if (length == 0 || length >= MAX_PATH + 8) {
         return false;
     }
-    const std::string final_path = without_long_path_prefix(std::string(buffer, length));
-    if (final_path.size() >= MAX_PATH) {
+    const std::wstring wide_final = without_long_path_prefix(std::wstring(buffer, length));
+    std::string final_path;
+    if (wide_final.size() >= MAX_PATH || !to_utf8(wide_final.c_str(), &final_path)) {
         return false;
     }
     *resolved = final_path;
@@ -147,7 +150,7 @@ std::FILE *create_replacement(const std::string &directory, ReplacementKind kind
         stream = nullptr;
     }
     if (stream == nullptr) {
-        DeleteFileA(created->c_str());
+        DeleteFileW(wide_of(created->c_str()).c_str());
     }
     return stream;
 }
@@ -158,12 +161,12 @@ bool copy_attributes(long long, std::FILE *) {
 }
 
 std::string temporary_directory() {
-    char buffer[MAX_PATH + 1];
-    const DWORD length = GetTempPathA(sizeof buffer, buffer);
-    if (length == 0 || length >= sizeof buffer) {
+    wchar_t buffer[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+    std::string directory;
+    if (length == 0 || length >= MAX_PATH + 1 || !to_utf8(buffer, &directory)) {
         return ".";
     }
-    std::string directory(buffer, length);
     if (directory.size() > 3 && is_separator(directory.back())) {
         directory.pop_back();
     }
@@ -202,8 +205,8 @@ bool move_over(const std::string &replacement, const std::string &target) {
     constexpr int kAttempts = 5;
     constexpr DWORD kPauseMilliseconds = 100;
     for (int attempt = 1;; ++attempt) {
-        if (ReplaceFileA(target.c_str(), replacement.c_str(), nullptr,
-                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+        if (ReplaceFileW(wide_of(target.c_str()).c_str(), wide_of(replacement.c_str()).c_str(),
+                         nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
             return true;
         }
         const DWORD error = GetLastError();
@@ -226,37 +229,38 @@ RenameResult replace_atomically(const std::string &replacement, const std::strin
     if (injected_failure(FileOperation::rename)) {
         return RenameResult::failed;
     }
-    const DWORD target_attributes = GetFileAttributesA(target.c_str());
+    const DWORD target_attributes = GetFileAttributesW(wide_of(target.c_str()).c_str());
     const DWORD kept =
         target_attributes == INVALID_FILE_ATTRIBUTES ? 0 : target_attributes & kKeptAttributes;
     const DWORD writable = kept & ~FILE_ATTRIBUTE_READONLY;
-    if (!SetFileAttributesA(replacement.c_str(),
+    if (!SetFileAttributesW(wide_of(replacement.c_str()).c_str(),
                             writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL)) {
         return RenameResult::failed;
     }
     const bool read_only = (kept & FILE_ATTRIBUTE_READONLY) != 0;
     if (read_only) {
-        SetFileAttributesA(target.c_str(), target_attributes & ~FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(wide_of(target.c_str()).c_str(),
+                           target_attributes & ~FILE_ATTRIBUTE_READONLY);
     }
     if (!move_over(replacement, target)) {
         const DWORD error = GetLastError();
         if (read_only) {
-            SetFileAttributesA(target.c_str(), target_attributes);
+            SetFileAttributesW(wide_of(target.c_str()).c_str(), target_attributes);
         }
-        SetFileAttributesA(replacement.c_str(), FILE_ATTRIBUTE_HIDDEN);
+        SetFileAttributesW(wide_of(replacement.c_str()).c_str(), FILE_ATTRIBUTE_HIDDEN);
         return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
                        error == ERROR_LOCK_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED
                    ? RenameResult::refused
                    : RenameResult::failed;
     }
     if (read_only) {
-        SetFileAttributesA(target.c_str(), kept);
+        SetFileAttributesW(wide_of(target.c_str()).c_str(), kept);
     }
     return RenameResult::done;
 }
 
 bool remove_file(const std::string &path) {
-    return DeleteFileA(path.c_str()) != 0;
+    return DeleteFileW(wide_of(path.c_str()).c_str()) != 0;
 }
 
 } // namespace platform
@@ -313,8 +317,9 @@ HANDLE open_existing(const std::string &path, DWORD access) {
     if (path.size() >= MAX_PATH) {
         return INVALID_HANDLE_VALUE;
     }
-    return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(wide_of(path.c_str()).c_str(), access,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // Gives the target its final size before its first byte is overwritten: extending the

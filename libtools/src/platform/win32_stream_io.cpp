@@ -2,6 +2,8 @@
 #include "platform/stream_io.h"
 #include "platform/wide_names.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <stdio.h>
 
 namespace platform {
@@ -25,6 +27,22 @@ gzFile open_gzip(const char *path, const char *mode) {
         return nullptr;
     }
     return gzopen_w(wide_path.c_str(), mode);
+}
+
+gzFile open_standard_input() {
+    const int input = _fileno(stdin);
+    if (_setmode(input, _O_BINARY) == -1) {
+        return nullptr;
+    }
+    const int duplicate = _dup(input);
+    if (duplicate < 0) {
+        return nullptr;
+    }
+    gzFile stream = gzdopen(duplicate, "rb");
+    if (stream == nullptr) {
+        _close(duplicate);
+    }
+    return stream;
 }
 
 } // namespace platform

@@ -13,4 +13,12 @@ int tool_console_write(const char *text, FILE *stream) {
                                                                                               : 0;
 }
 
+const char *tool_system_line_end(void) {
+    return platform::system_line_end();
+}
+
+int tool_binary_mode(FILE *stream) {
+    return stream != nullptr && platform::set_binary_mode(stream) ? 1 : 0;
+}
+
 } // extern "C"

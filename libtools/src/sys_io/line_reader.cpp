@@ -22,6 +22,11 @@ constexpr int kStackStep = 10;
 // Flags gathered since the caller last cleared them.
 int read_line_status = 0;
 
+// The kind of the first line end since the last clear, and the byte the stream
+// delivered last, which tells that kind.
+int first_line_end = TOOL_LINE_END_NONE;
+int previous_byte = kEndOfInput;
+
 struct LineReader {
     ToolStream stream;
     int options;
@@ -48,6 +53,12 @@ struct LineReader {
 // The next byte of the stream (0 to 255) or kEndOfInput; notes a zero byte.
 int from_stream(LineReader &reader) {
     const int c = tool_fgetc(reader.stream);
+    if (first_line_end == TOOL_LINE_END_NONE) {
+        if (c == '\n') {
+            first_line_end = previous_byte == '\r' ? TOOL_LINE_END_CRLF : TOOL_LINE_END_LF;
+        }
+        previous_byte = c;
+    }
     if (c == 0) {
         read_line_status |= TOOL_READ_LINE_ZERO_BYTE;
         if ((reader.options & TOOL_READ_LINE_STOP_AT_ZERO_BYTE) != 0) {
@@ -357,6 +368,12 @@ int tool_read_line_status(void) {
 
 void tool_read_line_clear_status(void) {
     read_line_status = 0;
+    first_line_end = TOOL_LINE_END_NONE;
+    previous_byte = kEndOfInput;
+}
+
+int tool_read_line_first_end(void) {
+    return first_line_end;
 }
 
 } // extern "C"

@@ -1,0 +1,43 @@
+#include "standard_output_sink.h"
+
+#include "libtools/tool_console.h"
+
+#include <new>
+
+StandardOutputSink::StandardOutputSink(std::FILE *output) : output_(output) {}
+
+bool StandardOutputSink::start() {
+    // The line ends are written as chosen, untranslated on every system.
+    return tool_binary_mode(output_) != 0;
+}
+
+// Writes out what is held; false when the output refused it.
+bool StandardOutputSink::release_held() {
+    const bool written =
+        held_.empty() || std::fwrite(held_.data(), 1, held_.size(), output_) == held_.size();
+    held_.clear();
+    held_.shrink_to_fit();
+    return written;
+}
+
+bool StandardOutputSink::append(const char *data, std::size_t size) {
+    if (!streaming_ && held_.size() + size <= kHeldBytes) {
+        try {
+            held_.append(data, size);
+            return true;
+        } catch (const std::bad_alloc &) {
+            // No room to hold it back: write it out as it comes instead.
+        }
+    }
+    if (!streaming_) {
+        streaming_ = true;
+        if (!release_held()) {
+            return false;
+        }
+    }
+    return std::fwrite(data, 1, size, output_) == size;
+}
+
+bool StandardOutputSink::finish() {
+    return release_held() && std::fflush(output_) == 0 && std::ferror(output_) == 0;
+}

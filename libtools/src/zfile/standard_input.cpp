@@ -1,0 +1,55 @@
+// Standard input as a ToolStream, and the compression level a gzip header records.
+#include "libtools/zfile.h"
+#include "platform/paths.h"
+#include "platform/stream_io.h"
+#include "zfile/handles.h"
+
+#include <zlib.h>
+
+#include <cstdio>
+
+namespace {
+
+// A gzip header: 0x1F 0x8B, method, flags, four bytes of time, then the extra flags.
+constexpr int kExtraFlagsOffset = 8;
+constexpr int kExtraFlagsBest = 2;
+constexpr int kExtraFlagsFastest = 4;
+
+} // namespace
+
+extern "C" {
+
+ToolStream zfile_open_standard_input(void) {
+    gzFile stream = platform::open_standard_input();
+    if (stream == nullptr) {
+        return nullptr;
+    }
+    if (!zfile_register(stream)) {
+        gzclose(stream);
+        return nullptr;
+    }
+    return stream;
+}
+
+int zfile_gzip_level(const char *path) {
+    if (path == nullptr) {
+        return 0;
+    }
+    std::FILE *file = platform::open_file(platform::native_path(path).c_str(), "rb");
+    if (file == nullptr) {
+        return 0;
+    }
+    unsigned char header[kExtraFlagsOffset + 1] = {};
+    const std::size_t got = std::fread(header, 1, sizeof header, file);
+    std::fclose(file);
+    if (got != sizeof header || header[0] != 0x1F || header[1] != 0x8B) {
+        return 0;
+    }
+    const int extra_flags = header[kExtraFlagsOffset];
+    if (extra_flags == kExtraFlagsBest) {
+        return 9;
+    }
+    return extra_flags == kExtraFlagsFastest ? 1 : Z_DEFAULT_COMPRESSION;
+}
+
+} // extern "C"
