@@ -43,11 +43,16 @@ std::optional<std::string> expected_text(const std::string &content, double forc
     if (content.find('\0') != std::string::npos || content.compare(0, 2, "\x1f\x8b") == 0) {
         return std::nullopt;
     }
+    // The output keeps the input's first line end; POSIX's when it has none.
+    const std::size_t first_newline = content.find('\n');
+    const bool crlf = first_newline != std::string::npos && first_newline > 0 &&
+                      content[first_newline - 1] == '\r';
+    const char *line_end = crlf ? "\r\n" : "\n";
     std::string text;
     for (const std::string &line : model::read_all_lines(content, 7, true)) {
         const int kind = model::classify(line);
         const double factor = kind == 1 ? force : kind == 2 ? moment : 0.0;
-        text += model::convert(line, factor).value_or(line) + "\n";
+        text += model::convert(line, factor).value_or(line) + line_end;
     }
     return text;
 }
