@@ -51,7 +51,7 @@ class Replace : public LeakCheckedTest {
 TEST_F(Replace, CommitPutsTheNewContentInPlace) {
     dir.write("a.jnt", "old\n");
     EXPECT_EQ(replace("a.jnt", "new\n"), TOOL_REPLACE_DONE);
-    EXPECT_EQ(dir.read("a.jnt"), with_text_line_ends("new\n"));
+    EXPECT_EQ(dir.read("a.jnt"), "new\n");
     EXPECT_EQ(names(), std::vector<std::string>{"a.jnt"});
     EXPECT_FALSE(is_hidden(dir.file("a.jnt"))) << "the replacement was hidden only while open";
 }
@@ -73,7 +73,7 @@ TEST_F(Replace, ReadOnlyTargetIsReplacedAndStaysReadOnly) {
         fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
     fs::permissions(dir.file("ro.jnt"), write_bits, fs::perm_options::remove);
     EXPECT_EQ(replace("ro.jnt", "new\n"), TOOL_REPLACE_DONE);
-    EXPECT_EQ(dir.read("ro.jnt"), with_text_line_ends("new\n"));
+    EXPECT_EQ(dir.read("ro.jnt"), "new\n");
     EXPECT_EQ(fs::status(dir.file("ro.jnt")).permissions() & write_bits, fs::perms::none);
     EXPECT_EQ(names(), std::vector<std::string>{"ro.jnt"});
 }
@@ -137,7 +137,7 @@ TEST_F(Replace, SymbolicLinkStaysALinkAndItsTargetIsReplaced) {
 
     EXPECT_EQ(replace("link.jnt", "new\n"), TOOL_REPLACE_DONE);
     EXPECT_TRUE(fs::is_symlink(dir.file("link.jnt")));
-    EXPECT_EQ(dir.read("target.jnt"), with_text_line_ends("new\n"));
+    EXPECT_EQ(dir.read("target.jnt"), "new\n");
 }
 
 TEST_F(Replace, HardLinkedFileIsRewrittenInPlaceForEveryName) {
@@ -150,9 +150,9 @@ TEST_F(Replace, HardLinkedFileIsRewrittenInPlaceForEveryName) {
     ToolFileIdentity before = {};
     ASSERT_EQ(tool_file_identity(dir.file("a.jnt").string().c_str(), &before), 1);
     EXPECT_EQ(replace("a.jnt", "new and longer\n"), TOOL_REPLACE_DONE);
-    EXPECT_EQ(dir.read("b.jnt"), with_text_line_ends("new and longer\n"));
+    EXPECT_EQ(dir.read("b.jnt"), "new and longer\n");
     EXPECT_EQ(replace("b.jnt", "x\n"), TOOL_REPLACE_DONE); // shorter: the rest is cut
-    EXPECT_EQ(dir.read("a.jnt"), with_text_line_ends("x\n"));
+    EXPECT_EQ(dir.read("a.jnt"), "x\n");
     ToolFileIdentity after = {};
     ASSERT_EQ(tool_file_identity(dir.file("b.jnt").string().c_str(), &after), 1);
     EXPECT_EQ(after.index, before.index);
@@ -183,7 +183,7 @@ TEST_F(Replace, FailedCopyInPlaceKeepsTheConvertedText) {
         std::ifstream in(kept, std::ios::binary);
         content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    EXPECT_EQ(content, with_text_line_ends("new\n"));
+    EXPECT_EQ(content, "new\n");
     fs::remove(kept);
 }
 
