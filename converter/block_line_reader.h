@@ -59,7 +59,7 @@ class BlockLineReader {
     /// (tool_read_line_first_end): the first "\n" byte, and the CR before it.
     LineEnd first_line_end() const { return first_line_end_; }
 
-    static constexpr std::size_t kDefaultMinRead = 256 * 1024;
+    static constexpr std::size_t kDefaultMinRead = std::size_t{256} * 1024;
 
   private:
     enum class Block { closed, end, end_in_line_comment, zero };

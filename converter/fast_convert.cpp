@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr std::size_t kOutputSize = 256 * 1024;
+constexpr std::size_t kOutputSize = std::size_t{256} * 1024;
 constexpr double kSmallestFactor = 1e-9;
 constexpr double kUnsetValue = -2147483648.0;
 

@@ -44,11 +44,11 @@ struct ConversionCounts {
 
 enum class OnePassOutcome { converted, read_failed, not_text, write_failed };
 
-/// Converts every line of `source` and writes it to `out`. Stops at the first write
+/// Converts every line of `source` and writes it to `target`. Stops at the first write
 /// failure, at a zero byte (not_text) and when the source fails (read_failed); the
 /// output is then incomplete and must not be used.
-OnePassOutcome convert_lines(ByteSource source, const FastConversion &conversion, OutputTarget out,
-                             ConversionCounts *counts);
+OnePassOutcome convert_lines(ByteSource source, const FastConversion &conversion,
+                             OutputTarget target, ConversionCounts *counts);
 
 /// Converts one line as classify_line and convert_line would, appending it (without a
 /// line end) to `out`. Returns the kind of a rewritten line, 0 when it stays as it is;

@@ -185,8 +185,8 @@ struct DigitPairs {
     char text[200];
     constexpr DigitPairs() : text() {
         for (int i = 0; i < 100; ++i) {
-            text[2 * i] = static_cast<char>('0' + i / 10);
-            text[2 * i + 1] = static_cast<char>('0' + i % 10);
+            text[std::size_t{2} * i] = static_cast<char>('0' + i / 10);
+            text[std::size_t{2} * i + 1] = static_cast<char>('0' + i % 10);
         }
     }
 };
@@ -194,7 +194,7 @@ constexpr DigitPairs kDigitPairs{};
 
 // Writes the two digits of `pair` (below 100) at `out`.
 void put_pair(unsigned pair, char *out) {
-    std::memcpy(out, kDigitPairs.text + 2 * pair, 2);
+    std::memcpy(out, kDigitPairs.text + std::size_t{2} * pair, 2);
 }
 
 // Writes "[-]I.FFFFFF" for the six-decimal integer `scaled`.

@@ -17,7 +17,8 @@ namespace {
 // Closes the input stream when it goes out of scope.
 class InputStream {
   public:
-    explicit InputStream(const char *name) : stream_(tool_fopen(name, "r+")) {}
+    // Binary: the line reader sees CR LF as written, so the output can keep it.
+    explicit InputStream(const char *name) : stream_(tool_fopen(name, "r+b")) {}
     ~InputStream() { close(); }
     void close() { tool_fclose(&stream_); }
     InputStream(const InputStream &) = delete;

@@ -7,7 +7,7 @@ namespace {
 constexpr int kGzipWindowBits = 15 + 16; // the largest window, with a gzip wrapper
 constexpr int kMemoryLevel = 8;          // zlib's default
 constexpr int kUnixSystem = 3;           // the header's system byte
-constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kChunk = std::size_t{64} * 1024;
 
 } // namespace
 

@@ -1,5 +1,6 @@
 // The unified diff of --dry-run: its edit script is a valid one, and its text equals
 // what `diff -u` writes for the same pair of texts.
+#include "support/process_control.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "unified_diff.h"
@@ -117,6 +118,11 @@ TEST(UnifiedDiff, HunksAsDiffWritesThem) {
 // --minimal GNU diff may give up the shortest script for a faster one: about one pair in
 // a thousand of these differs then, always by showing more lines as changed.)
 TEST(UnifiedDiff, MatchesDiffU) {
+    if (const std::string fault =
+            known_fault_here("the host's diff -u cannot be run to compare with");
+        !fault.empty()) {
+        GTEST_SKIP() << fault;
+    }
     TempDir dir;
     const ProgramResult probe = run_program("/usr/bin/diff", {"--version"});
     if (probe.exit_status != 0) {

@@ -28,6 +28,10 @@ ProgramResult run(const TempDir &dir, std::vector<std::string> arguments,
 }
 
 TEST(BackupOption, KeepsTheOldBytesWithAndWithoutSuffix) {
+    if (const std::string fault = known_fault_here("--backup cannot make its backup");
+        !fault.empty()) {
+        GTEST_SKIP() << fault;
+    }
     for (const std::string &option : {std::string("--backup"), std::string("--backup=.orig")}) {
         const std::string backup = option == "--backup" ? "a.jnt~" : "a.jnt.orig";
         TempDir dir;
@@ -46,6 +50,10 @@ TEST(BackupOption, KeepsTheOldBytesWithAndWithoutSuffix) {
 }
 
 TEST(BackupOption, ABackupThatCannotBeMadeStopsTheConversion) {
+    if (const std::string fault = known_fault_here("--backup cannot make its backup");
+        !fault.empty()) {
+        GTEST_SKIP() << fault;
+    }
     TempDir dir;
     dir.write("a.jnt", kText);
     dir.write("b.jnt", kText);

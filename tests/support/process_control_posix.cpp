@@ -99,6 +99,10 @@ const char *text_line_end() {
     return "\n";
 }
 
+std::string known_fault_here(const char *) {
+    return "";
+}
+
 std::string conditions_unsupported(const ChildConditions &) {
     return "";
 }

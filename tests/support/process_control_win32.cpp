@@ -4,6 +4,10 @@ const char *text_line_end() {
     return "\r\n";
 }
 
+std::string known_fault_here(const char *what) {
+    return std::string("known open fault of the Windows build: ") + what;
+}
+
 std::string conditions_unsupported(const ChildConditions &) {
     return "file size limits, user switching and broken pipe signals are POSIX facilities";
 }
