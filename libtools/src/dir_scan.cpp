@@ -109,6 +109,7 @@ bool form_full_path(const char *copied, std::vector<char> &full) {
 ToolDir *open_scan(const char *path) {
     std::vector<char> copied(platform::path_limit());
     std::vector<char> full(platform::path_limit());
+    std::vector<char> root(platform::path_limit()); // allocated before anything that must be freed
     if (path == nullptr || !copy_path(path, copied) ||
         !platform::dir_enum_is_directory(copied.data()) || !form_full_path(copied.data(), full)) {
         return nullptr;
@@ -127,7 +128,6 @@ ToolDir *open_scan(const char *path) {
     if (dir->search != nullptr) {
         store_name(records[0], dir->search, first);
     }
-    std::vector<char> root(full.size());
     volume_root(full.data(), root.data());
     dir->lower_case = platform::dir_enum_ignores_case(root.data()) ? 1 : 0;
     return dir;
