@@ -12,9 +12,10 @@ bash scripts/ensure-deps.sh gcovr python3
 cmake --preset coverage >/dev/null
 cmake --build --preset coverage -j "$(nproc)"
 find build/coverage -name '*.gcda' -delete
-# Some tests run the program as an unprivileged user; its counts must be writable too.
+# Some tests run the program as an unprivileged user; its counts must be writable too,
+# so the count files are created with every write bit (umask 0) in a writable tree.
 chmod -R a+rwX build/coverage
-ctest --preset coverage
+(umask 0 && ctest --preset coverage)
 
 # gcov runs inside each object tree: with ccache's base directory the recorded source
 # paths are relative to the directory each object was compiled in.
