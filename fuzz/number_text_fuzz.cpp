@@ -63,34 +63,34 @@ void check_fixed(int minimum, int precision, double value) {
 std::string make_format(FuzzedDataProvider &in, const char *letters, std::string *clamped,
                         int limit) {
     const char *const plain[] = {"a", " ", "f", ".", "-", "%%"};
-    std::string head, tail, spec = "%";
+    std::string head, tail, conversion = "%";
     for (int i = in.ConsumeIntegralInRange(0, 4); i > 0; --i) {
         head += plain[in.ConsumeIntegralInRange<std::size_t>(0, 5)];
     }
     const std::string flags = "-+ #0";
     for (int i = in.ConsumeIntegralInRange(0, 3); i > 0; --i) {
-        spec += flags[in.ConsumeIntegralInRange<std::size_t>(0, flags.size() - 1)];
+        conversion += flags[in.ConsumeIntegralInRange<std::size_t>(0, flags.size() - 1)];
     }
-    std::string capped = spec;
+    std::string capped = conversion;
     if (in.ConsumeBool()) {
         const long width = in.ConsumeBool() ? in.ConsumeIntegralInRange(1L, 700L)
                                             : in.ConsumeIntegralInRange(1L, 2147483647L);
-        spec += std::to_string(width);
+        conversion += std::to_string(width);
         capped += std::to_string(std::min<long>(width, limit));
     }
     if (in.ConsumeBool()) {
         const long precision = in.ConsumeBool() ? in.ConsumeIntegralInRange(0L, 700L)
                                                 : in.ConsumeIntegralInRange(0L, 2147483647L);
-        spec += "." + std::to_string(precision);
+        conversion += "." + std::to_string(precision);
         capped += "." + std::to_string(std::min<long>(precision, limit));
     }
     const char letter =
         letters[in.ConsumeIntegralInRange<std::size_t>(0, std::strlen(letters) - 1)];
-    spec += letter;
+    conversion += letter;
     capped += letter;
     tail = in.ConsumeBool() ? " f%%" : "";
     *clamped = head + capped + tail;
-    return head + spec + tail;
+    return head + conversion + tail;
 }
 
 void check_formats(FuzzedDataProvider &in) {

@@ -56,15 +56,15 @@ char *copy_capped_number(const char *&p, std::size_t limit, char *out) {
     return out + std::snprintf(out, 24, "%u", static_cast<unsigned>(number));
 }
 
-// Copies the conversion at `p` (its "%" included) into `spec` with each flag once and
+// Copies the conversion at `p` (its "%" included) into `capped` with each flag once and
 // the width and precision capped at `limit`; returns the position after its letter.
-// `spec` holds 64 bytes: "%", five flags, two numbers of at most 20 digits, ".", the
+// `capped` holds 64 bytes: "%", five flags, two numbers of at most 20 digits, ".", the
 // letter and the terminator.
-const char *capped_conversion(const char *p, std::size_t limit, char *spec) {
-    char *out = spec;
+const char *capped_conversion(const char *p, std::size_t limit, char *capped) {
+    char *out = capped;
     *out++ = *p++;
     for (; *p != '\0' && std::strchr(kFlags, *p) != nullptr; ++p) {
-        if (std::memchr(spec, *p, static_cast<std::size_t>(out - spec)) == nullptr) {
+        if (std::memchr(capped, *p, static_cast<std::size_t>(out - capped)) == nullptr) {
             *out++ = *p;
         }
     }
@@ -84,9 +84,9 @@ template <typename T>
 void print_one(char *buffer, std::size_t size, const char *format, T value) {
     const char *conversion = first_conversion(format);
     std::size_t at = copy_text(buffer, size, 0, format, conversion);
-    char spec[64] = {};
-    const char *rest = capped_conversion(conversion, size - 1, spec);
-    const int printed = std::snprintf(buffer + at, size - at, spec, value);
+    char capped[64] = {};
+    const char *rest = capped_conversion(conversion, size - 1, capped);
+    const int printed = std::snprintf(buffer + at, size - at, capped, value);
     if (printed < 0) {
         buffer[at] = '\0';
         return;
