@@ -28,6 +28,10 @@ enum class LockResult { locked, cannot_open, not_regular, untrusted_link };
 /// another process replaced it meanwhile.
 LockResult lock_target(const std::string &path, LockedTarget *target);
 
+/// One attempt of lock_target, written per system: `*retry` is set when `path` led to
+/// another file once the lock was held (the handle is then closed).
+LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry);
+
 /// Releases the lock and closes the handle; a target without a handle is left alone.
 void unlock_target(LockedTarget *target);
 

@@ -13,7 +13,6 @@ namespace platform {
 
 namespace {
 
-constexpr int kOpenAttempts = 10;
 constexpr int kMostLinks = 40; // as the kernel's limit on links followed in one lookup
 
 bool same_file(const struct stat &a, const struct stat &b) {
@@ -68,7 +67,8 @@ bool wait_for_lock(int fd) {
     return true;
 }
 
-// One attempt: `retry` is set when the name led elsewhere once the lock was held.
+} // namespace
+
 LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry) {
     // Non-blocking: opening a FIFO for reading would otherwise wait for a writer.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -102,20 +102,6 @@ LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry)
     target->handle = fd;
     target->identity.device = static_cast<unsigned long long>(held.st_dev);
     target->identity.index = static_cast<unsigned long long>(held.st_ino);
-    return result;
-}
-
-} // namespace
-
-LockResult lock_target(const std::string &path, LockedTarget *target) {
-    LockResult result = LockResult::cannot_open;
-    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-        bool retry = false;
-        result = lock_once(path, target, &retry);
-        if (!retry) {
-            break;
-        }
-    }
     return result;
 }
 

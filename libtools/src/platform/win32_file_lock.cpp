@@ -17,7 +17,6 @@ namespace {
 
 constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
 constexpr DWORD kLockOffsetLow = 0xFFFFFFF0;
-constexpr int kOpenAttempts = 10;
 
 HANDLE as_handle(long long handle) {
     return reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle));
@@ -51,7 +50,8 @@ HANDLE open_shared(const std::string &path) {
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// One attempt: `retry` is set when the name led elsewhere once the lock was held.
+} // namespace
+
 LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry) {
     // A directory does not open without FILE_FLAG_BACKUP_SEMANTICS: cannot_open.
     const HANDLE handle = open_shared(path);
@@ -77,20 +77,6 @@ LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry)
     target->handle = static_cast<long long>(reinterpret_cast<intptr_t>(handle));
     target->identity = held;
     return LockResult::locked;
-}
-
-} // namespace
-
-LockResult lock_target(const std::string &path, LockedTarget *target) {
-    LockResult result = LockResult::cannot_open;
-    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-        bool retry = false;
-        result = lock_once(path, target, &retry);
-        if (!retry) {
-            break;
-        }
-    }
-    return result;
 }
 
 void unlock_target(LockedTarget *target) {
