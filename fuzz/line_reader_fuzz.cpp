@@ -52,9 +52,20 @@ bool model_applies(const Setup &setup) {
     return setup.content.compare(0, 2, "\x1f\x8b") != 0;
 }
 
+// A reader that keeps returning lines after its input ended would loop forever.
+// No input yields more lines than it has bytes, plus one; data read as gzip
+// (damaged, or plain content that is itself gzip data) can expand at most
+// 1032 to 1, the limit of deflate.
+std::size_t line_limit(const Setup &setup, std::size_t file_size) {
+    const std::size_t bytes = model_applies(setup) ? setup.content.size() : 1032 * file_size;
+    return bytes + 1;
+}
+
 void run(const Setup &setup) {
     const auto path = scratch_dir() / "lines.jnt";
-    write_bytes(path, file_bytes(setup));
+    const std::string bytes = file_bytes(setup);
+    write_bytes(path, bytes);
+    const std::size_t max_lines = line_limit(setup, bytes.size());
     const long live = tool_memory_live_blocks();
     tool_read_line_clear_status();
     ToolStream stream = tool_fopen(path.string().c_str(), "r");
@@ -65,8 +76,8 @@ void run(const Setup &setup) {
     char *buffer = setup.reuse_buffer ? tool_strdup("previous line") : nullptr;
     tool_memory_fail_nth(setup.fail_nth);
     bool stopped_by_memory = false;
-    for (int calls = 0;; ++calls) {
-        FUZZ_CHECK(calls <= static_cast<int>(setup.content.size()) + 1, "too many lines");
+    for (std::size_t calls = 0;; ++calls) {
+        FUZZ_CHECK(calls <= max_lines, "too many lines");
         char *line = tool_read_line(stream, buffer, setup.options, setup.keep ? 1 : 0);
         buffer = setup.reuse_buffer ? line : nullptr;
         if (line == nullptr && (tool_read_line_status() & TOOL_READ_LINE_OUT_OF_MEMORY)) {
