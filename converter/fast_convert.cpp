@@ -1,6 +1,7 @@
 #include "fast_convert.h"
 
 #include "fast_number.h"
+#include "short_copy.h"
 #include "units.h"
 
 #include "libtools/tool_console.h"
@@ -44,6 +45,26 @@ int classify(LineView line) {
     return kind;
 }
 
+// A kind's conversion with what is known of its factor once per run.
+struct ResolvedKind {
+    bool given;
+    double factor;
+    int power_of_ten; // the factor's exact power of ten, or -1
+};
+
+struct ResolvedConversion {
+    ResolvedKind force;
+    ResolvedKind moment;
+};
+
+ResolvedKind resolve(KindConversion kind) {
+    return ResolvedKind{kind.given, kind.factor, power_of_ten_of(kind.factor)};
+}
+
+ResolvedConversion resolve(const FastConversion &conversion) {
+    return ResolvedConversion{resolve(conversion.force), resolve(conversion.moment)};
+}
+
 // The number after the blank as tool_atof_checked reads it.
 bool read_value(const char *p, const char *end, PlainDecimal *number, bool *plain) {
     *plain = read_plain_decimal(p, end, number);
@@ -64,10 +85,10 @@ bool read_value(const char *p, const char *end, PlainDecimal *number, bool *plai
 
 // The converted number's text at `out` (room kFixedTextRoom), or null when only the
 // general formatter can write it.
-char *write_product(const PlainDecimal &number, bool plain, double factor, double product,
+char *write_product(const PlainDecimal &number, bool plain, int power_of_ten, double product,
                     char *out) {
-    if (plain) {
-        char *written = write_moved_point(number, power_of_ten_of(factor), out);
+    if (plain && power_of_ten >= 0) {
+        char *written = write_moved_point(number, power_of_ten, out);
         if (written != nullptr) {
             return written;
         }
@@ -91,8 +112,7 @@ class Output {
         if (static_cast<std::size_t>(end_ - next_) < size && !flush_for(size)) {
             return false;
         }
-        std::memcpy(next_, data, size);
-        next_ += size;
+        next_ = copy_short(next_, data, size);
         return true;
     }
     bool flush() {
@@ -140,9 +160,10 @@ bool digit_in(const char *p, const char *end) {
 // The text of the converted value of a force or moment line whose head ends at
 // `blank`, in *text and *length (in `digits` or tool_dtoa's buffer); false when the
 // line stays as it is. Sets *dropped when a digit follows the value.
-bool converted_value(LineView line, const char *blank, double factor,
+bool converted_value(LineView line, const char *blank, const ResolvedKind &how,
                      char (&digits)[kFixedTextRoom], const char **text, std::size_t *length,
                      bool *dropped) {
+    const double factor = how.factor;
     const char *end = line.text + line.length;
     PlainDecimal number{};
     bool plain = false;
@@ -155,7 +176,7 @@ bool converted_value(LineView line, const char *blank, double factor,
         return false;
     }
     *dropped = digit_in(number.end, end);
-    const char *written = write_product(number, plain, factor, product, digits);
+    const char *written = write_product(number, plain, how.power_of_ten, product, digits);
     if (written != nullptr) {
         *text = digits;
         *length = static_cast<std::size_t>(written - digits);
@@ -169,17 +190,17 @@ bool converted_value(LineView line, const char *blank, double factor,
 // Appends the line, rewritten when it is a force or moment line to convert. Returns the
 // kind of a rewritten line, else 0.
 template <typename Append>
-int put_line(LineView line, const FastConversion &conversion, Append append, bool *dropped) {
+int put_line(LineView line, const ResolvedConversion &conversion, Append append, bool *dropped) {
     const int kind = classify(line);
-    const KindConversion *how = kind == KIND_FORCE    ? &conversion.force
-                                : kind == KIND_MOMENT ? &conversion.moment
-                                                      : nullptr;
+    const ResolvedKind *how = kind == KIND_FORCE    ? &conversion.force
+                              : kind == KIND_MOMENT ? &conversion.moment
+                                                    : nullptr;
     if (how != nullptr && how->given) {
         const void *blank = std::memchr(line.text, ' ', line.length);
         char digits[kFixedTextRoom];
         const char *text = nullptr;
         std::size_t length = 0;
-        if (blank != nullptr && converted_value(line, static_cast<const char *>(blank), how->factor,
+        if (blank != nullptr && converted_value(line, static_cast<const char *>(blank), *how,
                                                 digits, &text, &length, dropped)) {
             const std::size_t head =
                 static_cast<std::size_t>(static_cast<const char *>(blank) + 1 - line.text);
@@ -218,6 +239,7 @@ OnePassOutcome convert_lines(ByteSource source, const FastConversion &conversion
     static LineReaderStorage storage; // kept for the run: small files pay nothing for it
     BlockLineReader reader(source, &storage);
     Output out(target);
+    const ResolvedConversion resolved = resolve(conversion);
     const char *line_end = conversion.line_end;
     std::size_t end_length = line_end != nullptr ? std::strlen(line_end) : 0;
     bool written = true;
@@ -228,7 +250,7 @@ OnePassOutcome convert_lines(ByteSource source, const FastConversion &conversion
     LineView line{};
     while (written && reader.next(&line)) {
         bool dropped = false;
-        const int kind = put_line(line, conversion, append, &dropped);
+        const int kind = put_line(line, resolved, append, &dropped);
         if (line_end == nullptr) { // known once the first line has been read
             line_end = kept_line_end(reader.first_line_end());
             end_length = std::strlen(line_end);
@@ -252,8 +274,8 @@ int convert_line_text(LineView line, const FastConversion &conversion, std::stri
                       bool *dropped) {
     bool dropped_here = false;
     const int kind = put_line(
-        line, conversion, [out](const char *data, std::size_t size) { out->append(data, size); },
-        &dropped_here);
+        line, resolve(conversion),
+        [out](const char *data, std::size_t size) { out->append(data, size); }, &dropped_here);
     if (dropped != nullptr) {
         *dropped = dropped_here;
     }

@@ -12,6 +12,8 @@
 //     decimal, so "%.6f" of the product is y itself, sign of a zero included.
 #include "fast_number.h"
 
+#include "short_copy.h"
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -130,25 +132,6 @@ bool may_continue(const char *p, const char *end) {
 }
 
 // ---- Writing ----------------------------------------------------------------------
-
-// Copies n bytes (n below 16 in the common case) without a library call: two
-// overlapping moves of a fixed width cover any length between that width and twice it.
-char *copy_short(char *out, const char *from, std::size_t n) {
-    if (n >= 8 && n <= 16) {
-        std::memcpy(out, from, 8);
-        std::memcpy(out + n - 8, from + n - 8, 8);
-    } else if (n >= 4 && n < 8) {
-        std::memcpy(out, from, 4);
-        std::memcpy(out + n - 4, from + n - 4, 4);
-    } else if (n < 4) {
-        for (std::size_t i = 0; i < n; ++i) {
-            out[i] = from[i];
-        }
-    } else {
-        std::memcpy(out, from, n);
-    }
-    return out + n;
-}
 
 // Writes n "0" digits.
 char *put_zeros(char *out, std::size_t n) {
