@@ -1,8 +1,10 @@
 #include "fast_convert.h"
 
 #include "fast_number.h"
+#include "read_ahead.h"
 #include "short_copy.h"
 #include "units.h"
+#include "write_behind.h"
 
 #include "libtools/tool_console.h"
 #include "libtools/tool_dstring.h"
@@ -96,17 +98,20 @@ char *write_product(const PlainDecimal &number, bool plain, int power_of_ten, do
     return write_fixed6(product, out);
 }
 
-// One output buffer with a place to put it when it is full.
+// One output block with a place to put it when it is full. Full blocks are written
+// behind by another thread once the output outgrows one block.
 class Output {
   public:
-    explicit Output(OutputTarget target) : target_(target) {
-        if (storage().size() < kOutputSize) {
-            storage().resize(kOutputSize);
+    explicit Output(OutputTarget target) : behind_(target) {
+        current_ = std::move(spare());
+        if (current_.bytes.size() < kOutputSize) {
+            current_.bytes.resize(kOutputSize);
         }
-        begin_ = storage().data();
-        next_ = begin_;
-        end_ = begin_ + storage().size();
+        reset();
     }
+    ~Output() { spare() = std::move(current_); }
+    Output(const Output &) = delete;
+    Output &operator=(const Output &) = delete;
 
     bool append(const char *data, std::size_t size) {
         if (static_cast<std::size_t>(end_ - next_) < size && !flush_for(size)) {
@@ -115,36 +120,40 @@ class Output {
         next_ = copy_short(next_, data, size);
         return true;
     }
+    /// Writes the rest and waits for every write; false when any failed.
     bool flush() {
-        const bool written =
-            next_ == begin_ ||
-            target_.write(target_.context, begin_, static_cast<std::size_t>(next_ - begin_));
-        next_ = begin_;
+        current_.used = static_cast<std::size_t>(next_ - begin_);
+        const bool written = behind_.finish(&current_);
+        reset();
         return written;
     }
 
   private:
-    // Kept for the whole run, so small files do not pay for a fresh buffer each.
-    static std::string &storage() {
-        static std::string buffer;
-        return buffer;
+    // Kept for the whole run, so small files do not pay for a fresh block each.
+    static Block &spare() {
+        static Block block;
+        return block;
+    }
+    void reset() {
+        current_.used = 0;
+        begin_ = next_ = current_.bytes.data();
+        end_ = begin_ + current_.bytes.size();
     }
     bool flush_for(std::size_t size) {
-        if (!flush()) {
-            return false;
+        current_.used = static_cast<std::size_t>(next_ - begin_);
+        const bool written = behind_.hand_over(&current_);
+        if (size > current_.bytes.size()) { // one very long line
+            current_.bytes.resize(size);
         }
-        if (size > storage().size()) { // one very long line
-            storage().resize(size);
-            begin_ = next_ = storage().data();
-            end_ = begin_ + storage().size();
-        }
-        return true;
+        reset();
+        return written;
     }
 
-    OutputTarget target_;
-    char *begin_;
-    char *next_;
-    char *end_;
+    WriteBehind behind_;
+    Block current_;
+    char *begin_ = nullptr;
+    char *next_ = nullptr;
+    char *end_ = nullptr;
 };
 
 // Whether a digit follows the value: the rewrite drops it with the rest of the line.
@@ -237,8 +246,9 @@ void count(ConversionCounts *counts, int kind, bool dropped, LineView line) {
 OnePassOutcome convert_lines(ByteSource source, const FastConversion &conversion,
                              OutputTarget target, ConversionCounts *counts) {
     static LineReaderStorage storage; // kept for the run: small files pay nothing for it
-    BlockLineReader reader(source, &storage);
     Output out(target);
+    ReadAhead ahead(source, BlockLineReader::kDefaultMinRead);
+    BlockLineReader reader(ahead.source(), &storage);
     const ResolvedConversion resolved = resolve(conversion);
     const char *line_end = conversion.line_end;
     std::size_t end_length = line_end != nullptr ? std::strlen(line_end) : 0;
@@ -261,7 +271,8 @@ OnePassOutcome convert_lines(ByteSource source, const FastConversion &conversion
     if (counts != nullptr) {
         *counts = std::move(seen);
     }
-    if (!written || !out.flush()) {
+    const bool flushed = out.flush(); // also after a failure: it waits for the writes
+    if (!written || !flushed) {
         return OnePassOutcome::write_failed;
     }
     if (reader.zero_byte()) {
