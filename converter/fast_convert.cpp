@@ -113,19 +113,20 @@ class Output {
     Output(const Output &) = delete;
     Output &operator=(const Output &) = delete;
 
-    bool append(const char *data, std::size_t size) {
-        if (static_cast<std::size_t>(end_ - next_) < size && !flush_for(size)) {
-            return false;
+    void append(const char *data, std::size_t size) {
+        if (static_cast<std::size_t>(end_ - next_) < size) {
+            flush_for(size);
         }
         next_ = copy_short(next_, data, size);
-        return true;
     }
+    /// Whether a write has failed; what is appended after that is dropped.
+    bool failed() const { return failed_; }
     /// Writes the rest and waits for every write; false when any failed.
     bool flush() {
         current_.used = static_cast<std::size_t>(next_ - begin_);
-        const bool written = behind_.finish(&current_);
+        failed_ = !behind_.finish(&current_) || failed_;
         reset();
-        return written;
+        return !failed_;
     }
 
   private:
@@ -139,17 +140,17 @@ class Output {
         begin_ = next_ = current_.bytes.data();
         end_ = begin_ + current_.bytes.size();
     }
-    bool flush_for(std::size_t size) {
+    void flush_for(std::size_t size) {
         current_.used = static_cast<std::size_t>(next_ - begin_);
-        const bool written = behind_.hand_over(&current_);
+        failed_ = !behind_.hand_over(&current_) || failed_;
         if (size > current_.bytes.size()) { // one very long line
             current_.bytes.resize(size);
         }
         reset();
-        return written;
     }
 
     WriteBehind behind_;
+    bool failed_ = false;
     Block current_;
     char *begin_ = nullptr;
     char *next_ = nullptr;
@@ -196,30 +197,34 @@ bool converted_value(LineView line, const char *blank, const ResolvedKind &how,
     return true;
 }
 
-// Appends the line, rewritten when it is a force or moment line to convert. Returns the
-// kind of a rewritten line, else 0.
-template <typename Append>
-int put_line(LineView line, const ResolvedConversion &conversion, Append append, bool *dropped) {
+// What is written for a line: its head (the whole line when it stays as it is) and
+// the converted value's text after it (empty when there is none).
+struct LineText {
+    LineView head;
+    LineView value;
+    char digits[kFixedTextRoom]; // where the value's text is written, unless tool_dtoa's
+};
+
+// The text written for the line, rewritten when it is a force or moment line to
+// convert. Returns the kind of a rewritten line, else 0.
+int rewrite(LineView line, const ResolvedConversion &conversion, LineText *text, bool *dropped) {
+    text->head = line;
+    text->value = LineView{nullptr, 0};
     const int kind = classify(line);
     const ResolvedKind *how = kind == KIND_FORCE    ? &conversion.force
                               : kind == KIND_MOMENT ? &conversion.moment
                                                     : nullptr;
-    if (how != nullptr && how->given) {
-        const void *blank = std::memchr(line.text, ' ', line.length);
-        char digits[kFixedTextRoom];
-        const char *text = nullptr;
-        std::size_t length = 0;
-        if (blank != nullptr && converted_value(line, static_cast<const char *>(blank), *how,
-                                                digits, &text, &length, dropped)) {
-            const std::size_t head =
-                static_cast<std::size_t>(static_cast<const char *>(blank) + 1 - line.text);
-            append(line.text, head);
-            append(text, length);
-            return kind;
-        }
+    if (how == nullptr || !how->given) {
+        return 0;
     }
-    append(line.text, line.length);
-    return 0;
+    const void *found = std::memchr(line.text, ' ', line.length);
+    const char *blank = static_cast<const char *>(found);
+    if (blank == nullptr || !converted_value(line, blank, *how, text->digits, &text->value.text,
+                                             &text->value.length, dropped)) {
+        return 0;
+    }
+    text->head.length = static_cast<std::size_t>(blank + 1 - line.text);
+    return kind;
 }
 
 // The line end an output keeps: the input's first one, else the system's.
@@ -252,27 +257,25 @@ OnePassOutcome convert_lines(ByteSource source, const FastConversion &conversion
     const ResolvedConversion resolved = resolve(conversion);
     const char *line_end = conversion.line_end;
     std::size_t end_length = line_end != nullptr ? std::strlen(line_end) : 0;
-    bool written = true;
-    const auto append = [&](const char *data, std::size_t size) {
-        written = out.append(data, size) && written;
-    };
     ConversionCounts seen;
     LineView line{};
-    while (written && reader.next(&line)) {
+    LineText text;
+    while (!out.failed() && reader.next(&line)) {
         bool dropped = false;
-        const int kind = put_line(line, resolved, append, &dropped);
+        const int kind = rewrite(line, resolved, &text, &dropped);
         if (line_end == nullptr) { // known once the first line has been read
             line_end = kept_line_end(reader.first_line_end());
             end_length = std::strlen(line_end);
         }
-        append(line_end, end_length);
+        out.append(text.head.text, text.head.length);
+        out.append(text.value.text, text.value.length);
+        out.append(line_end, end_length);
         count(&seen, kind, dropped, line);
     }
     if (counts != nullptr) {
         *counts = std::move(seen);
     }
-    const bool flushed = out.flush(); // also after a failure: it waits for the writes
-    if (!written || !flushed) {
+    if (!out.flush()) { // also after a failure: it waits for the writes
         return OnePassOutcome::write_failed;
     }
     if (reader.zero_byte()) {
@@ -284,9 +287,12 @@ OnePassOutcome convert_lines(ByteSource source, const FastConversion &conversion
 int convert_line_text(LineView line, const FastConversion &conversion, std::string *out,
                       bool *dropped) {
     bool dropped_here = false;
-    const int kind = put_line(
-        line, resolve(conversion),
-        [out](const char *data, std::size_t size) { out->append(data, size); }, &dropped_here);
+    LineText text;
+    const int kind = rewrite(line, resolve(conversion), &text, &dropped_here);
+    out->append(text.head.text, text.head.length);
+    if (text.value.length > 0) {
+        out->append(text.value.text, text.value.length);
+    }
     if (dropped != nullptr) {
         *dropped = dropped_here;
     }

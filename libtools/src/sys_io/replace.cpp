@@ -87,13 +87,19 @@ bool open_replacement(ToolReplacement *replacement) {
         facts.identity.index != replacement->identity.index) {
         return false;
     }
+    // An interrupt waits until the new file is guarded: it would otherwise end the run
+    // between the file's creation and its guard, and leave the file behind.
     std::string created;
+    platform::hold_interrupts();
     std::FILE *stream = open_beside_or_elsewhere(replacement, facts, &created);
+    if (stream != nullptr) {
+        platform::guard_temporary(created);
+    }
+    platform::resume_interrupts();
     if (stream == nullptr) {
         return false;
     }
     replacement->stream = stream;
-    platform::guard_temporary(created);
     replacement->temporary = tool_strdup(created.c_str());
     if (replacement->temporary == nullptr) {
         platform::close_stream(stream);
