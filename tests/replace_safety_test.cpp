@@ -2,11 +2,17 @@
 // replacement, and the line reader's stop at a zero byte.
 #include "libtools/tool_sys_io.h"
 #include "support/file_system.h"
+#include "support/gzip_data.h"
 #include "support/memory_check.h"
 #include "support/temp_dir.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -46,6 +52,80 @@ TEST_F(ReplaceSafety, LockRefusesWhatIsNoRegularFile) {
     ToolReplacement r = {};
     EXPECT_EQ(tool_replace_lock(&r, nullptr) + tool_replace_lock(nullptr, "a.jnt"),
               2 * TOOL_LOCK_CANNOT_OPEN);
+}
+
+// Runs `open` on a thread of its own and ends the test program when it has not
+// returned within a few seconds: an open that waits for a FIFO's writer must fail the
+// run, not hang it.
+int within_seconds(const std::function<int()> &open) {
+    auto result = std::async(std::launch::async, open);
+    if (result.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        std::fprintf(stderr, "FAILED: an open of a checked name blocked\n");
+        std::_Exit(1);
+    }
+    return result.get();
+}
+
+// The name of a locked file given to something else before the file is opened for
+// reading: the open must take only the locked file, and never wait.
+TEST_F(ReplaceSafety, InputOpensOnlyTheLockedFileAndNeverWaits) {
+    const std::string why_no_fifo = make_fifo(dir.file("fifo"));
+    const std::string packed = gzip_bytes("shear_force 1\n", 9);
+    const struct {
+        const char *name_becomes; // "": stays; else the file moved over the name
+        std::string content;
+        int expected;
+        int level;
+    } cases[] = {{"", "shear_force 1\n", TOOL_LOCK_DONE, 0},
+                 {"", packed, TOOL_LOCK_DONE, 9},
+                 {"other", "shear_force 2\n", TOOL_LOCK_CANNOT_OPEN, 0},
+                 {"fifo", "shear_force 1\n", TOOL_LOCK_NOT_REGULAR, 0}};
+    for (const auto &c : cases) {
+        if (std::string(c.name_becomes) == "fifo" && !why_no_fifo.empty()) {
+            continue; // no FIFO on this system
+        }
+        dir.write("a.jnt", c.content);
+        ToolReplacement r = {};
+        ASSERT_EQ(tool_replace_lock(&r, path("a.jnt").c_str()), TOOL_LOCK_DONE);
+        if (*c.name_becomes != '\0') {
+            if (std::string(c.name_becomes) == "other") {
+                dir.write("other", c.content);
+            }
+            fs::rename(dir.file(c.name_becomes), dir.file("a.jnt"));
+        }
+        ToolStream input = nullptr;
+        const int opened = within_seconds(
+            [&] { return tool_replace_input(&r, path("a.jnt").c_str(), "r+b", &input); });
+        EXPECT_EQ(opened, c.expected) << c.name_becomes;
+        EXPECT_EQ(input == nullptr, c.expected != TOOL_LOCK_DONE) << c.name_becomes;
+        EXPECT_EQ(zfile_stream_gzip_level(input), c.level) << c.name_becomes;
+        char text[32] = {};
+        EXPECT_EQ(tool_fread(text, 1, sizeof text - 1, input), input == nullptr ? 0 : 14);
+        tool_fclose(&input);
+        tool_replace_abandon(&r);
+        fs::remove(dir.file("a.jnt"));
+    }
+    ToolStream none = nullptr;
+    EXPECT_EQ(tool_replace_input(nullptr, "a.jnt", "rb", &none), TOOL_LOCK_CANNOT_OPEN);
+}
+
+// The end of a gzip file is checked by opening its name again; a FIFO moved over the
+// name meanwhile is refused at once, and the file counts as not read whole.
+TEST_F(ReplaceSafety, GzipEndCheckNeverWaitsForWhatTookTheName) {
+    if (!make_fifo(dir.file("fifo")).empty()) {
+        GTEST_SKIP() << "no FIFO on this system";
+    }
+    dir.write("a.jnt", gzip_bytes("shear_force 1\n"));
+    ToolReplacement r = {};
+    ASSERT_EQ(tool_replace_lock(&r, path("a.jnt").c_str()), TOOL_LOCK_DONE);
+    ToolStream input = nullptr;
+    ASSERT_EQ(tool_replace_input(&r, path("a.jnt").c_str(), "rb", &input), TOOL_LOCK_DONE);
+    char text[32] = {};
+    EXPECT_EQ(tool_fread(text, 1, sizeof text, input), 14);
+    fs::rename(dir.file("fifo"), dir.file("a.jnt"));
+    EXPECT_NE(within_seconds([&] { return tool_ferror(input); }), 0);
+    tool_fclose(&input);
+    tool_replace_abandon(&r);
 }
 
 // A full disk met while the hard-linked target is sized: nothing has changed yet.

@@ -240,6 +240,24 @@ int tool_replace_lock(ToolReplacement *replacement, const char *path) {
     return result;
 }
 
+int tool_replace_input(const ToolReplacement *replacement, const char *path, const char *mode,
+                       ToolStream *stream) {
+    if (stream == nullptr) {
+        return TOOL_LOCK_CANNOT_OPEN;
+    }
+    *stream = nullptr;
+    if (replacement == nullptr || !replacement->locked || path == nullptr || mode == nullptr) {
+        return TOOL_LOCK_CANNOT_OPEN;
+    }
+    int refusal = 0;
+    *stream = zfile_open_same_file(path, mode, replacement->identity.device,
+                                   replacement->identity.index, &refusal);
+    if (*stream != nullptr) {
+        return TOOL_LOCK_DONE;
+    }
+    return refusal == 1 ? TOOL_LOCK_NOT_REGULAR : TOOL_LOCK_CANNOT_OPEN;
+}
+
 int tool_replace_open(ToolReplacement *replacement, const char *path) {
     if (replacement == nullptr || path == nullptr) {
         return 0;
