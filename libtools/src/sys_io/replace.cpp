@@ -4,6 +4,7 @@
 #include "platform/replace.h"
 #include "libtools/tool_sys_io.h"
 #include "platform/file_lock.h"
+#include "platform/file_system.h"
 #include "platform/interrupt.h"
 #include "platform/paths.h"
 #include "sys_io/guarded_call.h"
@@ -49,7 +50,7 @@ bool retag_as_copy(ToolReplacement *replacement) {
     const std::string new_path = directory + (directory.back() == separator[0] ? "" : separator) +
                                  platform::replacement_name(platform::ReplacementKind::copy);
     char *kept = tool_strdup(new_path.c_str());
-    if (kept == nullptr || std::rename(old_path.c_str(), new_path.c_str()) != 0) {
+    if (kept == nullptr || !platform::fs_rename(old_path.c_str(), new_path.c_str())) {
         tool_strfree(&kept);
         return false;
     }
