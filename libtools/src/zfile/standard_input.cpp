@@ -66,8 +66,11 @@ int zfile_stream_gzip_level(ToolStream stream) {
     if (entry == nullptr) {
         return 0;
     }
-    return entry->level != 0 || entry->path == nullptr ? entry->level
-                                                       : zfile_gzip_level(entry->path);
+    // A stream held to its file never opens the name again: its level was read at the open.
+    if (entry->same_file != 0 || entry->path == nullptr) {
+        return entry->level;
+    }
+    return zfile_gzip_level(entry->path);
 }
 
 } // extern "C"
