@@ -133,6 +133,25 @@ TEST_F(ReplaceSafety, GzipEndCheckNeverWaitsForWhatTookTheName) {
     tool_replace_abandon(&r);
 }
 
+// The finished content of an in-place copy taken away and a FIFO put in its place:
+// the copy must give up at once, with the target untouched.
+TEST_F(ReplaceSafety, InPlaceCopyNeverWaitsForWhatTookTheReplacementsName) {
+    std::error_code error;
+    dir.write("a.jnt", "old\n");
+    fs::create_hard_link(dir.file("a.jnt"), dir.file("b.jnt"), error);
+    if (error || !make_fifo(dir.file("fifo")).empty()) {
+        GTEST_SKIP() << "needs hard links and FIFOs";
+    }
+    ToolReplacement r = {};
+    ASSERT_EQ(tool_replace_open(&r, path("a.jnt").c_str()), 1);
+    ASSERT_EQ(r.in_place, 1);
+    ASSERT_EQ(tool_replace_write(&r, "new\n", 4), 1);
+    fs::rename(dir.file("fifo"), r.temporary);
+    EXPECT_EQ(within_seconds([&] { return tool_replace_commit(&r); }), TOOL_REPLACE_FAILED);
+    tool_replace_abandon(&r);
+    EXPECT_EQ(dir.read("a.jnt"), "old\n");
+}
+
 // A full disk met while the hard-linked target is sized: nothing has changed yet.
 TEST_F(ReplaceSafety, InPlaceCopyThatCannotSizeTheTargetLeavesItWhole) {
     dir.write("a.jnt", "old\n");
