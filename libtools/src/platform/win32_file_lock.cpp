@@ -98,7 +98,10 @@ long long hold_replacement_lock(std::FILE *) {
 void drop_replacement_lock(long long) {}
 
 LeftoverState check_leftover(const std::string &path, bool remove) {
-    const HANDLE handle = open_shared(path);
+    // Beside a target near MAX_PATH a leftover's path may pass it.
+    const HANDLE handle = CreateFileW(system_path_of(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return LeftoverState::in_use;
     }
@@ -106,7 +109,7 @@ LeftoverState check_leftover(const std::string &path, bool remove) {
     if (GetFileType(handle) == FILE_TYPE_DISK && lock_handle(handle, false)) {
         state = LeftoverState::abandoned;
         // The file goes once this handle closes; it was opened to allow that.
-        if (remove && DeleteFileW(wide_of(path.c_str()).c_str())) {
+        if (remove && DeleteFileW(system_path_of(path).c_str())) {
             state = LeftoverState::removed;
         }
     }

@@ -16,8 +16,10 @@ namespace platform {
 namespace {
 
 // The guarded path lives in static storage, already in the system's wide form, so
-// the handler needs no allocation.
-wchar_t guarded_path[MAX_PATH];
+// the handler needs no allocation. A replacement beside a target near MAX_PATH has a
+// longer path, in the extended-length form.
+constexpr std::size_t kGuardedLength = 2 * MAX_PATH;
+wchar_t guarded_path[kGuardedLength];
 bool guarding = false;
 bool installed = false;
 CRITICAL_SECTION state_lock;
@@ -53,8 +55,8 @@ BOOL WINAPI remove_guarded(DWORD) {
 } // namespace
 
 void guard_temporary(const std::string &path) {
-    std::wstring wide;
-    if (!to_wide(path.c_str(), &wide) || wide.size() >= MAX_PATH) {
+    const std::wstring wide = system_path_of(path);
+    if (wide.empty() || wide.size() >= kGuardedLength) {
         return;
     }
     lock();
