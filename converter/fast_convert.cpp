@@ -102,8 +102,7 @@ char *write_product(const PlainDecimal &number, bool plain, int power_of_ten, do
 // behind by another thread once the output outgrows one block.
 class Output {
   public:
-    explicit Output(OutputTarget target) : behind_(target) {
-        current_ = std::move(spare());
+    explicit Output(OutputTarget target) : behind_(target), current_(std::move(spare())) {
         if (current_.bytes.size() < kOutputSize) {
             current_.bytes.resize(kOutputSize);
         }

@@ -16,7 +16,7 @@ WriteBehind::~WriteBehind() {
     stop();
 }
 
-bool WriteBehind::write_now(Block *block) {
+bool WriteBehind::write_now(Block *block) const {
     const bool written =
         block->used == 0 || target_.write(target_.context, block->bytes.data(), block->used);
     block->used = 0;

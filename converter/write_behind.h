@@ -31,7 +31,7 @@ class WriteBehind {
     bool finish(Block *block);
 
   private:
-    bool write_now(Block *block);
+    bool write_now(Block *block) const;
     void start(std::size_t block_size);
     void stop();
     void run();
