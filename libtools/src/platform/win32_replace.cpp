@@ -219,17 +219,29 @@ bool move_over(const std::string &replacement, const std::string &target) {
     }
 }
 
-} // namespace
+// Gives the replacement the name `target`, which no file has yet (ReplaceFileW needs
+// an existing file to replace). Should another file take the name meanwhile, it is
+// replaced, as a rename does on POSIX systems.
+RenameResult move_to_new_name(const std::string &replacement, const std::string &target) {
+    if (!SetFileAttributesW(wide_of(replacement.c_str()).c_str(), FILE_ATTRIBUTE_NORMAL)) {
+        return RenameResult::failed;
+    }
+    if (MoveFileExW(wide_of(replacement.c_str()).c_str(), wide_of(target.c_str()).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return RenameResult::done;
+    }
+    const DWORD error = GetLastError();
+    SetFileAttributesW(wide_of(replacement.c_str()).c_str(), FILE_ATTRIBUTE_HIDDEN);
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? RenameResult::refused
+                                                                            : RenameResult::failed;
+}
 
 // The replacement takes the target's attributes, which also ends its being hidden.
 // A read-only target refuses to be replaced, so its read-only attribute is lifted
 // for the move and given to the replacement afterwards, as a rename does on POSIX
 // systems. A target in use by another program refuses the move.
-RenameResult replace_atomically(const std::string &replacement, const std::string &target) {
-    if (injected_failure(FileOperation::rename)) {
-        return RenameResult::failed;
-    }
-    const DWORD target_attributes = GetFileAttributesW(wide_of(target.c_str()).c_str());
+RenameResult replace_existing(const std::string &replacement, const std::string &target,
+                              DWORD target_attributes) {
     const DWORD kept =
         target_attributes == INVALID_FILE_ATTRIBUTES ? 0 : target_attributes & kKeptAttributes;
     const DWORD writable = kept & ~FILE_ATTRIBUTE_READONLY;
@@ -257,6 +269,33 @@ RenameResult replace_atomically(const std::string &replacement, const std::strin
         SetFileAttributesW(wide_of(target.c_str()).c_str(), kept);
     }
     return RenameResult::done;
+}
+
+// The absolute form of `path`; false when it cannot be formed within MAX_PATH.
+bool full_path_of(const std::string &path, std::string *full) {
+    wchar_t buffer[MAX_PATH];
+    const DWORD length = GetFullPathNameW(wide_of(path.c_str()).c_str(), MAX_PATH, buffer, nullptr);
+    return length != 0 && length < MAX_PATH && to_utf8(buffer, full);
+}
+
+} // namespace
+
+// ReplaceFileW refuses relative names (ERROR_DIRECTORY), so both names are made
+// absolute first. A target that does not exist yet is simply given its name.
+RenameResult replace_atomically(const std::string &replacement, const std::string &target) {
+    if (injected_failure(FileOperation::rename)) {
+        return RenameResult::failed;
+    }
+    std::string full_replacement;
+    std::string full_target;
+    if (!full_path_of(replacement, &full_replacement) || !full_path_of(target, &full_target)) {
+        return RenameResult::failed;
+    }
+    const DWORD target_attributes = GetFileAttributesW(wide_of(full_target.c_str()).c_str());
+    if (target_attributes == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND) {
+        return move_to_new_name(full_replacement, full_target);
+    }
+    return replace_existing(full_replacement, full_target, target_attributes);
 }
 
 bool remove_file(const std::string &path) {
