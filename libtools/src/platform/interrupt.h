@@ -8,10 +8,15 @@
 
 namespace platform {
 
+/// The temporary files guarded at the same time, one of each kind: the replacement of
+/// the file being rewritten, and the copy that becomes its backup.
+enum class GuardSlot { replacement, backup, count };
+
 /// Until release_temporary, an interrupt or termination removes `path` and then ends
-/// the process as the signal would have. One path is guarded at a time.
-void guard_temporary(const std::string &path);
-void release_temporary();
+/// the process as the signal would have. One path is guarded per slot; guarding another
+/// path in a slot ends the guard of the one before.
+void guard_temporary(const std::string &path, GuardSlot slot = GuardSlot::replacement);
+void release_temporary(GuardSlot slot = GuardSlot::replacement);
 
 /// Between hold_interrupts and resume_interrupts an interrupt waits; it takes effect at
 /// resume_interrupts.

@@ -12,16 +12,19 @@ namespace {
 
 const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// The guarded path lives in static storage so the handler can use it without
+// The guarded paths live in static storage so the handler can use them without
 // allocating; the handler may only make async-signal-safe calls.
-char guarded_path[PATH_MAX + 1];
-volatile sig_atomic_t guarding = 0;
+constexpr int kSlots = static_cast<int>(GuardSlot::count);
+char guarded_path[kSlots][PATH_MAX + 1];
+volatile sig_atomic_t guarding[kSlots] = {};
 struct sigaction previous[sizeof kSignals / sizeof kSignals[0]];
 bool installed = false;
 
 extern "C" void remove_guarded_and_reraise(int signal_number) {
-    if (guarding != 0) {
-        unlink(guarded_path);
+    for (int slot = 0; slot < kSlots; ++slot) {
+        if (guarding[slot] != 0) {
+            unlink(guarded_path[slot]);
+        }
     }
     struct sigaction restore {};
     restore.sa_handler = SIG_DFL;
@@ -58,22 +61,27 @@ void change_mask(int how) {
 
 } // namespace
 
-void guard_temporary(const std::string &path) {
-    if (path.size() > PATH_MAX) {
+void guard_temporary(const std::string &path, GuardSlot slot) {
+    const int index = static_cast<int>(slot);
+    if (path.size() > PATH_MAX || index < 0 || index >= kSlots) {
         return;
     }
     change_mask(SIG_BLOCK);
-    std::memcpy(guarded_path, path.c_str(), path.size() + 1);
-    guarding = 1;
+    std::memcpy(guarded_path[index], path.c_str(), path.size() + 1);
+    guarding[index] = 1;
     if (!installed) {
         install_handlers();
     }
     change_mask(SIG_UNBLOCK);
 }
 
-void release_temporary() {
+void release_temporary(GuardSlot slot) {
+    const int index = static_cast<int>(slot);
+    if (index < 0 || index >= kSlots) {
+        return;
+    }
     change_mask(SIG_BLOCK);
-    guarding = 0;
+    guarding[index] = 0;
     change_mask(SIG_UNBLOCK);
 }
 
