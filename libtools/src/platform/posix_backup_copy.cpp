@@ -21,6 +21,8 @@ constexpr std::size_t kChunk = 1 << 16;
 int create_exclusive(const std::string &directory, std::string *created) {
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         const std::string path = directory + "/" + replacement_name(ReplacementKind::rename);
+        // Held from before the file exists until it is guarded.
+        const InterruptHold hold;
         const int fd =
             open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
         if (fd >= 0) {

@@ -50,13 +50,15 @@ void install_handlers() {
     installed = true;
 }
 
-void change_mask(int how) {
+// Changes the mask of the signals handled here; `old` (when not null) receives the mask
+// before, so that a caller inside hold_interrupts can give back exactly that.
+void change_mask(int how, sigset_t *old = nullptr) {
     sigset_t set;
     sigemptyset(&set);
     for (int signal_number : kSignals) {
         sigaddset(&set, signal_number);
     }
-    sigprocmask(how, &set, nullptr);
+    sigprocmask(how, &set, old);
 }
 
 } // namespace
@@ -66,13 +68,14 @@ void guard_temporary(const std::string &path, GuardSlot slot) {
     if (path.size() > PATH_MAX || index < 0 || index >= kSlots) {
         return;
     }
-    change_mask(SIG_BLOCK);
+    sigset_t before;
+    change_mask(SIG_BLOCK, &before);
     std::memcpy(guarded_path[index], path.c_str(), path.size() + 1);
     guarding[index] = 1;
     if (!installed) {
         install_handlers();
     }
-    change_mask(SIG_UNBLOCK);
+    sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
 void release_temporary(GuardSlot slot) {
@@ -80,9 +83,10 @@ void release_temporary(GuardSlot slot) {
     if (index < 0 || index >= kSlots) {
         return;
     }
-    change_mask(SIG_BLOCK);
+    sigset_t before;
+    change_mask(SIG_BLOCK, &before);
     guarding[index] = 0;
-    change_mask(SIG_UNBLOCK);
+    sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
 void hold_interrupts() {

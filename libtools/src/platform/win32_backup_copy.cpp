@@ -30,6 +30,8 @@ HANDLE create_exclusive(const std::string &directory, std::string *created) {
         if (path.size() >= MAX_PATH) {
             return INVALID_HANDLE_VALUE;
         }
+        // Held from before the file exists until it is guarded.
+        const InterruptHold hold;
         const HANDLE handle = CreateFileW(wide_of(path.c_str()).c_str(), GENERIC_WRITE,
                                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                           FILE_ATTRIBUTE_HIDDEN, nullptr);

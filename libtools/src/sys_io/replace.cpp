@@ -88,12 +88,20 @@ bool open_replacement(ToolReplacement *replacement) {
         return false;
     }
     std::string created;
-    std::FILE *stream = open_beside_or_elsewhere(replacement, facts, &created);
+    std::FILE *stream = nullptr;
+    {
+        // Held from before the file exists until it is guarded, so that an interrupt
+        // cannot leave it.
+        const platform::InterruptHold hold;
+        stream = open_beside_or_elsewhere(replacement, facts, &created);
+        if (stream != nullptr) {
+            platform::guard_temporary(created);
+        }
+    }
     if (stream == nullptr) {
         return false;
     }
     replacement->stream = stream;
-    platform::guard_temporary(created);
     replacement->temporary = tool_strdup(created.c_str());
     if (replacement->temporary == nullptr) {
         platform::close_stream(stream);
