@@ -132,6 +132,25 @@ TEST_P(DryRun, ItsDiffIsDiffUsAndGivesWhatTheRunWrites) {
 
 INSTANTIATE_TEST_SUITE_P(Inputs, DryRun, ::testing::Values("plain", "crlf", "gzip"));
 
+// A diff that cannot be written (a full disk) is an error, not a silent success.
+TEST(DryRunStatus, ADiffThatCannotBeWrittenFails) {
+    ChildConditions conditions;
+    conditions.output_path = "/dev/full";
+    if (const std::string why = conditions_unsupported(conditions); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    if (!fs::exists(conditions.output_path)) {
+        GTEST_SKIP() << "no /dev/full here";
+    }
+    TempDir dir;
+    dir.write("a.jnt", "shear_force 1\n");
+    const ProgramResult result = run_program_under(JOINT2SI_EXE, with_units({"--dry-run", "a.jnt"}),
+                                                   dir.path().string(), conditions);
+    EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
+    EXPECT_EQ(result.standard_error, "Error: Could not write file '-'\n");
+    EXPECT_EQ(dir.read("a.jnt"), "shear_force 1\n");
+}
+
 TEST(DryRunStatus, IsTheStatusOfTheRealRun) {
     TempDir dir;
     dir.write("good.jnt", "shear_force 1\n");
