@@ -1,7 +1,10 @@
 #include "fast_convert.h"
 
 #include "fast_number.h"
+#include "read_ahead.h"
+#include "short_copy.h"
 #include "units.h"
+#include "write_behind.h"
 
 #include "libtools/tool_console.h"
 #include "libtools/tool_dstring.h"
@@ -44,6 +47,26 @@ int classify(LineView line) {
     return kind;
 }
 
+// A kind's conversion with what is known of its factor once per run.
+struct ResolvedKind {
+    bool given;
+    double factor;
+    int power_of_ten; // the factor's exact power of ten, or -1
+};
+
+struct ResolvedConversion {
+    ResolvedKind force;
+    ResolvedKind moment;
+};
+
+ResolvedKind resolve(KindConversion kind) {
+    return ResolvedKind{kind.given, kind.factor, power_of_ten_of(kind.factor)};
+}
+
+ResolvedConversion resolve(const FastConversion &conversion) {
+    return ResolvedConversion{resolve(conversion.force), resolve(conversion.moment)};
+}
+
 // The number after the blank as tool_atof_checked reads it.
 bool read_value(const char *p, const char *end, PlainDecimal *number, bool *plain) {
     *plain = read_plain_decimal(p, end, number);
@@ -64,10 +87,10 @@ bool read_value(const char *p, const char *end, PlainDecimal *number, bool *plai
 
 // The converted number's text at `out` (room kFixedTextRoom), or null when only the
 // general formatter can write it.
-char *write_product(const PlainDecimal &number, bool plain, double factor, double product,
+char *write_product(const PlainDecimal &number, bool plain, int power_of_ten, double product,
                     char *out) {
-    if (plain) {
-        char *written = write_moved_point(number, power_of_ten_of(factor), out);
+    if (plain && power_of_ten >= 0) {
+        char *written = write_moved_point(number, power_of_ten, out);
         if (written != nullptr) {
             return written;
         }
@@ -75,56 +98,63 @@ char *write_product(const PlainDecimal &number, bool plain, double factor, doubl
     return write_fixed6(product, out);
 }
 
-// One output buffer with a place to put it when it is full.
+// One output block with a place to put it when it is full. Full blocks are written
+// behind by another thread once the output outgrows one block.
 class Output {
   public:
-    explicit Output(OutputTarget target) : target_(target) {
-        if (storage().size() < kOutputSize) {
-            storage().resize(kOutputSize);
+    explicit Output(OutputTarget target) : behind_(target) {
+        current_ = std::move(spare());
+        if (current_.bytes.size() < kOutputSize) {
+            current_.bytes.resize(kOutputSize);
         }
-        begin_ = storage().data();
-        next_ = begin_;
-        end_ = begin_ + storage().size();
+        reset();
     }
+    ~Output() { spare() = std::move(current_); }
+    Output(const Output &) = delete;
+    Output &operator=(const Output &) = delete;
 
-    bool append(const char *data, std::size_t size) {
-        if (static_cast<std::size_t>(end_ - next_) < size && !flush_for(size)) {
-            return false;
+    void append(const char *data, std::size_t size) {
+        if (static_cast<std::size_t>(end_ - next_) < size) {
+            flush_for(size);
         }
-        std::memcpy(next_, data, size);
-        next_ += size;
-        return true;
+        next_ = copy_short(next_, data, size);
     }
+    /// Whether a write has failed; what is appended after that is dropped.
+    bool failed() const { return failed_; }
+    /// Writes the rest and waits for every write; false when any failed.
     bool flush() {
-        const bool written =
-            next_ == begin_ ||
-            target_.write(target_.context, begin_, static_cast<std::size_t>(next_ - begin_));
-        next_ = begin_;
-        return written;
+        current_.used = static_cast<std::size_t>(next_ - begin_);
+        failed_ = !behind_.finish(&current_) || failed_;
+        reset();
+        return !failed_;
     }
 
   private:
-    // Kept for the whole run, so small files do not pay for a fresh buffer each.
-    static std::string &storage() {
-        static std::string buffer;
-        return buffer;
+    // Kept for the whole run, so small files do not pay for a fresh block each.
+    static Block &spare() {
+        static Block block;
+        return block;
     }
-    bool flush_for(std::size_t size) {
-        if (!flush()) {
-            return false;
+    void reset() {
+        current_.used = 0;
+        begin_ = next_ = current_.bytes.data();
+        end_ = begin_ + current_.bytes.size();
+    }
+    void flush_for(std::size_t size) {
+        current_.used = static_cast<std::size_t>(next_ - begin_);
+        failed_ = !behind_.hand_over(&current_) || failed_;
+        if (size > current_.bytes.size()) { // one very long line
+            current_.bytes.resize(size);
         }
-        if (size > storage().size()) { // one very long line
-            storage().resize(size);
-            begin_ = next_ = storage().data();
-            end_ = begin_ + storage().size();
-        }
-        return true;
+        reset();
     }
 
-    OutputTarget target_;
-    char *begin_;
-    char *next_;
-    char *end_;
+    WriteBehind behind_;
+    bool failed_ = false;
+    Block current_;
+    char *begin_ = nullptr;
+    char *next_ = nullptr;
+    char *end_ = nullptr;
 };
 
 // Whether a digit follows the value: the rewrite drops it with the rest of the line.
@@ -140,9 +170,10 @@ bool digit_in(const char *p, const char *end) {
 // The text of the converted value of a force or moment line whose head ends at
 // `blank`, in *text and *length (in `digits` or tool_dtoa's buffer); false when the
 // line stays as it is. Sets *dropped when a digit follows the value.
-bool converted_value(LineView line, const char *blank, double factor,
+bool converted_value(LineView line, const char *blank, const ResolvedKind &how,
                      char (&digits)[kFixedTextRoom], const char **text, std::size_t *length,
                      bool *dropped) {
+    const double factor = how.factor;
     const char *end = line.text + line.length;
     PlainDecimal number{};
     bool plain = false;
@@ -155,7 +186,7 @@ bool converted_value(LineView line, const char *blank, double factor,
         return false;
     }
     *dropped = digit_in(number.end, end);
-    const char *written = write_product(number, plain, factor, product, digits);
+    const char *written = write_product(number, plain, how.power_of_ten, product, digits);
     if (written != nullptr) {
         *text = digits;
         *length = static_cast<std::size_t>(written - digits);
@@ -166,30 +197,34 @@ bool converted_value(LineView line, const char *blank, double factor,
     return true;
 }
 
-// Appends the line, rewritten when it is a force or moment line to convert. Returns the
-// kind of a rewritten line, else 0.
-template <typename Append>
-int put_line(LineView line, const FastConversion &conversion, Append append, bool *dropped) {
+// What is written for a line: its head (the whole line when it stays as it is) and
+// the converted value's text after it (empty when there is none).
+struct LineText {
+    LineView head;
+    LineView value;
+    char digits[kFixedTextRoom]; // where the value's text is written, unless tool_dtoa's
+};
+
+// The text written for the line, rewritten when it is a force or moment line to
+// convert. Returns the kind of a rewritten line, else 0.
+int rewrite(LineView line, const ResolvedConversion &conversion, LineText *text, bool *dropped) {
+    text->head = line;
+    text->value = LineView{nullptr, 0};
     const int kind = classify(line);
-    const KindConversion *how = kind == KIND_FORCE    ? &conversion.force
-                                : kind == KIND_MOMENT ? &conversion.moment
-                                                      : nullptr;
-    if (how != nullptr && how->given) {
-        const void *blank = std::memchr(line.text, ' ', line.length);
-        char digits[kFixedTextRoom];
-        const char *text = nullptr;
-        std::size_t length = 0;
-        if (blank != nullptr && converted_value(line, static_cast<const char *>(blank), how->factor,
-                                                digits, &text, &length, dropped)) {
-            const std::size_t head =
-                static_cast<std::size_t>(static_cast<const char *>(blank) + 1 - line.text);
-            append(line.text, head);
-            append(text, length);
-            return kind;
-        }
+    const ResolvedKind *how = kind == KIND_FORCE    ? &conversion.force
+                              : kind == KIND_MOMENT ? &conversion.moment
+                                                    : nullptr;
+    if (how == nullptr || !how->given) {
+        return 0;
     }
-    append(line.text, line.length);
-    return 0;
+    const void *found = std::memchr(line.text, ' ', line.length);
+    const char *blank = static_cast<const char *>(found);
+    if (blank == nullptr || !converted_value(line, blank, *how, text->digits, &text->value.text,
+                                             &text->value.length, dropped)) {
+        return 0;
+    }
+    text->head.length = static_cast<std::size_t>(blank + 1 - line.text);
+    return kind;
 }
 
 // The line end an output keeps: the input's first one, else the system's.
@@ -216,30 +251,31 @@ void count(ConversionCounts *counts, int kind, bool dropped, LineView line) {
 OnePassOutcome convert_lines(ByteSource source, const FastConversion &conversion,
                              OutputTarget target, ConversionCounts *counts) {
     static LineReaderStorage storage; // kept for the run: small files pay nothing for it
-    BlockLineReader reader(source, &storage);
     Output out(target);
+    ReadAhead ahead(source, BlockLineReader::kDefaultMinRead);
+    BlockLineReader reader(ahead.source(), &storage);
+    const ResolvedConversion resolved = resolve(conversion);
     const char *line_end = conversion.line_end;
     std::size_t end_length = line_end != nullptr ? std::strlen(line_end) : 0;
-    bool written = true;
-    const auto append = [&](const char *data, std::size_t size) {
-        written = out.append(data, size) && written;
-    };
     ConversionCounts seen;
     LineView line{};
-    while (written && reader.next(&line)) {
+    LineText text;
+    while (!out.failed() && reader.next(&line)) {
         bool dropped = false;
-        const int kind = put_line(line, conversion, append, &dropped);
+        const int kind = rewrite(line, resolved, &text, &dropped);
         if (line_end == nullptr) { // known once the first line has been read
             line_end = kept_line_end(reader.first_line_end());
             end_length = std::strlen(line_end);
         }
-        append(line_end, end_length);
+        out.append(text.head.text, text.head.length);
+        out.append(text.value.text, text.value.length);
+        out.append(line_end, end_length);
         count(&seen, kind, dropped, line);
     }
     if (counts != nullptr) {
         *counts = std::move(seen);
     }
-    if (!written || !out.flush()) {
+    if (!out.flush()) { // also after a failure: it waits for the writes
         return OnePassOutcome::write_failed;
     }
     if (reader.zero_byte()) {
@@ -251,9 +287,12 @@ OnePassOutcome convert_lines(ByteSource source, const FastConversion &conversion
 int convert_line_text(LineView line, const FastConversion &conversion, std::string *out,
                       bool *dropped) {
     bool dropped_here = false;
-    const int kind = put_line(
-        line, conversion, [out](const char *data, std::size_t size) { out->append(data, size); },
-        &dropped_here);
+    LineText text;
+    const int kind = rewrite(line, resolve(conversion), &text, &dropped_here);
+    out->append(text.head.text, text.head.length);
+    if (text.value.length > 0) {
+        out->append(text.value.text, text.value.length);
+    }
     if (dropped != nullptr) {
         *dropped = dropped_here;
     }

@@ -12,6 +12,9 @@
 //     decimal, so "%.6f" of the product is y itself, sign of a zero included.
 #include "fast_number.h"
 
+#include "short_copy.h"
+
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -52,32 +55,51 @@ bool is_digit(char c) {
 
 // ---- Reading ----------------------------------------------------------------------
 
-// The digits of the mantissa from *p: accumulated into `digits` (leading zeros not
-// counted), `scale` lowered by one for each digit after the point. False when more
-// than kMaxDigits significant digits follow or there is no digit.
-bool read_mantissa(const char **p, const char *end, std::uint64_t *digits, int *scale) {
-    int significant = 0;
-    int seen = 0;
-    bool after_point = false;
-    for (const char *s = *p;; ++s) {
-        if (s < end && *s == '.' && !after_point) {
-            after_point = true;
-            continue;
+// The digits from *p on, while they last, accumulated into *value (modulo 2^64, which
+// is exact while at most 19 digits after the leading zeros are read); *p then points
+// after them. Returns how many there were.
+int read_digits(const char **p, const char *end, std::uint64_t *value) {
+    const char *s = *p;
+    std::uint64_t accumulated = *value;
+    for (; s < end; ++s) {
+        const unsigned digit = static_cast<unsigned char>(*s) - unsigned{'0'};
+        if (digit > 9) {
+            break;
         }
-        if (s == end || !is_digit(*s)) {
-            *p = s;
-            return seen > 0;
-        }
-        ++seen;
-        const unsigned digit = static_cast<unsigned>(*s - '0');
-        if (*digits != 0 || digit != 0) {
-            if (++significant > kMaxDigits) {
-                return false;
-            }
-            *digits = *digits * 10 + digit;
-        }
-        *scale -= after_point ? 1 : 0;
+        accumulated = accumulated * 10 + digit;
     }
+    const int count = static_cast<int>(s - *p);
+    *p = s;
+    *value = accumulated;
+    return count;
+}
+
+// The digits of [p, end) that count: those from the first one that is not zero.
+int significant_digits(const char *p, const char *end) {
+    int count = 0;
+    for (; p < end; ++p) {
+        if (is_digit(*p) && (count > 0 || *p != '0')) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// The mantissa's digits with an optional point from *p: their value in *digits, the
+// point (or null) in *point and the number of digits after it in *decimals. False
+// when there is no digit or more than kMaxDigits significant ones.
+bool read_mantissa(const char **p, const char *end, std::uint64_t *digits, const char **point,
+                   int *decimals) {
+    const char *start = *p;
+    const int integer_count = read_digits(p, end, digits);
+    *point = nullptr;
+    *decimals = 0;
+    if (*p < end && **p == '.') {
+        *point = (*p)++;
+        *decimals = read_digits(p, end, digits);
+    }
+    const int count = integer_count + *decimals;
+    return count > 0 && (count <= kMaxDigits || significant_digits(start, *p) <= kMaxDigits);
 }
 
 // An exponent with at least one digit at *p (after "e" or "E"); false when the letter
@@ -110,6 +132,12 @@ bool may_continue(const char *p, const char *end) {
 }
 
 // ---- Writing ----------------------------------------------------------------------
+
+// Writes n "0" digits.
+char *put_zeros(char *out, std::size_t n) {
+    static constexpr char kZeros[] = "0000000000000000000000";
+    return copy_short(out, kZeros, std::min(n, sizeof kZeros - 1));
+}
 
 struct U128 {
     std::uint64_t hi;
@@ -256,10 +284,11 @@ bool read_plain_decimal(const char *p, const char *end, PlainDecimal *number) {
         ++p;
     }
     std::uint64_t digits = 0;
-    int scale = 0;
+    const char *point = nullptr;
+    int decimals = 0;
     int exponent = 0;
     const char *mantissa = p;
-    if (!kExactDoubles || !read_mantissa(&p, end, &digits, &scale)) {
+    if (!kExactDoubles || !read_mantissa(&p, end, &digits, &point, &decimals)) {
         return false;
     }
     const char *mantissa_end = p;
@@ -269,18 +298,15 @@ bool read_plain_decimal(const char *p, const char *end, PlainDecimal *number) {
     if (may_continue(p, end)) {
         return false;
     }
-    const int power = digits == 0 ? 0 : scale + exponent;
+    const int power = digits == 0 ? 0 : exponent - decimals;
     if (power < -kMaxPowerOfTen || power > kMaxPowerOfTen) {
         return false;
     }
     const double magnitude = static_cast<double>(digits);
     const double value =
         power >= 0 ? magnitude * kPowersOfTen[power] : magnitude / kPowersOfTen[-power];
-    const void *point =
-        std::memchr(mantissa, '.', static_cast<std::size_t>(mantissa_end - mantissa));
-    *number =
-        PlainDecimal{negative ? -value : value,        digits,      power, negative, p, mantissa,
-                     static_cast<const char *>(point), mantissa_end};
+    *number = PlainDecimal{
+        negative ? -value : value, digits, power, negative, p, mantissa, point, mantissa_end};
     return true;
 }
 
@@ -309,29 +335,34 @@ char *write_moved_point(const PlainDecimal &number, int power_of_ten, char *out)
     }
     *out = '-';
     out += number.negative ? 1 : 0;
+    const char *integer = number.mantissa;
     const char *integer_end = number.point != nullptr ? number.point : number.mantissa_end;
     const char *decimals = number.point != nullptr ? number.point + 1 : number.mantissa_end;
-    const char *start = out;
-    // The integer digits, then the first power_of_ten decimals (zeros where there are
-    // none), leading zeros left out.
-    for (const char *p = number.mantissa; p < integer_end; ++p) {
-        if (out != start || *p != '0') {
-            *out++ = *p;
+    const auto decimal_count = static_cast<std::size_t>(number.mantissa_end - decimals);
+    // The new integer part: the integer digits, then the first power_of_ten decimals
+    // (zeros where there are none), leading zeros left out.
+    const std::size_t moved = std::min(static_cast<std::size_t>(power_of_ten), decimal_count);
+    while (integer < integer_end && *integer == '0') {
+        ++integer;
+    }
+    const char *moved_from = decimals;
+    if (integer == integer_end) {
+        while (moved_from < decimals + moved && *moved_from == '0') {
+            ++moved_from;
         }
     }
-    for (int i = 0; i < power_of_ten; ++i) {
-        const char digit = decimals < number.mantissa_end ? *decimals++ : '0';
-        if (out != start || digit != '0') {
-            *out++ = digit;
-        }
-    }
-    if (out == start) {
+    char *start = out;
+    out = copy_short(out, integer, static_cast<std::size_t>(integer_end - integer));
+    out = copy_short(out, moved_from, static_cast<std::size_t>(decimals + moved - moved_from));
+    if (out != start) {
+        out = put_zeros(out, static_cast<std::size_t>(power_of_ten) - moved);
+    } else {
         *out++ = '0';
     }
     *out++ = '.';
-    const auto rest = static_cast<std::size_t>(number.mantissa_end - decimals); // at most 6
-    std::memcpy(out, decimals, rest);
-    std::memset(out + rest, '0', 6 - rest);
+    const std::size_t rest = decimal_count - moved; // at most six: exact_scaled says so
+    put_zeros(out, 6);
+    copy_short(out, decimals + moved, rest);
     return out + 6;
 }
 

@@ -7,6 +7,13 @@
 StandardOutputSink::StandardOutputSink(std::FILE *output) : output_(output) {}
 
 bool StandardOutputSink::start() {
+    // Room for all that may be held, asked for once: growing by doubling would pass
+    // the bound. Pages not written to take no memory.
+    try {
+        held_.reserve(kHeldBytes);
+    } catch (const std::bad_alloc &) {
+        // Held text grows as it comes instead.
+    }
     // The line ends are written as chosen, untranslated on every system.
     return tool_binary_mode(output_) != 0;
 }

@@ -15,7 +15,7 @@
 
 class StandardOutputSink : public OutputSink {
   public:
-    static constexpr std::size_t kHeldBytes = std::size_t{16} * 1024 * 1024;
+    static constexpr std::size_t kHeldBytes = std::size_t{8} * 1024 * 1024;
 
     explicit StandardOutputSink(std::FILE *output = stdout);
 

@@ -87,11 +87,12 @@ bool open_replacement(ToolReplacement *replacement) {
         facts.identity.index != replacement->identity.index) {
         return false;
     }
+    // An interrupt waits until the new file is guarded: it would otherwise end the run
+    // between the file's creation and its guard, and leave the file behind.
     std::string created;
     std::FILE *stream = nullptr;
     {
-        // Held from before the file exists until it is guarded, so that an interrupt
-        // cannot leave it.
+        // The hold ends also when an exception passes.
         const platform::InterruptHold hold;
         stream = open_beside_or_elsewhere(replacement, facts, &created);
         if (stream != nullptr) {
