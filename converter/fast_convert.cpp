@@ -113,11 +113,24 @@ class Output {
     Output(const Output &) = delete;
     Output &operator=(const Output &) = delete;
 
-    void append(const char *data, std::size_t size) {
+    JOINT2SI_HOT_INLINE void append(const char *data, std::size_t size) {
         if (static_cast<std::size_t>(end_ - next_) < size) {
             flush_for(size);
         }
         next_ = copy_short(next_, data, size);
+    }
+    /// Appends a line end ("\n" or "\r\n" in practice).
+    JOINT2SI_HOT_INLINE void append_line_end(const char *line_end, std::size_t size) {
+        if (size == 0 || size > 2) {
+            append(line_end, size);
+            return;
+        }
+        if (static_cast<std::size_t>(end_ - next_) < 2) {
+            flush_for(2);
+        }
+        next_[0] = line_end[0];
+        next_[1] = line_end[size - 1]; // written over by the next line when size is 1
+        next_ += size;
     }
     /// Whether a write has failed; what is appended after that is dropped.
     bool failed() const { return failed_; }
@@ -217,8 +230,7 @@ int rewrite(LineView line, const ResolvedConversion &conversion, LineText *text,
     if (how == nullptr || !how->given) {
         return 0;
     }
-    const void *found = std::memchr(line.text, ' ', line.length);
-    const char *blank = static_cast<const char *>(found);
+    const char *blank = static_cast<const char *>(std::memchr(line.text, ' ', line.length));
     if (blank == nullptr || !converted_value(line, blank, *how, text->digits, &text->value.text,
                                              &text->value.length, dropped)) {
         return 0;
@@ -268,8 +280,10 @@ OnePassOutcome convert_lines(ByteSource source, const FastConversion &conversion
             end_length = std::strlen(line_end);
         }
         out.append(text.head.text, text.head.length);
-        out.append(text.value.text, text.value.length);
-        out.append(line_end, end_length);
+        if (text.value.length > 0) {
+            out.append(text.value.text, text.value.length);
+        }
+        out.append_line_end(line_end, end_length);
         count(&seen, kind, dropped, line);
     }
     if (counts != nullptr) {

@@ -133,10 +133,13 @@ bool may_continue(const char *p, const char *end) {
 
 // ---- Writing ----------------------------------------------------------------------
 
-// Writes n "0" digits.
+// Writes n "0" digits (n at most 16) with one fixed move of 16; the bytes after the n
+// must be room the caller writes over or does not use.
 char *put_zeros(char *out, std::size_t n) {
-    static constexpr char kZeros[] = "0000000000000000000000";
-    return copy_short(out, kZeros, std::min(n, sizeof kZeros - 1));
+    static constexpr char kZeros[16] = {'0', '0', '0', '0', '0', '0', '0', '0',
+                                        '0', '0', '0', '0', '0', '0', '0', '0'};
+    std::memcpy(out, kZeros, sizeof kZeros);
+    return out + n;
 }
 
 struct U128 {
@@ -354,7 +357,7 @@ char *write_moved_point(const PlainDecimal &number, int power_of_ten, char *out)
     char *start = out;
     out = copy_short(out, integer, static_cast<std::size_t>(integer_end - integer));
     out = copy_short(out, moved_from, static_cast<std::size_t>(decimals + moved - moved_from));
-    if (out != start) {
+    if (out != start) { // below 1e9, so at most eight zeros follow a digit
         out = put_zeros(out, static_cast<std::size_t>(power_of_ten) - moved);
     } else {
         *out++ = '0';

@@ -17,16 +17,21 @@ namespace {
 // Closes the input stream when it goes out of scope.
 class InputStream {
   public:
-    // Binary: the line reader sees CR LF as written, so the output can keep it.
-    explicit InputStream(const char *name) : stream_(tool_fopen(name, "r+b")) {}
+    InputStream() = default;
     ~InputStream() { close(); }
+    // Opens `name` for update, as the original tool did to test that it may be
+    // rewritten, held to the locked file; binary, so the line reader sees CR LF as
+    // written and the output can keep it. One of TOOL_LOCK_*.
+    int open(const ToolReplacement &locked, const char *name) {
+        return tool_replace_input(&locked, name, "r+b", &stream_);
+    }
     void close() { tool_fclose(&stream_); }
     InputStream(const InputStream &) = delete;
     InputStream &operator=(const InputStream &) = delete;
     ToolStream get() const { return stream_; }
 
   private:
-    ToolStream stream_;
+    ToolStream stream_ = nullptr;
 };
 
 // Abandons the replacement (removing its file) unless it was committed.
@@ -203,12 +208,6 @@ bool lock(ToolReplacement *replacement, const char *name) {
     return locked == TOOL_LOCK_DONE;
 }
 
-// Whether `name` still leads to the locked file now that it is open for reading.
-bool still_locked_file(const char *name, const ToolReplacement &replacement) {
-    ToolFileIdentity now = {};
-    return tool_file_identity(name, &now) && same_file(now, replacement.identity);
-}
-
 // Ends the progress line's current file however the rewrite ends.
 class ProgressFile {
   public:
@@ -231,7 +230,7 @@ bool convert_file(const char *name, InputStream *input, ToolReplacement *replace
     ProgressFile progress(&run->progress, name);
     std::string preview;
     // A file read as gzip data is written back compressed, at the level its header names.
-    const int gzip_level = zfile_is_compressed(input->get()) ? zfile_gzip_level(name) : 0;
+    const int gzip_level = zfile_stream_gzip_level(input->get());
     const Output output = {replacement, gzip_level, options.dry_run ? &preview : nullptr};
     FileTally tally;
     tool_read_line_clear_status();
@@ -273,9 +272,14 @@ bool rewrite_file(const char *name, const CommandLine &options, RunState *run) {
     if (!options.dry_run) { // a dry run changes nothing on disk, leftovers included
         sweep_leftovers_beside(replacement.get()->target);
     }
-    InputStream input(name);
-    if (input.get() == nullptr || !still_locked_file(name, *replacement.get())) {
-        report_cannot_open(name);
+    InputStream input;
+    const int opened = input.open(*replacement.get(), name);
+    if (opened != TOOL_LOCK_DONE) {
+        if (opened == TOOL_LOCK_NOT_REGULAR) {
+            report_not_regular(name);
+        } else {
+            report_cannot_open(name);
+        }
         return false;
     }
     if (!options.dry_run && !tool_replace_open(replacement.get(), name)) {

@@ -2,11 +2,17 @@
 // replacement, and the line reader's stop at a zero byte.
 #include "libtools/tool_sys_io.h"
 #include "support/file_system.h"
+#include "support/gzip_data.h"
 #include "support/memory_check.h"
 #include "support/temp_dir.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -48,6 +54,104 @@ TEST_F(ReplaceSafety, LockRefusesWhatIsNoRegularFile) {
               2 * TOOL_LOCK_CANNOT_OPEN);
 }
 
+// Runs `open` on a thread of its own and ends the test program when it has not
+// returned within a few seconds: an open that waits for a FIFO's writer must fail the
+// run, not hang it.
+int within_seconds(const std::function<int()> &open) {
+    auto result = std::async(std::launch::async, open);
+    if (result.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        std::fprintf(stderr, "FAILED: an open of a checked name blocked\n");
+        std::_Exit(1);
+    }
+    return result.get();
+}
+
+// The name of a locked file given to something else before the file is opened for
+// reading: the open must take only the locked file, and never wait.
+TEST_F(ReplaceSafety, InputOpensOnlyTheLockedFileAndNeverWaits) {
+    const std::string why_no_fifo = make_fifo(dir.file("fifo"));
+    const std::string packed = gzip_bytes("shear_force 1\n", 9);
+    const struct {
+        const char *name_becomes; // "": stays; else the file moved over the name
+        std::string content;
+        int expected;
+        int level;
+    } cases[] = {{"", "shear_force 1\n", TOOL_LOCK_DONE, 0},
+                 {"", packed, TOOL_LOCK_DONE, 9},
+                 {"other", "shear_force 2\n", TOOL_LOCK_CANNOT_OPEN, 0},
+                 {"fifo", "shear_force 1\n", TOOL_LOCK_NOT_REGULAR, 0}};
+    for (const auto &c : cases) {
+        if (std::string(c.name_becomes) == "fifo" && !why_no_fifo.empty()) {
+            continue; // no FIFO on this system
+        }
+        dir.write("a.jnt", c.content);
+        ToolReplacement r = {};
+        ASSERT_EQ(tool_replace_lock(&r, path("a.jnt").c_str()), TOOL_LOCK_DONE);
+        if (*c.name_becomes != '\0') {
+            if (std::string(c.name_becomes) == "other") {
+                dir.write("other", c.content);
+            }
+            std::error_code refused;
+            fs::rename(dir.file(c.name_becomes), dir.file("a.jnt"), refused);
+            if (refused) { // a system that keeps the name of an open file
+                tool_replace_abandon(&r);
+                continue;
+            }
+        }
+        ToolStream input = nullptr;
+        const int opened = within_seconds(
+            [&] { return tool_replace_input(&r, path("a.jnt").c_str(), "r+b", &input); });
+        EXPECT_EQ(opened, c.expected) << c.name_becomes;
+        EXPECT_EQ(input == nullptr, c.expected != TOOL_LOCK_DONE) << c.name_becomes;
+        EXPECT_EQ(zfile_stream_gzip_level(input), c.level) << c.name_becomes;
+        char text[32] = {};
+        EXPECT_EQ(tool_fread(text, 1, sizeof text - 1, input), input == nullptr ? 0 : 14);
+        tool_fclose(&input);
+        tool_replace_abandon(&r);
+        fs::remove(dir.file("a.jnt"));
+    }
+    ToolStream none = nullptr;
+    EXPECT_EQ(tool_replace_input(nullptr, "a.jnt", "rb", &none), TOOL_LOCK_CANNOT_OPEN);
+}
+
+// The end of a gzip file is checked by opening its name again; a FIFO moved over the
+// name meanwhile is refused at once, and the file counts as not read whole.
+TEST_F(ReplaceSafety, GzipEndCheckNeverWaitsForWhatTookTheName) {
+    if (!make_fifo(dir.file("fifo")).empty()) {
+        GTEST_SKIP() << "no FIFO on this system";
+    }
+    dir.write("a.jnt", gzip_bytes("shear_force 1\n"));
+    ToolReplacement r = {};
+    ASSERT_EQ(tool_replace_lock(&r, path("a.jnt").c_str()), TOOL_LOCK_DONE);
+    ToolStream input = nullptr;
+    ASSERT_EQ(tool_replace_input(&r, path("a.jnt").c_str(), "rb", &input), TOOL_LOCK_DONE);
+    char text[32] = {};
+    EXPECT_EQ(tool_fread(text, 1, sizeof text, input), 14);
+    fs::rename(dir.file("fifo"), dir.file("a.jnt"));
+    EXPECT_NE(within_seconds([&] { return tool_ferror(input); }), 0);
+    tool_fclose(&input);
+    tool_replace_abandon(&r);
+}
+
+// The finished content of an in-place copy taken away and a FIFO put in its place:
+// the copy must give up at once, with the target untouched.
+TEST_F(ReplaceSafety, InPlaceCopyNeverWaitsForWhatTookTheReplacementsName) {
+    std::error_code error;
+    dir.write("a.jnt", "old\n");
+    fs::create_hard_link(dir.file("a.jnt"), dir.file("b.jnt"), error);
+    if (error || !make_fifo(dir.file("fifo")).empty()) {
+        GTEST_SKIP() << "needs hard links and FIFOs";
+    }
+    ToolReplacement r = {};
+    ASSERT_EQ(tool_replace_open(&r, path("a.jnt").c_str()), 1);
+    ASSERT_EQ(r.in_place, 1);
+    ASSERT_EQ(tool_replace_write(&r, "new\n", 4), 1);
+    fs::rename(dir.file("fifo"), r.temporary);
+    EXPECT_EQ(within_seconds([&] { return tool_replace_commit(&r); }), TOOL_REPLACE_FAILED);
+    tool_replace_abandon(&r);
+    EXPECT_EQ(dir.read("a.jnt"), "old\n");
+}
+
 // A full disk met while the hard-linked target is sized: nothing has changed yet.
 TEST_F(ReplaceSafety, InPlaceCopyThatCannotSizeTheTargetLeavesItWhole) {
     dir.write("a.jnt", "old\n");
@@ -66,6 +170,54 @@ TEST_F(ReplaceSafety, InPlaceCopyThatCannotSizeTheTargetLeavesItWhole) {
     tool_replace_abandon(&r);
     EXPECT_EQ(dir.read("b.jnt"), "old\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
+
+// A target whose path nearly fills the limit (MAX_PATH on Windows) and whose name is
+// shorter than a replacement's: the replacement still goes beside it, longer path and
+// all, so the target is renamed over (or, with a second link, copied from beside it)
+// and a leftover there is still swept.
+TEST_F(ReplaceSafety, PathNearTheLimitStillGetsItsReplacementBeside) {
+    const std::size_t limit = std::min<std::size_t>(path_limit(), 260);
+    const std::string base = fs::absolute(dir.path()).string();
+    for (const std::size_t length : {limit - 1, limit - 10}) {
+        // base, separator, directory, separator, "a.jnt": `length` characters
+        ASSERT_LT(base.size() + 8, length);
+        const std::string sub(length - base.size() - 7, static_cast<char>('c' + length % 20));
+        fs::create_directory(dir.file(sub));
+        const std::string target = (dir.path() / sub / "a.jnt").string();
+        ASSERT_EQ(fs::absolute(target).string().size(), length);
+        dir.write(sub + "/.j2si~rabcd1234", "left by a killed run");
+        StringList kept = {0, nullptr};
+        EXPECT_EQ(tool_replace_sweep((dir.path() / sub).string().c_str(), &kept), 1) << length;
+        tool_strlist_free(&kept);
+        for (const bool second_link : {false, true}) {
+            dir.write(sub + "/a.jnt", "old\n");
+            std::error_code error;
+            if (second_link) {
+                fs::create_hard_link(target, dir.file(sub + "/b.jnt"), error);
+            }
+            if (error) {
+                continue; // no hard links here
+            }
+            ToolReplacement r = {};
+            ASSERT_EQ(tool_replace_open(&r, target.c_str()), 1) << length;
+            EXPECT_EQ(r.in_place, second_link ? 1 : 0) << length;
+            EXPECT_EQ(fs::path(r.temporary).parent_path(), fs::path(r.target).parent_path());
+            ASSERT_EQ(tool_replace_write(&r, "new\n", 4), 1);
+            EXPECT_EQ(tool_replace_commit(&r), TOOL_REPLACE_DONE) << length;
+            // A renamed replacement has no name of its own left. (At the very limit a
+            // system whose move makes a scratch file of its own may copy instead.)
+            if (!second_link && length < limit - 5) {
+                EXPECT_EQ(r.temporary, nullptr) << length << ": not renamed";
+            }
+            tool_replace_abandon(&r);
+            EXPECT_EQ(dir.read(sub + "/a.jnt"), "new\n") << length;
+            fs::remove(dir.file(sub + "/b.jnt"));
+            const auto entries =
+                std::distance(fs::directory_iterator(dir.file(sub)), fs::directory_iterator());
+            EXPECT_EQ(entries, 1) << "nothing is left beside the target";
+        }
+    }
 }
 
 TEST_F(ReplaceSafety, ReplacementNamesAreShortAndRecognised) {

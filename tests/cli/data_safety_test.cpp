@@ -196,6 +196,48 @@ TEST(Links, AreFollowedOnlyWhenTheirOwnerIsTrusted) {
     EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
 }
 
+// Links among the directories of a path count as much as the last one: a directory
+// link planted by another user may not lead the superuser into a directory of theirs.
+TEST(Links, InTheDirectoryPartAreCheckedLikeTheLastOne) {
+    if (!running_as_superuser()) {
+        GTEST_SKIP() << "needs links of another user, made by the superuser";
+    }
+    TempDir dir;
+    fs::create_directory(dir.file("private"));
+    fs::create_directory(dir.file("shared"));
+    fs::create_symlink("private", dir.file("evil"));
+    fs::create_symlink(dir.file("private"), dir.file("absolute"));
+    fs::create_symlink("evil", dir.file("chain"));
+    fs::create_symlink("private", dir.file("mine"));
+    fs::create_symlink("shared", dir.file("theirs"));
+    fs::create_symlink("../evil/x.jnt", dir.file("shared/up.jnt"));
+    dir.write("shared/x.jnt", "shear_force 1\n");
+    for (const char *planted : {"evil", "absolute", "shared", "theirs"}) {
+        give_to_unprivileged_user(dir.file(planted).string());
+    }
+    const struct {
+        const char *argument; // the file as given, and the file it leads to
+        const char *file;
+        bool refused;
+    } cases[] = {
+        {"evil/x.jnt", "private/x.jnt", true},    {"absolute/x.jnt", "private/x.jnt", true},
+        {"chain/x.jnt", "private/x.jnt", true},   {"./mine/../evil/x.jnt", "private/x.jnt", true},
+        {"theirs/up.jnt", "private/x.jnt", true}, {"mine/x.jnt", "private/x.jnt", false},
+        {"theirs/x.jnt", "shared/x.jnt", false}};
+    for (const auto &c : cases) {
+        dir.write(c.file, "shear_force 1\n");
+        if (std::string(c.file) == "shared/x.jnt") {
+            give_to_unprivileged_user(dir.file(c.file).string());
+        }
+        const ProgramResult result = convert(dir, {c.argument});
+        const std::string refusal = std::string("Error: Could not convert file '") + c.argument +
+                                    "': it is a symbolic link owned by another user\n";
+        EXPECT_EQ(result.standard_error, c.refused ? refusal : "") << c.argument;
+        EXPECT_EQ(dir.read(c.file), c.refused ? "shear_force 1\n" : "shear_force 1000.000000\n")
+            << c.argument;
+    }
+}
+
 TEST(Leftovers, AbandonedRenameFilesGoAndInPlaceFilesAreNamed) {
     TempDir dir;
     dir.write("a.jnt", "shear_force 1\n");

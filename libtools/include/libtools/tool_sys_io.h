@@ -400,6 +400,15 @@ int tool_file_identity(const char *path, ToolFileIdentity *identity);
 /// but TOOL_LOCK_DONE the record is all zero. Null arguments give TOOL_LOCK_CANNOT_OPEN.
 int tool_replace_lock(ToolReplacement *replacement, const char *path);
 
+/// Opens the file a locked replacement will replace for reading through `path`, as
+/// tool_fopen(path, mode) would (a mode with "+" needs update access), without any step
+/// that can block, and stores the stream in `stream`. One of TOOL_LOCK_*: DONE when
+/// `path` led to the locked file, NOT_REGULAR when it led to a device, FIFO or socket,
+/// CANNOT_OPEN otherwise (another file, no access, no lock held, null arguments);
+/// `stream` is null then.
+int tool_replace_input(const ToolReplacement *replacement, const char *path, const char *mode,
+                       ToolStream *stream);
+
 /// Starts the replacement of the file `path` leads to, locking it first unless
 /// tool_replace_lock did. 1 on success; 0 when the file cannot be locked, has changed
 /// since it was locked, or no replacement file can be created or given the target's

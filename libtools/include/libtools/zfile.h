@@ -90,6 +90,21 @@ ToolStream zfile_open_standard_input(void);
 /// for null.
 int zfile_gzip_level(const char *path);
 
+/// zfile_open for an existing file checked before, whose name may have been given to
+/// another file since: `mode` reads ("r" or "r+", with 'b', 't' and 'z' as for
+/// zfile_open), the file is opened without any step that can block, and it must be a
+/// regular file with the identity `device` and `index` (as tool_file_identity gives
+/// them); the stream's later open of `path` (the check of what follows the last gzip
+/// member) is held to the same file. Null when the file cannot be opened or is not that
+/// file; `refusal`, when not null, is then 1 for something other than a regular file, 2
+/// for another regular file and 0 otherwise.
+ToolStream zfile_open_same_file(const char *path, const char *mode, unsigned long long device,
+                                unsigned long long index, int *refusal);
+
+/// zfile_gzip_level of the file the compressed reading stream `stream` reads, taken
+/// from the header zfile_open_same_file read; 0 for a plain stream or null.
+int zfile_stream_gzip_level(ToolStream stream);
+
 /// `mode` without its 'z' letters, in a process-wide buffer that the next call
 /// overwrites (at most 19 letters are kept). A null mode gives "".
 char *zfile_mode_without_z(const char *mode);

@@ -1,4 +1,5 @@
 #include "platform/backup_copy.h"
+#include "platform/checked_open.h"
 #include "platform/file_lock.h"
 #include "platform/interrupt.h"
 #include "platform/replace_shared.h"
@@ -93,7 +94,10 @@ bool keep_facts_and_times(int from, int to, const TargetFacts &facts) {
 bool copy_to_new_file(const std::string &source, const TargetFacts &facts,
                       const std::string &directory, std::string *created, long long *held_lock) {
     *held_lock = -1;
-    const int from = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    // The name may lead elsewhere since its facts were taken: never wait for a FIFO,
+    // and copy only the file they describe.
+    OpenCheck check = OpenCheck::opened;
+    const int from = open_checked(source, false, &facts.identity, &check);
     if (from < 0) {
         return false;
     }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -23,35 +24,82 @@ bool trusted_owner(uid_t link_owner, uid_t file_owner) {
     return link_owner == geteuid() || link_owner == 0 || link_owner == file_owner;
 }
 
-// Where the link at `path` points, taken relative to the link's directory.
-bool follow_link(std::string *path) {
+// The text of the symbolic link at `path`; false when it cannot be read.
+bool read_link(const std::string &path, std::string *text) {
     char buffer[PATH_MAX];
-    const ssize_t length = readlink(path->c_str(), buffer, sizeof buffer);
-    if (length < 0 || static_cast<std::size_t>(length) >= sizeof buffer) {
+    const ssize_t length = readlink(path.c_str(), buffer, sizeof buffer);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) {
         return false;
     }
-    const std::string link(buffer, static_cast<std::size_t>(length));
-    *path = link[0] == '/' ? link : directory_of(*path) + "/" + link;
+    text->assign(buffer, static_cast<std::size_t>(length));
     return true;
 }
 
-// Whether every symbolic link from `path` to its final file belongs to the running
-// user, the superuser or the file's owner (the rule Linux applies in sticky
-// directories), so that no other user can steer the rewrite onto a file of theirs.
-bool links_trusted(std::string path, const struct stat &file) {
-    for (int hops = 0; hops < kMostLinks; ++hops) {
+// Adds the components of `path` to the ones still to walk, `pending`, whose last entry
+// is walked next; empty components and "." are dropped.
+void push_components(const std::string &path, std::vector<std::string> *pending) {
+    std::size_t end = path.size();
+    while (end > 0) {
+        const std::size_t slash = path.rfind('/', end - 1);
+        const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+        if (end > start && path.compare(start, end - start, ".") != 0) {
+            pending->push_back(path.substr(start, end - start));
+        }
+        end = slash == std::string::npos ? 0 : slash;
+    }
+}
+
+// `walked` (a path without symbolic links: "" is the root) followed by `name`. The
+// parent of a walked directory is found by taking its last component off, as that
+// component is no link.
+std::string step_into(const std::string &walked, const std::string &name) {
+    const std::size_t slash = walked.rfind('/');
+    const bool can_go_up =
+        slash != std::string::npos && walked.compare(slash + 1, std::string::npos, "..") != 0;
+    if (name == ".." && (walked.empty() || can_go_up)) {
+        return walked.empty() ? walked : walked.substr(0, slash);
+    }
+    return walked + "/" + name;
+}
+
+enum class LinkCheck { trusted, untrusted, changed };
+
+// Walks `path` one component at a time as the system resolves it and checks every
+// symbolic link met on the way, in the directory part as well as at the end: each
+// must belong to the running user, the superuser or the owner of `file`, the file
+// the path leads to (the rule Linux applies in sticky directories), so that no other
+// user can steer the rewrite onto a file of theirs. `changed` when the path no longer
+// leads to `file`.
+LinkCheck check_links(const std::string &path, const struct stat &file) {
+    std::vector<std::string> pending;
+    push_components(path, &pending);
+    std::string walked = !path.empty() && path[0] == '/' ? "" : ".";
+    int links = 0;
+    while (!pending.empty()) {
+        const std::string next = step_into(walked, pending.back());
+        pending.pop_back();
         struct stat entry {};
-        if (lstat(path.c_str(), &entry) != 0) {
-            return false;
+        if (lstat(next.c_str(), &entry) != 0) {
+            return LinkCheck::changed;
         }
         if (!S_ISLNK(entry.st_mode)) {
-            return same_file(entry, file);
+            walked = next;
+            continue;
         }
-        if (!trusted_owner(entry.st_uid, file.st_uid) || !follow_link(&path)) {
-            return false;
+        std::string text;
+        if (++links > kMostLinks || !trusted_owner(entry.st_uid, file.st_uid)) {
+            return LinkCheck::untrusted;
         }
+        if (!read_link(next, &text)) {
+            return LinkCheck::changed;
+        }
+        walked = text[0] == '/' ? "" : walked; // a relative link starts in its directory
+        push_components(text, &pending);
     }
-    return false;
+    struct stat end {};
+    const bool same =
+        stat(walked.empty() ? "/" : walked.c_str(), &end) == 0 && same_file(end, file);
+    return same ? LinkCheck::trusted : LinkCheck::changed;
 }
 
 // Waits for the exclusive lock. A file system without locks is used unlocked.
@@ -76,6 +124,7 @@ LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry)
         return LockResult::cannot_open;
     }
     struct stat held {};
+    LinkCheck links = LinkCheck::trusted;
     LockResult result = LockResult::locked;
     // Each test has its own branch, in the order the checks must run, though two of
     // them give the same result.
@@ -84,8 +133,11 @@ LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry)
         result = LockResult::cannot_open;
     } else if (!S_ISREG(held.st_mode)) {
         result = LockResult::not_regular;
-    } else if (!links_trusted(path, held)) {
+    } else if ((links = check_links(path, held)) == LinkCheck::untrusted) {
         result = LockResult::untrusted_link;
+    } else if (links == LinkCheck::changed) {
+        *retry = true; // the name was moved while it was walked
+        result = LockResult::cannot_open;
     } else if (!wait_for_lock(fd)) {
         result = LockResult::cannot_open;
     }

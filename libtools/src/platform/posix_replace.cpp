@@ -1,3 +1,4 @@
+#include "platform/checked_open.h"
 #include "platform/file_lock.h"
 #include "platform/replace.h"
 #include "platform/replace_shared.h"
@@ -332,11 +333,14 @@ CopyResult copy_open(int from, int to, const FileIdentity &identity) {
 
 CopyResult copy_over(const std::string &source, const std::string &target,
                      const FileIdentity &identity) {
-    const int from = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    // Neither name may stall the copy (a FIFO put in its place by another process),
+    // and the target must still be the locked file.
+    OpenCheck check = OpenCheck::opened;
+    const int from = open_checked(source, false, nullptr, &check);
     if (from < 0) {
         return CopyResult::unchanged;
     }
-    const int to = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    const int to = open_checked(target, true, &identity, &check);
     if (to < 0) {
         close(from);
         return CopyResult::unchanged;

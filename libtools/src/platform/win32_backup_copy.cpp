@@ -6,10 +6,13 @@
 #include <windows.h>
 
 #include "platform/backup_copy.h"
+#include "platform/checked_open.h"
 #include "platform/file_lock.h"
 #include "platform/interrupt.h"
 #include "platform/replace_shared.h"
 #include "platform/wide_names.h"
+
+#include <io.h>
 
 namespace platform {
 
@@ -81,19 +84,20 @@ bool copy_times(HANDLE from, HANDLE to) {
 
 } // namespace
 
-bool copy_to_new_file(const std::string &source, const TargetFacts &, const std::string &directory,
-                      std::string *created, long long *held_lock) {
+bool copy_to_new_file(const std::string &source, const TargetFacts &facts,
+                      const std::string &directory, std::string *created, long long *held_lock) {
     *held_lock = -1; // the lock ends with the handle
-    const HANDLE from = CreateFileW(wide_of(source.c_str()).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (from == INVALID_HANDLE_VALUE) {
+    // The name may lead elsewhere since its facts were taken: copy only that file.
+    OpenCheck check = OpenCheck::opened;
+    const int descriptor = open_checked(source, false, &facts.identity, &check);
+    if (descriptor < 0) {
         return false;
     }
+    const HANDLE from = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
     const HANDLE to = create_exclusive(directory, created);
     bool copied = to != INVALID_HANDLE_VALUE && copy_bytes(from, to) && copy_times(from, to) &&
                   !injected_failure(FileOperation::sync) && FlushFileBuffers(to) != 0;
-    CloseHandle(from);
+    close_descriptor(descriptor); // and with it `from`
     if (to == INVALID_HANDLE_VALUE) {
         return false;
     }

@@ -105,7 +105,10 @@ long long hold_replacement_handle_lock(long long) {
 void drop_replacement_lock(long long) {}
 
 LeftoverState check_leftover(const std::string &path, bool remove) {
-    const HANDLE handle = open_shared(path);
+    // Beside a target near MAX_PATH a leftover's path may pass it.
+    const HANDLE handle = CreateFileW(system_path_of(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return LeftoverState::in_use;
     }
@@ -113,7 +116,7 @@ LeftoverState check_leftover(const std::string &path, bool remove) {
     if (GetFileType(handle) == FILE_TYPE_DISK && lock_handle(handle, false)) {
         state = LeftoverState::abandoned;
         // The file goes once this handle closes; it was opened to allow that.
-        if (remove && DeleteFileW(wide_of(path.c_str()).c_str())) {
+        if (remove && DeleteFileW(system_path_of(path).c_str())) {
             state = LeftoverState::removed;
         }
     }

@@ -140,8 +140,9 @@ bool fs_remove_link(const char *path) {
 }
 
 bool fs_rename(const char *from, const char *to) {
-    return MoveFileExW(wide_of(native_path(from).c_str()).c_str(),
-                       wide_of(native_path(to).c_str()).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    // A replacement file beside a target near MAX_PATH is renamed too.
+    return MoveFileExW(system_path_of(native_path(from)).c_str(),
+                       system_path_of(native_path(to)).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 bool fs_create_file(const char *path, const char *mode) {

@@ -16,9 +16,11 @@ namespace platform {
 namespace {
 
 // The guarded paths live in static storage, already in the system's wide form, so
-// the handler needs no allocation.
+// the handler needs no allocation. A replacement beside a target near MAX_PATH has a
+// longer path, in the extended-length form.
+constexpr std::size_t kGuardedLength = 2 * MAX_PATH;
 constexpr int kSlots = static_cast<int>(GuardSlot::count);
-wchar_t guarded_path[kSlots][MAX_PATH];
+wchar_t guarded_path[kSlots][kGuardedLength];
 bool guarding[kSlots] = {};
 bool installed = false;
 CRITICAL_SECTION state_lock;
@@ -57,8 +59,11 @@ BOOL WINAPI remove_guarded(DWORD) {
 
 void guard_temporary(const std::string &path, GuardSlot slot) {
     const int index = static_cast<int>(slot);
-    std::wstring wide;
-    if (index < 0 || index >= kSlots || !to_wide(path.c_str(), &wide) || wide.size() >= MAX_PATH) {
+    if (index < 0 || index >= kSlots) {
+        return;
+    }
+    const std::wstring wide = system_path_of(path);
+    if (wide.empty() || wide.size() >= kGuardedLength) {
         return;
     }
     lock();

@@ -1,8 +1,10 @@
 // The safe replacement on Windows: the replacement is created exclusively with
-// CreateFileA (hidden, and shareable for deletion so an interrupt can remove it
+// CreateFileW (hidden, and shareable for deletion so an interrupt can remove it
 // while it is open), written through a binary C stream, and put in the target's
-// place with ReplaceFileA, which replaces in one step on the same volume and keeps
-// the target's access control list, attributes and creation time.
+// place with ReplaceFileW, which replaces in one step on the same volume and keeps
+// the target's access control list, attributes and creation time. A target whose
+// path fits MAX_PATH always gets its replacement beside it: the replacement's path,
+// which may be longer, is named in the extended-length form.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
@@ -57,14 +59,13 @@ std::wstring without_long_path_prefix(const std::wstring &path) {
 }
 
 // Creates a new file no other process created; its handle or INVALID_HANDLE_VALUE.
+// Beside a target whose path nearly fills MAX_PATH the new path may pass it, so it is
+// named in the extended-length form.
 HANDLE create_exclusive(const std::string &directory, ReplacementKind kind, std::string *created) {
     const std::string separator = !directory.empty() && is_separator(directory.back()) ? "" : "\\";
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         std::string path = directory + separator + replacement_name(kind);
-        if (path.size() >= MAX_PATH) {
-            return INVALID_HANDLE_VALUE;
-        }
-        const HANDLE handle = CreateFileW(wide_of(path.c_str()).c_str(), GENERIC_WRITE,
+        const HANDLE handle = CreateFileW(system_path_of(path).c_str(), GENERIC_WRITE,
                                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                           FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
@@ -150,7 +151,7 @@ std::FILE *create_replacement(const std::string &directory, ReplacementKind kind
         stream = nullptr;
     }
     if (stream == nullptr) {
-        DeleteFileW(wide_of(created->c_str()).c_str());
+        DeleteFileW(system_path_of(*created).c_str());
     }
     return stream;
 }
@@ -204,9 +205,13 @@ namespace {
 bool move_over(const std::string &replacement, const std::string &target) {
     constexpr int kAttempts = 5;
     constexpr DWORD kPauseMilliseconds = 100;
+    // With a replacement named in the extended-length form the target is named so too:
+    // the move may make files of its own beside the target, whose paths then fit.
+    const std::wstring from = system_path_of(replacement);
+    const std::wstring to = system_path_of(target, from.compare(0, 4, L"\\\\?\\") == 0);
     for (int attempt = 1;; ++attempt) {
-        if (ReplaceFileW(wide_of(target.c_str()).c_str(), wide_of(replacement.c_str()).c_str(),
-                         nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+        if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                         nullptr, nullptr)) {
             return true;
         }
         const DWORD error = GetLastError();
@@ -219,21 +224,31 @@ bool move_over(const std::string &replacement, const std::string &target) {
     }
 }
 
+// Whether a failed move leaves the content to be copied in place instead: the target is
+// in use or protected, or (some implementations of ReplaceFileW make a scratch file of
+// their own beside the target, named within MAX_PATH) the system cannot name a file
+// beside a target near that limit.
+bool refused_move(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+           error == ERROR_LOCK_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED ||
+           error == ERROR_INVALID_NAME || error == ERROR_FILENAME_EXCED_RANGE;
+}
+
 // Gives the replacement the name `target`, which no file has yet (ReplaceFileW needs
 // an existing file to replace). Should another file take the name meanwhile, it is
 // replaced, as a rename does on POSIX systems.
 RenameResult move_to_new_name(const std::string &replacement, const std::string &target) {
-    if (!SetFileAttributesW(wide_of(replacement.c_str()).c_str(), FILE_ATTRIBUTE_NORMAL)) {
+    const std::wstring from = system_path_of(replacement);
+    if (!SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_NORMAL)) {
         return RenameResult::failed;
     }
-    if (MoveFileExW(wide_of(replacement.c_str()).c_str(), wide_of(target.c_str()).c_str(),
+    if (MoveFileExW(from.c_str(), system_path_of(target).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return RenameResult::done;
     }
     const DWORD error = GetLastError();
-    SetFileAttributesW(wide_of(replacement.c_str()).c_str(), FILE_ATTRIBUTE_HIDDEN);
-    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? RenameResult::refused
-                                                                            : RenameResult::failed;
+    SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    return refused_move(error) ? RenameResult::refused : RenameResult::failed;
 }
 
 // The replacement takes the target's attributes, which also ends its being hidden.
@@ -245,7 +260,7 @@ RenameResult replace_existing(const std::string &replacement, const std::string 
     const DWORD kept =
         target_attributes == INVALID_FILE_ATTRIBUTES ? 0 : target_attributes & kKeptAttributes;
     const DWORD writable = kept & ~FILE_ATTRIBUTE_READONLY;
-    if (!SetFileAttributesW(wide_of(replacement.c_str()).c_str(),
+    if (!SetFileAttributesW(system_path_of(replacement).c_str(),
                             writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL)) {
         return RenameResult::failed;
     }
@@ -259,11 +274,8 @@ RenameResult replace_existing(const std::string &replacement, const std::string 
         if (read_only) {
             SetFileAttributesW(wide_of(target.c_str()).c_str(), target_attributes);
         }
-        SetFileAttributesW(wide_of(replacement.c_str()).c_str(), FILE_ATTRIBUTE_HIDDEN);
-        return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
-                       error == ERROR_LOCK_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED
-                   ? RenameResult::refused
-                   : RenameResult::failed;
+        SetFileAttributesW(system_path_of(replacement).c_str(), FILE_ATTRIBUTE_HIDDEN);
+        return refused_move(error) ? RenameResult::refused : RenameResult::failed;
     }
     if (read_only) {
         SetFileAttributesW(wide_of(target.c_str()).c_str(), kept);
@@ -271,16 +283,31 @@ RenameResult replace_existing(const std::string &replacement, const std::string 
     return RenameResult::done;
 }
 
-// The absolute form of `path`; false when it cannot be formed within MAX_PATH.
+bool is_absolute(const std::string &path) {
+    return (path.size() > 2 && path[1] == ':' && is_separator(path[2])) ||
+           (path.size() > 1 && is_separator(path[0]) && is_separator(path[1]));
+}
+
+// The absolute form of `path` (an absolute path is kept as it is, whatever its length);
+// false when it cannot be formed.
 bool full_path_of(const std::string &path, std::string *full) {
-    wchar_t buffer[MAX_PATH];
-    const DWORD length = GetFullPathNameW(wide_of(path.c_str()).c_str(), MAX_PATH, buffer, nullptr);
-    return length != 0 && length < MAX_PATH && to_utf8(buffer, full);
+    if (is_absolute(path)) {
+        *full = path;
+        return true;
+    }
+    const std::wstring wide = wide_of(path.c_str());
+    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return false;
+    }
+    std::wstring buffer(size, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), size, &buffer[0], nullptr);
+    return length != 0 && length < size && to_utf8(buffer.c_str(), full);
 }
 
 } // namespace
 
-// ReplaceFileW refuses relative names (ERROR_DIRECTORY), so both names are made
+// ReplaceFileW refuses relative names (ERROR_DIRECTORY), so a relative name is made
 // absolute first. A target that does not exist yet is simply given its name.
 RenameResult replace_atomically(const std::string &replacement, const std::string &target) {
     if (injected_failure(FileOperation::rename)) {
@@ -291,7 +318,7 @@ RenameResult replace_atomically(const std::string &replacement, const std::strin
     if (!full_path_of(replacement, &full_replacement) || !full_path_of(target, &full_target)) {
         return RenameResult::failed;
     }
-    const DWORD target_attributes = GetFileAttributesW(wide_of(full_target.c_str()).c_str());
+    const DWORD target_attributes = GetFileAttributesW(system_path_of(full_target).c_str());
     if (target_attributes == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND) {
         return move_to_new_name(full_replacement, full_target);
     }
@@ -299,7 +326,7 @@ RenameResult replace_atomically(const std::string &replacement, const std::strin
 }
 
 bool remove_file(const std::string &path) {
-    return DeleteFileW(wide_of(path.c_str()).c_str()) != 0;
+    return DeleteFileW(system_path_of(path).c_str()) != 0;
 }
 
 } // namespace platform
@@ -352,11 +379,9 @@ bool truncate_at(HANDLE file, long long size) {
     return SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
 }
 
+// Opens the replacement file or its resolved target; the former may pass MAX_PATH.
 HANDLE open_existing(const std::string &path, DWORD access) {
-    if (path.size() >= MAX_PATH) {
-        return INVALID_HANDLE_VALUE;
-    }
-    return CreateFileW(wide_of(path.c_str()).c_str(), access,
+    return CreateFileW(system_path_of(path).c_str(), access,
                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }

@@ -5,6 +5,7 @@
 #include "platform/wide_names.h"
 
 #include <new>
+#include <utility>
 
 namespace platform {
 
@@ -60,6 +61,37 @@ std::wstring wide_of(const char *utf8) {
     std::wstring wide;
     to_wide(utf8, &wide);
     return wide;
+}
+
+namespace {
+
+std::wstring extended_form(std::wstring wide) {
+    for (wchar_t &c : wide) {
+        c = c == L'/' ? L'\\' : c; // the extended form takes no other separator
+    }
+    if (wide.size() > 2 && wide[1] == L':' && wide[2] == L'\\') {
+        return L"\\\\?\\" + wide;
+    }
+    const bool device_form =
+        wide.compare(0, 4, L"\\\\?\\") == 0 || wide.compare(0, 4, L"\\\\.\\") == 0;
+    if (wide.compare(0, 2, L"\\\\") == 0 && !device_form) {
+        return L"\\\\?\\UNC\\" + wide.substr(2);
+    }
+    return wide;
+}
+
+} // namespace
+
+std::wstring system_path_of(const std::string &path, bool extended) {
+    std::wstring wide = wide_of(path.c_str());
+    if (wide.size() < MAX_PATH && !extended) {
+        return wide;
+    }
+    try {
+        return extended_form(std::move(wide));
+    } catch (const std::bad_alloc &) {
+        return std::wstring(); // names no file, so the call fails cleanly
+    }
 }
 
 } // namespace platform

@@ -4,6 +4,7 @@
 #include "platform/replace.h"
 #include "libtools/tool_sys_io.h"
 #include "platform/file_lock.h"
+#include "platform/file_system.h"
 #include "platform/interrupt.h"
 #include "platform/paths.h"
 #include "sys_io/guarded_call.h"
@@ -49,7 +50,7 @@ bool retag_as_copy(ToolReplacement *replacement) {
     const std::string new_path = directory + (directory.back() == separator[0] ? "" : separator) +
                                  platform::replacement_name(platform::ReplacementKind::copy);
     char *kept = tool_strdup(new_path.c_str());
-    if (kept == nullptr || std::rename(old_path.c_str(), new_path.c_str()) != 0) {
+    if (kept == nullptr || !platform::fs_rename(old_path.c_str(), new_path.c_str())) {
         tool_strfree(&kept);
         return false;
     }
@@ -247,6 +248,24 @@ int tool_replace_lock(ToolReplacement *replacement, const char *path) {
         return TOOL_LOCK_CANNOT_OPEN;
     }
     return result;
+}
+
+int tool_replace_input(const ToolReplacement *replacement, const char *path, const char *mode,
+                       ToolStream *stream) {
+    if (stream == nullptr) {
+        return TOOL_LOCK_CANNOT_OPEN;
+    }
+    *stream = nullptr;
+    if (replacement == nullptr || !replacement->locked || path == nullptr || mode == nullptr) {
+        return TOOL_LOCK_CANNOT_OPEN;
+    }
+    int refusal = 0;
+    *stream = zfile_open_same_file(path, mode, replacement->identity.device,
+                                   replacement->identity.index, &refusal);
+    if (*stream != nullptr) {
+        return TOOL_LOCK_DONE;
+    }
+    return refusal == 1 ? TOOL_LOCK_NOT_REGULAR : TOOL_LOCK_CANNOT_OPEN;
 }
 
 int tool_replace_open(ToolReplacement *replacement, const char *path) {

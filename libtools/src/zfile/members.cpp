@@ -1,4 +1,5 @@
 // Checking that a gzip file holds its members and nothing after them.
+#include "platform/checked_open.h"
 #include "zfile/registry.h"
 
 #include <zlib.h>
@@ -41,10 +42,30 @@ bool inflate_members(std::FILE *file, z_stream &stream) {
 
 namespace zfile {
 
-bool only_gzip_members(const char *path) {
-    std::FILE *file = std::fopen(path, "rb");
+namespace {
+
+// The file of `entry` open for reading; null when it cannot be opened (`*checked` then
+// tells whether the entry asked for a file it no longer reaches).
+std::FILE *open_again(const RegistryEntry &entry, bool *checked) {
+    *checked = entry.same_file != 0;
+    if (!*checked) {
+        return std::fopen(entry.path, "rb");
+    }
+    const platform::FileIdentity expected = {entry.device, entry.index};
+    platform::OpenCheck check = platform::OpenCheck::opened;
+    const int fd = platform::open_checked(entry.path, false, &expected, &check);
+    return fd >= 0 ? platform::stream_of_descriptor(fd, "rb") : nullptr;
+}
+
+} // namespace
+
+bool only_gzip_members(const RegistryEntry &entry) {
+    bool checked = false;
+    std::FILE *file = open_again(entry, &checked);
     if (file == nullptr) {
-        return true; // nothing to hold against the data already read
+        // Nothing to hold against the data already read, unless the name now leads
+        // elsewhere: then what follows the members cannot be known.
+        return !checked;
     }
     z_stream stream{};
     bool whole = false;

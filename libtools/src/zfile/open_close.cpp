@@ -1,6 +1,7 @@
 // Opening and closing a ToolStream: the choice between a plain stdio stream and
 // a zlib gzip stream, made per file from its first two bytes and the mode.
 #include "libtools/zfile.h"
+#include "platform/checked_open.h"
 #include "platform/paths.h"
 #include "platform/stream_io.h"
 #include "zfile/handles.h"
@@ -71,6 +72,53 @@ ToolStream open_compressed(const std::string &path, const char *mode) {
     return stream;
 }
 
+// Registers the compressed stream over the checked descriptor `fd` (which it then owns)
+// and notes the file it must stay, with the level its `header` records.
+ToolStream compressed_over(int fd, const std::string &path, const platform::FileIdentity &file,
+                           const unsigned char *header, long got) {
+    gzFile stream = gzdopen(fd, "rb");
+    if (stream == nullptr) {
+        platform::close_descriptor(fd);
+        return nullptr;
+    }
+    if (!zfile_register(stream) || !zfile::remember_path(stream, path.c_str())) {
+        zfile_unregister(stream);
+        gzclose(stream);
+        return nullptr;
+    }
+    zfile::RegistryEntry *entry = zfile::entry_of(stream);
+    entry->same_file = 1;
+    entry->device = file.device;
+    entry->index = file.index;
+    entry->level = zfile::gzip_level_of_header(header, got > 0 ? static_cast<std::size_t>(got) : 0);
+    return stream;
+}
+
+ToolStream open_same_file(const std::string &path, const char *mode,
+                          const platform::FileIdentity &file, platform::OpenCheck *check) {
+    const bool asks_for_gzip = has_letter(mode, 'z');
+    const char *plain_mode = zfile_mode_without_z(mode);
+    if (plain_mode[0] != 'r') {
+        return nullptr;
+    }
+    const int fd = platform::open_checked(path, has_letter(plain_mode, '+'), &file, check);
+    if (fd < 0) {
+        return nullptr;
+    }
+    unsigned char header[zfile::kGzipHeaderStart] = {};
+    const long got = platform::read_start(fd, header, sizeof header);
+    if (got < 0) {
+        platform::close_descriptor(fd);
+        return nullptr;
+    }
+    const bool compressed =
+        got == 0 ? asks_for_gzip : got >= 2 && header[0] == 0x1F && header[1] == 0x8B;
+    if (compressed) {
+        return compressed_over(fd, path, file, header, got);
+    }
+    return platform::stream_of_descriptor(fd, plain_mode);
+}
+
 } // namespace
 
 extern "C" {
@@ -120,6 +168,21 @@ ToolStream zfile_open(const char *path, const char *mode) {
         return open_compressed(native, mode);
     }
     return platform::open_file(native.c_str(), zfile_mode_without_z(mode));
+}
+
+ToolStream zfile_open_same_file(const char *path, const char *mode, unsigned long long device,
+                                unsigned long long index, int *refusal) {
+    platform::OpenCheck check = platform::OpenCheck::cannot_open;
+    ToolStream stream = nullptr;
+    if (path != nullptr && mode != nullptr) {
+        stream = open_same_file(platform::native_path(path), mode, {device, index}, &check);
+    }
+    if (refusal != nullptr) {
+        *refusal = check == platform::OpenCheck::not_regular  ? 1
+                   : check == platform::OpenCheck::other_file ? 2
+                                                              : 0;
+    }
+    return stream;
 }
 
 int zfile_close(ToolStream stream) {

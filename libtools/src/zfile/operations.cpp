@@ -39,7 +39,7 @@ bool trailing_data(ToolStream stream) {
         return false;
     }
     if (entry->members_end == 0) {
-        entry->members_end = zfile::only_gzip_members(entry->path) ? 1 : -1;
+        entry->members_end = zfile::only_gzip_members(*entry) ? 1 : -1;
     }
     return entry->members_end < 0;
 }

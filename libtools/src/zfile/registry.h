@@ -5,6 +5,8 @@
 
 #include "libtools/zfile.h"
 
+#include <cstddef>
+
 namespace zfile {
 
 struct RegistryEntry {
@@ -15,6 +17,10 @@ struct RegistryEntry {
                      // null for a writing stream (standard heap, freed with the entry)
     int members_end; // 0 not checked yet; 1 the file ends with its last member; -1 other
                      // data follows the last member
+    int same_file;   // 1 when `path` must still lead to the file `device` and `index` name
+    unsigned long long device;
+    unsigned long long index;
+    int level; // the compression level its header records; 0 when not read at the open
 };
 
 /// Notes the file a registered reading stream reads; false when memory ran out.
@@ -25,8 +31,17 @@ RegistryEntry *entry_of(ToolStream stream);
 
 /// Whether the file at `path` holds gzip members and nothing else: zlib skips data
 /// after the last member that does not begin like a member, so a reader would take a
-/// file with text appended for a whole one.
-bool only_gzip_members(const char *path);
+/// file with text appended for a whole one. For an entry with `same_file` set, the file
+/// is opened without a step that can block and must be the one the entry names (false
+/// when it is not).
+bool only_gzip_members(const RegistryEntry &entry);
+
+/// The bytes of a gzip header up to its extra-flags byte, which tells the level.
+constexpr std::size_t kGzipHeaderStart = 9;
+
+/// The compression level a gzip header of `size` bytes records, as zfile_gzip_level
+/// gives it.
+int gzip_level_of_header(const unsigned char *header, std::size_t size);
 
 /// The newest entry; null when no compressed stream is open.
 extern RegistryEntry *registry_head;

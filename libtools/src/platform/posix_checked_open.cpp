@@ -1,0 +1,73 @@
+#include "platform/checked_open.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace platform {
+
+namespace {
+
+// What the open descriptor `fd` is, compared with what the caller checked before.
+OpenCheck check_open(int fd, const FileIdentity *expected) {
+    struct stat held {};
+    if (fstat(fd, &held) != 0 || S_ISDIR(held.st_mode)) {
+        return OpenCheck::cannot_open;
+    }
+    if (!S_ISREG(held.st_mode)) {
+        return OpenCheck::not_regular;
+    }
+    if (expected != nullptr && (static_cast<unsigned long long>(held.st_dev) != expected->device ||
+                                static_cast<unsigned long long>(held.st_ino) != expected->index)) {
+        return OpenCheck::other_file;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return OpenCheck::cannot_open;
+    }
+    return OpenCheck::opened;
+}
+
+} // namespace
+
+int open_checked(const std::string &path, bool update, const FileIdentity *expected,
+                 OpenCheck *check) {
+    // Non-blocking: opening a FIFO would otherwise wait for its other end.
+    const int access = update ? O_RDWR : O_RDONLY;
+    const int fd = open(path.c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *check = OpenCheck::cannot_open;
+        return -1;
+    }
+    *check = check_open(fd, expected);
+    if (*check != OpenCheck::opened) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+long read_start(int fd, unsigned char *buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t got = pread(fd, buffer, size, 0);
+        if (got >= 0 || errno != EINTR) {
+            return static_cast<long>(got);
+        }
+    }
+}
+
+std::FILE *stream_of_descriptor(int fd, const char *mode) {
+    std::FILE *stream = fdopen(fd, mode);
+    if (stream == nullptr) {
+        close(fd);
+    }
+    return stream;
+}
+
+void close_descriptor(int fd) {
+    close(fd);
+}
+
+} // namespace platform

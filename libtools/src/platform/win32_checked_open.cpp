@@ -1,0 +1,83 @@
+// Windows has no FIFO a file name can lead to, but a name can lead to a device (NUL,
+// CON) or, after a move, to another file: the open handle tells both.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include "platform/checked_open.h"
+#include "platform/wide_names.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+namespace platform {
+
+namespace {
+
+OpenCheck check_open(HANDLE handle, const FileIdentity *expected) {
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        return OpenCheck::not_regular;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(handle, &information)) {
+        return OpenCheck::cannot_open;
+    }
+    const unsigned long long index =
+        (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) |
+        information.nFileIndexLow;
+    if (expected != nullptr &&
+        (information.dwVolumeSerialNumber != expected->device || index != expected->index)) {
+        return OpenCheck::other_file;
+    }
+    return OpenCheck::opened;
+}
+
+} // namespace
+
+int open_checked(const std::string &path, bool update, const FileIdentity *expected,
+                 OpenCheck *check) {
+    *check = OpenCheck::cannot_open;
+    if (path.size() >= MAX_PATH) {
+        return -1;
+    }
+    // A directory does not open without FILE_FLAG_BACKUP_SEMANTICS: cannot_open.
+    const DWORD access = GENERIC_READ | (update ? GENERIC_WRITE : 0);
+    const HANDLE handle = CreateFileW(wide_of(path.c_str()).c_str(), access,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    *check = check_open(handle, expected);
+    const int fd = *check == OpenCheck::opened
+                       ? _open_osfhandle(reinterpret_cast<intptr_t>(handle),
+                                         (update ? _O_RDWR : _O_RDONLY) | _O_BINARY)
+                       : -1;
+    if (fd < 0) {
+        CloseHandle(handle);
+        *check = *check == OpenCheck::opened ? OpenCheck::cannot_open : *check;
+    }
+    return fd;
+}
+
+long read_start(int fd, unsigned char *buffer, std::size_t size) {
+    if (_lseeki64(fd, 0, SEEK_SET) != 0) {
+        return -1;
+    }
+    const int got = _read(fd, buffer, static_cast<unsigned>(size));
+    return _lseeki64(fd, 0, SEEK_SET) == 0 ? got : -1;
+}
+
+std::FILE *stream_of_descriptor(int fd, const char *mode) {
+    std::FILE *stream = _fdopen(fd, mode);
+    if (stream == nullptr) {
+        _close(fd);
+    }
+    return stream;
+}
+
+void close_descriptor(int fd) {
+    _close(fd);
+}
+
+} // namespace platform
