@@ -3,7 +3,10 @@
 #include "line_count.h"
 #include "messages.h"
 #include "progress.h"
+#include "standard_input.h"
 #include "unified_diff.h"
+
+#include "libtools/tool_console.h"
 
 #include <cstdio>
 
@@ -79,6 +82,12 @@ bool write_dry_run_diff(const char *name, ToolStream input, const std::string &c
         return false;
     }
     progress_erase();
-    write_unified_diff(stdout, name, original, converted);
+    // Untranslated on every system: the diff carries the file's own line ends, so that
+    // it applies to the file byte for byte, as diff -u writes it.
+    if (tool_binary_mode(stdout) == 0 || !write_unified_diff(stdout, name, original, converted) ||
+        std::fflush(stdout) != 0) {
+        report_cannot_write(kStandardInputName);
+        return false;
+    }
     return true;
 }

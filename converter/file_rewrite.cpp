@@ -72,11 +72,13 @@ bool append_to_text(void *context, const char *data, std::size_t size) {
 }
 
 // The input's bytes as the converter reads them, telling the progress line how far
-// it got after each block.
+// it got in the file after each block: for a gzip file the compressed bytes used, as
+// its size counts them.
 struct WatchedInput {
     ByteSource source;
     Progress *progress;
     long long done;
+    ToolStream compressed; // the input when it is a gzip stream, else null
 };
 
 long read_watched(void *context, char *buffer, std::size_t size) {
@@ -84,14 +86,19 @@ long read_watched(void *context, char *buffer, std::size_t size) {
     const long got = input->source.read(input->source.context, buffer, size);
     if (got > 0) {
         input->done += got;
-        progress_position(input->progress, input->done);
+        const long long at =
+            input->compressed != nullptr ? zfile_offset(input->compressed) : input->done;
+        if (at >= 0) {
+            progress_position(input->progress, at);
+        }
     }
     return got;
 }
 
 OnePassOutcome convert_lines_of(ToolStream input, OutputTarget target, const Conversion &conversion,
                                 ConversionCounts *counts, Progress *progress) {
-    WatchedInput watched = {stream_source(input), progress, 0};
+    WatchedInput watched = {stream_source(input), progress, 0,
+                            zfile_is_compressed(input) != 0 ? input : nullptr};
     const ByteSource source =
         progress->enabled ? ByteSource{&watched, read_watched} : watched.source;
     return convert_lines(source, conversion_for(conversion), target, counts);
@@ -204,9 +211,9 @@ bool lock(ToolReplacement *replacement, const char *name) {
 // Ends the progress line's current file however the rewrite ends.
 class ProgressFile {
   public:
-    ProgressFile(Progress *progress, const char *name, ToolStream input) : progress_(progress) {
-        const long long size = tool_file_size(name);
-        progress_file(progress, name, zfile_is_compressed(input) ? -1 : size);
+    // The size as stored: for a gzip file its compressed bytes.
+    ProgressFile(Progress *progress, const char *name) : progress_(progress) {
+        progress_file(progress, name, tool_file_size(name));
     }
     ~ProgressFile() { progress_file_done(progress_); }
     ProgressFile(const ProgressFile &) = delete;
@@ -220,7 +227,7 @@ class ProgressFile {
 // for --dry-run, and puts the result in place (or writes its diff).
 bool convert_file(const char *name, InputStream *input, ToolReplacement *replacement,
                   const CommandLine &options, RunState *run) {
-    ProgressFile progress(&run->progress, name, input->get());
+    ProgressFile progress(&run->progress, name);
     std::string preview;
     // A file read as gzip data is written back compressed, at the level its header names.
     const int gzip_level = zfile_stream_gzip_level(input->get());

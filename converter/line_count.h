@@ -15,13 +15,16 @@ struct LineEnds {
 };
 
 /// Rewinds `stream` and counts its first `limit` bytes (all of them for a negative
-/// limit), decompressed for a gzip stream. False when the stream cannot be rewound or
-/// read (standard input, a read error); the stream is left at an unknown position.
+/// limit), decompressed for a gzip stream. A plain stream opened in text mode reads the
+/// file's own bytes from then on (no translation of line ends). False when the stream
+/// cannot be rewound or read (standard input, a read error); the stream is left at an
+/// unknown position.
 bool count_line_ends(ToolStream stream, long long limit, LineEnds *ends);
 
 /// The number of the line of the original text (from 1) on which the `index`-th line
-/// the line reader delivers (from 1) ends: the stream is rewound and read again through
-/// that line. 0 when the stream cannot be rewound or read.
+/// the line reader delivers (from 1) ends, in the file's own bytes (CR LF line ends
+/// included): the stream is rewound and read again. 0 when the stream cannot be rewound
+/// or read, or has fewer lines.
 long long original_line_of(ToolStream stream, long long index);
 
 /// The number of lines of a text: its line ends, and one more for text after the last.

@@ -1,7 +1,8 @@
 // The progress line of long runs: when standard error is a terminal and the run has
 // lasted more than about a second, one line that rewrites itself shows the files done
 // out of the files matched so far and, inside a big file, its bytes done out of its
-// size, with the throughput. It is erased before any message and at the end.
+// size (compressed bytes for a gzip file), with the throughput. It is erased before
+// any message and at the end.
 //
 // Cost: the driver reports per file and, inside a file, once per block of lines; a
 // report only compares a counter and reads the clock, and drawing happens at most a
@@ -20,8 +21,8 @@ struct Progress {
     long files_done = 0;
     long files_matched = 0;
     std::string name;           // the file being converted; empty between files
-    long long size = -1;        // its size in bytes, -1 when no total is known (gzip)
-    long long done = 0;         // its bytes done
+    long long size = -1;        // its size as stored (compressed for gzip); -1: not known
+    long long done = 0;         // its bytes done, counted as its size is
     long long bytes_before = 0; // bytes of the files done, for the throughput
     std::size_t shown = 0;      // length of the line on the terminal; 0 when none is
 };

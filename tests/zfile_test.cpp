@@ -6,6 +6,7 @@
 #include "support/temp_dir.h"
 
 #include <cstdio>
+#include <random>
 #include <string>
 
 namespace {
@@ -181,6 +182,47 @@ TEST_F(ZfileTest, RegistryWithTwoCompressedStreams) {
     EXPECT_EQ(zfile_register(newer), 1);
     EXPECT_EQ(zfile_close(newer), 0);
     EXPECT_EQ(zfile_is_compressed(newer), 0);
+}
+
+// The position in the file as stored, read in blocks: it never goes back, stays within
+// the file, ends at its size, and for a plain stream is its position.
+TEST_F(ZfileTest, OffsetCountsTheBytesOfTheFileUsed) {
+    std::mt19937 random(7);
+    std::string noise;
+    for (int i = 0; i < 300000; ++i) {
+        noise += static_cast<char>(random());
+    }
+    std::string text;
+    while (text.size() < 2000000) {
+        text += kText;
+    }
+    const struct {
+        const char *name;
+        std::string bytes;
+    } cases[] = {{"plain", text}, {"packed", gzip_bytes(text)}, {"noise", gzip_bytes(noise)}};
+    for (const auto &c : cases) {
+        dir_.write(c.name, c.bytes);
+        ToolStream stream = zfile_open(path(c.name).c_str(), "r");
+        ASSERT_NE(stream, nullptr) << c.name;
+        EXPECT_EQ(zfile_offset(stream), 0) << c.name;
+        long long before = 0;
+        long long reads = 0;
+        static char block[1 << 16];
+        while (zfile_read(block, 1, sizeof block, stream) > 0) {
+            const long long at = zfile_offset(stream);
+            ASSERT_GE(at, before) << c.name;
+            ASSERT_LE(at, static_cast<long long>(c.bytes.size())) << c.name;
+            if (zfile_is_compressed(stream) == 0) {
+                ASSERT_EQ(at, zfile_tell(stream)) << c.name;
+            }
+            before = at;
+            ++reads;
+        }
+        EXPECT_EQ(zfile_offset(stream), static_cast<long long>(c.bytes.size())) << c.name;
+        EXPECT_GT(reads, 4) << c.name;
+        zfile_close(stream);
+    }
+    EXPECT_EQ(zfile_offset(nullptr), -1);
 }
 
 TEST_F(ZfileTest, NullArguments) {

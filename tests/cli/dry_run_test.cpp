@@ -48,6 +48,16 @@ ProgramResult run(const TempDir &dir, std::vector<std::string> arguments) {
     return run_program(JOINT2SI_EXE, arguments, dir.path().string());
 }
 
+// Runs `program` in `dir` and keeps its standard output byte for byte, as a diff must be
+// compared (run_program reads it as text).
+ProgramResult run_exact(const std::string &program, const std::vector<std::string> &arguments,
+                        const TempDir &dir) {
+    const TempDir input;
+    input.write("empty", "");
+    return run_program_with_input(program, arguments, dir.path().string(),
+                                  input.file("empty").string());
+}
+
 std::vector<std::string> with_units(std::initializer_list<std::string> more) {
     std::vector<std::string> all = kUnits;
     all.insert(all.end(), more.begin(), more.end());
@@ -60,23 +70,30 @@ std::string text_of(const std::string &bytes) {
                                                                         : bytes;
 }
 
-class DryRun : public ::testing::TestWithParam<const char *> {};
-
-TEST_P(DryRun, ChangesNothingAndItsDiffGivesWhatTheRunWrites) {
-    if (const std::string fault = known_fault_here(
-            "--dry-run changes the modification time; the host's diff -u cannot be run");
-        !fault.empty()) {
-        GTEST_SKIP() << fault;
+// The kind of input a case runs on: "plain", "crlf" or "gzip".
+class DryRun : public ::testing::TestWithParam<const char *> {
+  protected:
+    void SetUp() override {
+        kind = GetParam();
+        text = kind == "crlf" ? with_crlf(kJoints) : std::string(kJoints);
+        stored = kind == "gzip" ? gzip_bytes(text) : text;
+        dir.write("a.jnt", stored);
+        dir.write("same.jnt", "joint 1\n");
     }
-    const std::string kind = GetParam();
-    const std::string text = kind == "crlf" ? with_crlf(kJoints) : std::string(kJoints);
-    const std::string stored = kind == "gzip" ? gzip_bytes(text) : text;
+    ProgramResult dry_run() const {
+        return run_exact(JOINT2SI_EXE, with_units({"--dry-run", "a.jnt", "same.jnt"}), dir);
+    }
+    std::string kind;
+    std::string text;   // the file's text
+    std::string stored; // its bytes on disk
     TempDir dir;
-    dir.write("a.jnt", stored);
-    dir.write("same.jnt", "joint 1\n");
-    const auto old_time = fs::file_time_type::clock::now() - std::chrono::hours(5);
-    fs::last_write_time(dir.file("a.jnt"), old_time);
-    const ProgramResult dry = run(dir, with_units({"--dry-run", "a.jnt", "same.jnt"}));
+};
+
+TEST_P(DryRun, ChangesNothing) {
+    fs::last_write_time(dir.file("a.jnt"),
+                        fs::file_time_type::clock::now() - std::chrono::hours(5));
+    const auto old_time = fs::last_write_time(dir.file("a.jnt")); // as stored
+    const ProgramResult dry = dry_run();
     EXPECT_EQ(dry.exit_status, 0) << dry.standard_error;
     EXPECT_EQ(dry.standard_error, "");
     EXPECT_EQ(dir.read("a.jnt"), stored);
@@ -84,19 +101,28 @@ TEST_P(DryRun, ChangesNothingAndItsDiffGivesWhatTheRunWrites) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
     EXPECT_EQ(dry.standard_output.rfind("--- a.jnt\n+++ a.jnt\n@@ ", 0), 0u)
         << "same.jnt says nothing";
+    EXPECT_EQ(dry.standard_output.find('\r') == std::string::npos, kind != "crlf")
+        << "the lines keep their own line ends, untranslated";
+    EXPECT_EQ(dry.standard_output.find("\r\r"), std::string::npos);
+}
 
-    // The real run, and the pair through diff -u and patch.
-    ASSERT_EQ(run(dir, with_units({"a.jnt"})).exit_status, 0);
-    const std::string converted = text_of(dir.read("a.jnt"));
+TEST_P(DryRun, ItsDiffIsDiffUsAndGivesWhatTheRunWrites) {
+    if (const std::string fault =
+            known_fault_here("the host's diff -u cannot be run to compare with");
+        !fault.empty()) {
+        GTEST_SKIP() << fault;
+    }
     if (run_program("/usr/bin/patch", {"--version"}).exit_status != 0) {
         GTEST_SKIP() << "no diff and patch programs here";
     }
+    const ProgramResult dry = dry_run();
+    ASSERT_EQ(run(dir, with_units({"a.jnt"})).exit_status, 0);
+    const std::string converted = text_of(dir.read("a.jnt"));
     dir.write("old", text);
     dir.write("new", converted);
     dir.write("changes.diff", dry.standard_output);
-    const ProgramResult expected =
-        run_program("/usr/bin/diff", {"-u", "--label", "a.jnt", "--label", "a.jnt", "old", "new"},
-                    dir.path().string());
+    const ProgramResult expected = run_exact(
+        "/usr/bin/diff", {"-u", "--label", "a.jnt", "--label", "a.jnt", "old", "new"}, dir);
     EXPECT_EQ(dry.standard_output, expected.standard_output);
     const ProgramResult patched = run_program(
         "/usr/bin/patch", {"--quiet", "--binary", "old", "changes.diff"}, dir.path().string());
@@ -105,6 +131,25 @@ TEST_P(DryRun, ChangesNothingAndItsDiffGivesWhatTheRunWrites) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, DryRun, ::testing::Values("plain", "crlf", "gzip"));
+
+// A diff that cannot be written (a full disk) is an error, not a silent success.
+TEST(DryRunStatus, ADiffThatCannotBeWrittenFails) {
+    ChildConditions conditions;
+    conditions.output_path = "/dev/full";
+    if (const std::string why = conditions_unsupported(conditions); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    if (!fs::exists(conditions.output_path)) {
+        GTEST_SKIP() << "no /dev/full here";
+    }
+    TempDir dir;
+    dir.write("a.jnt", "shear_force 1\n");
+    const ProgramResult result = run_program_under(JOINT2SI_EXE, with_units({"--dry-run", "a.jnt"}),
+                                                   dir.path().string(), conditions);
+    EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
+    EXPECT_EQ(result.standard_error, "Error: Could not write file '-'\n");
+    EXPECT_EQ(dir.read("a.jnt"), "shear_force 1\n");
+}
 
 TEST(DryRunStatus, IsTheStatusOfTheRealRun) {
     TempDir dir;

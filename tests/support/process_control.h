@@ -29,6 +29,7 @@ struct ChildConditions {
     long long file_size_limit = -1;   // bytes a child may write to one file; -1: no limit
     bool unprivileged = false;        // run as an unprivileged user when we are the superuser
     std::string input_path;           // a file to read as standard input; empty: inherited
+    std::string output_path;          // a file to write standard output to; empty: captured
     bool closed_error_output = false; // standard error a pipe whose reading end is closed
 };
 

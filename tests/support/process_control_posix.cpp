@@ -56,7 +56,8 @@ std::string temporary_name() {
                              const std::string &err_path) {
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
-    const int out = open(out_path.c_str(), O_WRONLY | O_TRUNC);
+    const std::string &out_to = conditions.output_path.empty() ? out_path : conditions.output_path;
+    const int out = open(out_to.c_str(), O_WRONLY | O_TRUNC);
     const int err = open(err_path.c_str(), O_WRONLY | O_TRUNC);
     const int in =
         conditions.input_path.empty() ? 0 : open(conditions.input_path.c_str(), O_RDONLY);

@@ -30,7 +30,8 @@ int tool_console_write(const char *text, FILE *stream);
 /// The line end of this system's text files: "\n" on POSIX, "\r\n" on Windows.
 const char *tool_system_line_end(void);
 
-/// Makes `stream` (standard input or output) pass bytes unchanged: on Windows its
+/// Makes `stream` (standard input or output, or a plain file stream; before its first
+/// read or write, or right after a seek) pass bytes unchanged: on Windows its
 /// text-mode translation of line ends is turned off; on POSIX there is none. 1 on
 /// success, 0 on failure or for null.
 int tool_binary_mode(FILE *stream);

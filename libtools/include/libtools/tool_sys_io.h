@@ -454,7 +454,9 @@ void tool_replace_fail_nth(int operation, long n);
 /// Keeps the current content of the file `path` leads to (symbolic links followed) as
 /// `path` + `suffix`: a byte-for-byte copy with the file's permissions, owner and group
 /// (where the process may set them) and its access and modification times, put in place
-/// in one step so that an existing backup of that name is replaced whole. 1 on success;
+/// in one step so that an existing backup of that name is replaced whole. Until then the
+/// copy has a replacement file's name (tool_is_replacement_name): an interrupt removes
+/// it, and tool_replace_sweep removes one left by a run that ended. 1 on success;
 /// 0 when the copy could not be made (nothing new is left behind and an existing backup
 /// stays as it was), when `path` + `suffix` is a directory or other non-regular file,
 /// for a null argument or an empty suffix.

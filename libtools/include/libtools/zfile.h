@@ -140,6 +140,13 @@ long zfile_seek(ToolStream stream, long offset, int origin);
 /// plain one; -1 on failure and for null.
 long zfile_tell(ToolStream stream);
 
+/// The position in the file as stored, for a progress report: for a compressed stream
+/// the bytes of the file that zlib has used so far (header and compressed data; input
+/// read ahead but not yet decompressed is not counted), which grows to the file's size
+/// as its text is read; ftell's for a plain one. -1 on failure (a pipe, an offset the
+/// system's long cannot hold) and for null.
+long long zfile_offset(ToolStream stream);
+
 /// Reads a line of at most size - 1 bytes into `buffer`, as fgets or gzgets do:
 /// `buffer`, or null at the end or on error. Null for a null stream or buffer or a
 /// size below 1.

@@ -38,10 +38,15 @@ void unlock_target(LockedTarget *target);
 /// Takes the lock of a new replacement file, open for writing as `stream`; false when
 /// the file is no longer linked under `path` (another run removed it as abandoned).
 bool lock_replacement(std::FILE *stream, const std::string &path);
+/// lock_replacement for a file open as the system's handle `handle` (a descriptor on
+/// POSIX, a HANDLE on Windows).
+bool lock_replacement_handle(long long handle, const std::string &path);
 
 /// Keeps the lock of the replacement open as `stream` after the stream is closed, until
 /// drop_replacement_lock; -1 when the system cannot (the lock then ends with the stream).
 long long hold_replacement_lock(std::FILE *stream);
+/// hold_replacement_lock for a file open as the system's handle `handle`.
+long long hold_replacement_handle_lock(long long handle);
 void drop_replacement_lock(long long held);
 
 enum class LeftoverState { in_use, abandoned, removed };

@@ -8,15 +8,31 @@
 
 namespace platform {
 
+/// The temporary files guarded at the same time, one of each kind: the replacement of
+/// the file being rewritten, and the copy that becomes its backup.
+enum class GuardSlot { replacement, backup, count };
+
 /// Until release_temporary, an interrupt or termination removes `path` and then ends
-/// the process as the signal would have. One path is guarded at a time.
-void guard_temporary(const std::string &path);
-void release_temporary();
+/// the process as the signal would have. One path is guarded per slot; guarding another
+/// path in a slot ends the guard of the one before.
+void guard_temporary(const std::string &path, GuardSlot slot = GuardSlot::replacement);
+void release_temporary(GuardSlot slot = GuardSlot::replacement);
 
 /// Between hold_interrupts and resume_interrupts an interrupt waits; it takes effect at
-/// resume_interrupts.
+/// resume_interrupts. Guarding and releasing a path in between keep it waiting, so a
+/// file created and guarded under the hold is never left by an interrupt that came
+/// between the two. Holds do not nest.
 void hold_interrupts();
 void resume_interrupts();
+
+/// hold_interrupts for as long as it lives, also when an exception passes.
+class InterruptHold {
+  public:
+    InterruptHold() { hold_interrupts(); }
+    ~InterruptHold() { resume_interrupts(); }
+    InterruptHold(const InterruptHold &) = delete;
+    InterruptHold &operator=(const InterruptHold &) = delete;
+};
 
 /// Makes the signals that a failing write raises on POSIX systems (SIGPIPE for a closed
 /// pipe, SIGXFSZ for a file-size limit) ignored, so the write reports an error instead

@@ -1,5 +1,7 @@
 #include "platform/backup_copy.h"
 #include "platform/checked_open.h"
+#include "platform/file_lock.h"
+#include "platform/interrupt.h"
 #include "platform/replace_shared.h"
 
 #include <fcntl.h>
@@ -15,17 +17,28 @@ namespace {
 constexpr int kCreateAttempts = 100;
 constexpr std::size_t kChunk = 1 << 16;
 
-int create_exclusive(const std::string &directory, const std::string &name_hint,
-                     std::string *created) {
+// A new file with a replacement file's name in `directory`, created exclusively and
+// locked; its descriptor, or -1.
+int create_exclusive(const std::string &directory, std::string *created) {
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        // A few short parts once per attempt; the temporaries cost nothing that matters.
-        // NOLINTNEXTLINE(performance-inefficient-string-concatenation)
-        const std::string path = directory + "/." + name_hint + ".joint2si-" + random_name_suffix();
+        const std::string path = directory + "/" + replacement_name(ReplacementKind::rename);
+        // Held from before the file exists until it is guarded.
+        const InterruptHold hold;
         const int fd =
             open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
-        if (fd >= 0 || errno != EEXIST) {
+        if (fd >= 0) {
             *created = path;
-            return fd;
+            guard_temporary(path, GuardSlot::backup);
+            if (lock_replacement_handle(fd, path)) {
+                return fd;
+            }
+            close(fd);
+            unlink(path.c_str());
+            release_temporary(GuardSlot::backup);
+            return -1;
+        }
+        if (errno != EEXIST) {
+            return -1;
         }
     }
     return -1;
@@ -79,8 +92,8 @@ bool keep_facts_and_times(int from, int to, const TargetFacts &facts) {
 } // namespace
 
 bool copy_to_new_file(const std::string &source, const TargetFacts &facts,
-                      const std::string &directory, const std::string &name_hint,
-                      std::string *created) {
+                      const std::string &directory, std::string *created, long long *held_lock) {
+    *held_lock = -1;
     // The name may lead elsewhere since its facts were taken: never wait for a FIFO,
     // and copy only the file they describe.
     OpenCheck check = OpenCheck::opened;
@@ -88,18 +101,24 @@ bool copy_to_new_file(const std::string &source, const TargetFacts &facts,
     if (from < 0) {
         return false;
     }
-    const int to = create_exclusive(directory, name_hint, created);
+    const int to = create_exclusive(directory, created);
     bool copied = to >= 0 && copy_bytes(from, to) && keep_facts_and_times(from, to, facts) &&
                   fchmod(to, static_cast<mode_t>(facts.permissions)) == 0 &&
                   !injected_failure(FileOperation::sync) && fsync(to) == 0;
     close(from);
-    if (to >= 0) {
-        copied = close(to) == 0 && !injected_failure(FileOperation::close) && copied;
-        if (!copied) {
-            unlink(created->c_str());
-        }
+    if (to < 0) {
+        return false;
     }
-    return copied;
+    const long long held = copied ? hold_replacement_handle_lock(to) : -1;
+    copied = close(to) == 0 && !injected_failure(FileOperation::close) && copied;
+    if (!copied) {
+        unlink(created->c_str());
+        release_temporary(GuardSlot::backup);
+        drop_replacement_lock(held);
+        return false;
+    }
+    *held_lock = held;
+    return true;
 }
 
 bool set_permissions(const std::string &path, const TargetFacts &facts) {

@@ -165,7 +165,11 @@ void unlock_target(LockedTarget *target) {
 }
 
 bool lock_replacement(std::FILE *stream, const std::string &path) {
-    const int fd = fileno(stream);
+    return lock_replacement_handle(fileno(stream), path);
+}
+
+bool lock_replacement_handle(long long handle, const std::string &path) {
+    const int fd = static_cast<int>(handle);
     if (!wait_for_lock(fd)) {
         return false;
     }
@@ -176,8 +180,12 @@ bool lock_replacement(std::FILE *stream, const std::string &path) {
 }
 
 long long hold_replacement_lock(std::FILE *stream) {
+    return hold_replacement_handle_lock(fileno(stream));
+}
+
+long long hold_replacement_handle_lock(long long handle) {
     // A duplicate shares the open file description, and with it the lock.
-    return fcntl(fileno(stream), F_DUPFD_CLOEXEC, 0);
+    return fcntl(static_cast<int>(handle), F_DUPFD_CLOEXEC, 0);
 }
 
 void drop_replacement_lock(long long held) {

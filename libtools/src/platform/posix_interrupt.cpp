@@ -12,16 +12,19 @@ namespace {
 
 const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// The guarded path lives in static storage so the handler can use it without
+// The guarded paths live in static storage so the handler can use them without
 // allocating; the handler may only make async-signal-safe calls.
-char guarded_path[PATH_MAX + 1];
-volatile sig_atomic_t guarding = 0;
+constexpr int kSlots = static_cast<int>(GuardSlot::count);
+char guarded_path[kSlots][PATH_MAX + 1];
+volatile sig_atomic_t guarding[kSlots] = {};
 struct sigaction previous[sizeof kSignals / sizeof kSignals[0]];
 bool installed = false;
 
 extern "C" void remove_guarded_and_reraise(int signal_number) {
-    if (guarding != 0) {
-        unlink(guarded_path);
+    for (int slot = 0; slot < kSlots; ++slot) {
+        if (guarding[slot] != 0) {
+            unlink(guarded_path[slot]);
+        }
     }
     struct sigaction restore {};
     restore.sa_handler = SIG_DFL;
@@ -47,34 +50,43 @@ void install_handlers() {
     installed = true;
 }
 
-void change_mask(int how) {
+// Changes the mask of the signals handled here; `old` (when not null) receives the mask
+// before, so that a caller inside hold_interrupts can give back exactly that.
+void change_mask(int how, sigset_t *old = nullptr) {
     sigset_t set;
     sigemptyset(&set);
     for (int signal_number : kSignals) {
         sigaddset(&set, signal_number);
     }
-    sigprocmask(how, &set, nullptr);
+    sigprocmask(how, &set, old);
 }
 
 } // namespace
 
-void guard_temporary(const std::string &path) {
-    if (path.size() > PATH_MAX) {
+void guard_temporary(const std::string &path, GuardSlot slot) {
+    const int index = static_cast<int>(slot);
+    if (path.size() > PATH_MAX || index < 0 || index >= kSlots) {
         return;
     }
-    change_mask(SIG_BLOCK);
-    std::memcpy(guarded_path, path.c_str(), path.size() + 1);
-    guarding = 1;
+    sigset_t before;
+    change_mask(SIG_BLOCK, &before);
+    std::memcpy(guarded_path[index], path.c_str(), path.size() + 1);
+    guarding[index] = 1;
     if (!installed) {
         install_handlers();
     }
-    change_mask(SIG_UNBLOCK);
+    sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
-void release_temporary() {
-    change_mask(SIG_BLOCK);
-    guarding = 0;
-    change_mask(SIG_UNBLOCK);
+void release_temporary(GuardSlot slot) {
+    const int index = static_cast<int>(slot);
+    if (index < 0 || index >= kSlots) {
+        return;
+    }
+    sigset_t before;
+    change_mask(SIG_BLOCK, &before);
+    guarding[index] = 0;
+    sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
 void hold_interrupts() {

@@ -1,4 +1,4 @@
-// Backups on Windows: the copy is created exclusively with CreateFileA (hidden while it
+// Backups on Windows: the copy is created exclusively with CreateFileW (hidden while it
 // has its temporary name), filled with ReadFile and WriteFile, given the source's times
 // with SetFileTime and flushed; its attributes follow once it has its final name.
 #define WIN32_LEAN_AND_MEAN
@@ -7,6 +7,8 @@
 
 #include "platform/backup_copy.h"
 #include "platform/checked_open.h"
+#include "platform/file_lock.h"
+#include "platform/interrupt.h"
 #include "platform/replace_shared.h"
 #include "platform/wide_names.h"
 
@@ -19,23 +21,36 @@ namespace {
 constexpr int kCreateAttempts = 100;
 constexpr DWORD kChunk = 1 << 16;
 
-HANDLE create_exclusive(const std::string &directory, const std::string &name_hint,
-                        std::string *created) {
+// A new file with a replacement file's name in `directory`, created exclusively (hidden
+// while it has that name, and shareable for deletion so an interrupt can remove it while
+// it is open) and locked; its handle, or INVALID_HANDLE_VALUE.
+HANDLE create_exclusive(const std::string &directory, std::string *created) {
     const bool ends_in_separator =
         !directory.empty() && (directory.back() == '\\' || directory.back() == '/');
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        const std::string path = directory + (ends_in_separator ? "" : "\\") + "." + name_hint +
-                                 ".joint2si-" + random_name_suffix();
+        const std::string path =
+            directory + (ends_in_separator ? "" : "\\") + replacement_name(ReplacementKind::rename);
         if (path.size() >= MAX_PATH) {
             return INVALID_HANDLE_VALUE;
         }
-        const HANDLE handle =
-            CreateFileW(wide_of(path.c_str()).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                        CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
-        if (handle != INVALID_HANDLE_VALUE ||
-            (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) {
+        // Held from before the file exists until it is guarded.
+        const InterruptHold hold;
+        const HANDLE handle = CreateFileW(wide_of(path.c_str()).c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_HIDDEN, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
             *created = path;
-            return handle;
+            guard_temporary(path, GuardSlot::backup);
+            if (lock_replacement_handle(reinterpret_cast<intptr_t>(handle), path)) {
+                return handle;
+            }
+            CloseHandle(handle);
+            DeleteFileW(wide_of(path.c_str()).c_str());
+            release_temporary(GuardSlot::backup);
+            return INVALID_HANDLE_VALUE;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+            return INVALID_HANDLE_VALUE;
         }
     }
     return INVALID_HANDLE_VALUE;
@@ -70,8 +85,8 @@ bool copy_times(HANDLE from, HANDLE to) {
 } // namespace
 
 bool copy_to_new_file(const std::string &source, const TargetFacts &facts,
-                      const std::string &directory, const std::string &name_hint,
-                      std::string *created) {
+                      const std::string &directory, std::string *created, long long *held_lock) {
+    *held_lock = -1; // the lock ends with the handle
     // The name may lead elsewhere since its facts were taken: copy only that file.
     OpenCheck check = OpenCheck::opened;
     const int descriptor = open_checked(source, false, &facts.identity, &check);
@@ -79,15 +94,17 @@ bool copy_to_new_file(const std::string &source, const TargetFacts &facts,
         return false;
     }
     const HANDLE from = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
-    const HANDLE to = create_exclusive(directory, name_hint, created);
+    const HANDLE to = create_exclusive(directory, created);
     bool copied = to != INVALID_HANDLE_VALUE && copy_bytes(from, to) && copy_times(from, to) &&
                   !injected_failure(FileOperation::sync) && FlushFileBuffers(to) != 0;
     close_descriptor(descriptor); // and with it `from`
-    if (to != INVALID_HANDLE_VALUE) {
-        copied = CloseHandle(to) != 0 && !injected_failure(FileOperation::close) && copied;
-        if (!copied) {
-            DeleteFileW(wide_of(created->c_str()).c_str());
-        }
+    if (to == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    copied = CloseHandle(to) != 0 && !injected_failure(FileOperation::close) && copied;
+    if (!copied) {
+        DeleteFileW(wide_of(created->c_str()).c_str());
+        release_temporary(GuardSlot::backup);
     }
     return copied;
 }

@@ -86,12 +86,19 @@ void unlock_target(LockedTarget *target) {
     target->handle = -1;
 }
 
-bool lock_replacement(std::FILE *stream, const std::string &) {
-    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    return handle != INVALID_HANDLE_VALUE && lock_handle(handle, true);
+bool lock_replacement(std::FILE *stream, const std::string &path) {
+    return lock_replacement_handle(static_cast<long long>(_get_osfhandle(_fileno(stream))), path);
+}
+
+bool lock_replacement_handle(long long handle, const std::string &) {
+    return as_handle(handle) != INVALID_HANDLE_VALUE && lock_handle(as_handle(handle), true);
 }
 
 long long hold_replacement_lock(std::FILE *) {
+    return -1;
+}
+
+long long hold_replacement_handle_lock(long long) {
     return -1;
 }
 

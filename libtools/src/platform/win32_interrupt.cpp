@@ -15,12 +15,13 @@ namespace platform {
 
 namespace {
 
-// The guarded path lives in static storage, already in the system's wide form, so
+// The guarded paths live in static storage, already in the system's wide form, so
 // the handler needs no allocation. A replacement beside a target near MAX_PATH has a
 // longer path, in the extended-length form.
 constexpr std::size_t kGuardedLength = 2 * MAX_PATH;
-wchar_t guarded_path[kGuardedLength];
-bool guarding = false;
+constexpr int kSlots = static_cast<int>(GuardSlot::count);
+wchar_t guarded_path[kSlots][kGuardedLength];
+bool guarding[kSlots] = {};
 bool installed = false;
 CRITICAL_SECTION state_lock;
 INIT_ONCE lock_ready = INIT_ONCE_STATIC_INIT;
@@ -39,14 +40,16 @@ void unlock() {
     LeaveCriticalSection(&state_lock);
 }
 
-// Removes the guarded file, then lets the next handler (by default the one that
-// ends the process) take the event. The file may still be open: it is created with
+// Removes the guarded files, then lets the next handler (by default the one that
+// ends the process) take the event. A file may still be open: each is created with
 // delete sharing, so it goes when the process ends.
 BOOL WINAPI remove_guarded(DWORD) {
     lock();
-    if (guarding) {
-        DeleteFileW(guarded_path);
-        guarding = false;
+    for (int slot = 0; slot < kSlots; ++slot) {
+        if (guarding[slot]) {
+            DeleteFileW(guarded_path[slot]);
+            guarding[slot] = false;
+        }
     }
     unlock();
     return FALSE;
@@ -54,23 +57,31 @@ BOOL WINAPI remove_guarded(DWORD) {
 
 } // namespace
 
-void guard_temporary(const std::string &path) {
+void guard_temporary(const std::string &path, GuardSlot slot) {
+    const int index = static_cast<int>(slot);
+    if (index < 0 || index >= kSlots) {
+        return;
+    }
     const std::wstring wide = system_path_of(path);
     if (wide.empty() || wide.size() >= kGuardedLength) {
         return;
     }
     lock();
-    std::memcpy(guarded_path, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
-    guarding = true;
+    std::memcpy(guarded_path[index], wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+    guarding[index] = true;
     if (!installed) {
         installed = SetConsoleCtrlHandler(remove_guarded, TRUE) != 0;
     }
     unlock();
 }
 
-void release_temporary() {
+void release_temporary(GuardSlot slot) {
+    const int index = static_cast<int>(slot);
+    if (index < 0 || index >= kSlots) {
+        return;
+    }
     lock();
-    guarding = false;
+    guarding[index] = false;
     unlock();
 }
 

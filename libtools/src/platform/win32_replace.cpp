@@ -234,17 +234,29 @@ bool refused_move(DWORD error) {
            error == ERROR_INVALID_NAME || error == ERROR_FILENAME_EXCED_RANGE;
 }
 
-} // namespace
+// Gives the replacement the name `target`, which no file has yet (ReplaceFileW needs
+// an existing file to replace). Should another file take the name meanwhile, it is
+// replaced, as a rename does on POSIX systems.
+RenameResult move_to_new_name(const std::string &replacement, const std::string &target) {
+    const std::wstring from = system_path_of(replacement);
+    if (!SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+        return RenameResult::failed;
+    }
+    if (MoveFileExW(from.c_str(), system_path_of(target).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return RenameResult::done;
+    }
+    const DWORD error = GetLastError();
+    SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    return refused_move(error) ? RenameResult::refused : RenameResult::failed;
+}
 
 // The replacement takes the target's attributes, which also ends its being hidden.
 // A read-only target refuses to be replaced, so its read-only attribute is lifted
 // for the move and given to the replacement afterwards, as a rename does on POSIX
 // systems. A target in use by another program refuses the move.
-RenameResult replace_atomically(const std::string &replacement, const std::string &target) {
-    if (injected_failure(FileOperation::rename)) {
-        return RenameResult::failed;
-    }
-    const DWORD target_attributes = GetFileAttributesW(wide_of(target.c_str()).c_str());
+RenameResult replace_existing(const std::string &replacement, const std::string &target,
+                              DWORD target_attributes) {
     const DWORD kept =
         target_attributes == INVALID_FILE_ATTRIBUTES ? 0 : target_attributes & kKeptAttributes;
     const DWORD writable = kept & ~FILE_ATTRIBUTE_READONLY;
@@ -269,6 +281,48 @@ RenameResult replace_atomically(const std::string &replacement, const std::strin
         SetFileAttributesW(wide_of(target.c_str()).c_str(), kept);
     }
     return RenameResult::done;
+}
+
+bool is_absolute(const std::string &path) {
+    return (path.size() > 2 && path[1] == ':' && is_separator(path[2])) ||
+           (path.size() > 1 && is_separator(path[0]) && is_separator(path[1]));
+}
+
+// The absolute form of `path` (an absolute path is kept as it is, whatever its length);
+// false when it cannot be formed.
+bool full_path_of(const std::string &path, std::string *full) {
+    if (is_absolute(path)) {
+        *full = path;
+        return true;
+    }
+    const std::wstring wide = wide_of(path.c_str());
+    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return false;
+    }
+    std::wstring buffer(size, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), size, &buffer[0], nullptr);
+    return length != 0 && length < size && to_utf8(buffer.c_str(), full);
+}
+
+} // namespace
+
+// ReplaceFileW refuses relative names (ERROR_DIRECTORY), so a relative name is made
+// absolute first. A target that does not exist yet is simply given its name.
+RenameResult replace_atomically(const std::string &replacement, const std::string &target) {
+    if (injected_failure(FileOperation::rename)) {
+        return RenameResult::failed;
+    }
+    std::string full_replacement;
+    std::string full_target;
+    if (!full_path_of(replacement, &full_replacement) || !full_path_of(target, &full_target)) {
+        return RenameResult::failed;
+    }
+    const DWORD target_attributes = GetFileAttributesW(system_path_of(full_target).c_str());
+    if (target_attributes == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND) {
+        return move_to_new_name(full_replacement, full_target);
+    }
+    return replace_existing(full_replacement, full_target, target_attributes);
 }
 
 bool remove_file(const std::string &path) {

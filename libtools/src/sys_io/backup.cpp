@@ -1,8 +1,13 @@
-// Backups: the old content of a file kept beside it before it is replaced.
+// Backups: the old content of a file kept beside it before it is replaced. The copy is
+// written under a replacement file's name and renamed to the backup's name in one step,
+// so an interrupted run leaves either the old backup or the new one, and at most a
+// replacement file that the next run removes.
 #include "libtools/tool_sys_io.h"
 
 #include "platform/backup_copy.h"
+#include "platform/file_lock.h"
 #include "platform/file_system.h"
+#include "platform/interrupt.h"
 #include "platform/paths.h"
 #include "platform/replace.h"
 
@@ -28,15 +33,18 @@ int make_backup(const char *path, const char *suffix) {
         return 0; // a directory or device of that name is never replaced
     }
     std::string copy;
-    if (!platform::copy_to_new_file(resolved, facts, platform::directory_of(backup),
-                                    platform::name_of(backup), &copy)) {
+    long long held_lock = -1;
+    if (!platform::copy_to_new_file(resolved, facts, platform::directory_of(backup), &copy,
+                                    &held_lock)) {
         return 0;
     }
-    if (platform::replace_atomically(copy, backup) != platform::RenameResult::done) {
+    const bool moved = platform::replace_atomically(copy, backup) == platform::RenameResult::done;
+    if (!moved) {
         platform::remove_file(copy);
-        return 0;
     }
-    return platform::set_permissions(backup, facts) ? 1 : 0;
+    platform::release_temporary(platform::GuardSlot::backup);
+    platform::drop_replacement_lock(held_lock);
+    return moved && platform::set_permissions(backup, facts) ? 1 : 0;
 }
 
 } // namespace

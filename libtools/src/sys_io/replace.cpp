@@ -91,12 +91,15 @@ bool open_replacement(ToolReplacement *replacement) {
     // An interrupt waits until the new file is guarded: it would otherwise end the run
     // between the file's creation and its guard, and leave the file behind.
     std::string created;
-    platform::hold_interrupts();
-    std::FILE *stream = open_beside_or_elsewhere(replacement, facts, &created);
-    if (stream != nullptr) {
-        platform::guard_temporary(created);
+    std::FILE *stream = nullptr;
+    {
+        // The hold ends also when an exception passes.
+        const platform::InterruptHold hold;
+        stream = open_beside_or_elsewhere(replacement, facts, &created);
+        if (stream != nullptr) {
+            platform::guard_temporary(created);
+        }
     }
-    platform::resume_interrupts();
     if (stream == nullptr) {
         return false;
     }

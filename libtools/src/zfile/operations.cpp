@@ -118,6 +118,16 @@ long zfile_tell(ToolStream stream) {
     return std::ftell(as_file(stream));
 }
 
+long long zfile_offset(ToolStream stream) {
+    if (stream == nullptr) {
+        return -1;
+    }
+    if (is_listed(stream)) {
+        return static_cast<long long>(gzoffset(as_gz(stream)));
+    }
+    return std::ftell(as_file(stream));
+}
+
 char *zfile_gets(char *buffer, int size, ToolStream stream) {
     if (stream == nullptr || buffer == nullptr || size < 1) {
         return nullptr;
