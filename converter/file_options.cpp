@@ -65,8 +65,8 @@ void report_run(const CommandLine &options, const RunTally &totals) {
     }
 }
 
-bool keep_backup(const char *name, const CommandLine &options) {
-    if (options.backup == nullptr || tool_backup_file(name, options.backup)) {
+bool keep_backup(const char *name, const ToolReplacement *replacement, const CommandLine &options) {
+    if (options.backup == nullptr || tool_replace_backup(replacement, name, options.backup)) {
         return true;
     }
     progress_erase();

@@ -31,9 +31,10 @@ void report_file(const char *name, const FileTally &tally, const FileReport &rep
 /// With --verbose, the total line of the run.
 void report_run(const CommandLine &options, const RunTally &totals);
 
-/// With --backup, keeps the old content of `name` as `name` + suffix. True when no backup
-/// was asked for or it was made; false after a message naming it when it could not be.
-bool keep_backup(const char *name, const CommandLine &options);
+/// With --backup, keeps the old content of `name`, the file `replacement` holds locked,
+/// as `name` + suffix. True when no backup was asked for or it was made; false after a
+/// message naming it when it could not be (also when the name leads to another file).
+bool keep_backup(const char *name, const ToolReplacement *replacement, const CommandLine &options);
 
 /// --dry-run: writes to standard output the unified diff of the text of `input` (read
 /// again from its start, decompressed) against `converted`. False after a message when

@@ -249,7 +249,7 @@ bool convert_file(const char *name, InputStream *input, ToolReplacement *replace
         return written;
     }
     input->close(); // some systems refuse to replace a file that is still open
-    if (!keep_backup(name, options) || !commit(replacement, name, &run->converted)) {
+    if (!keep_backup(name, replacement, options) || !commit(replacement, name, &run->converted)) {
         return false;
     }
     report_file(name, tally, measured, options, &run->totals);

@@ -104,3 +104,35 @@ TEST_F(Backup, FailedWritesLeaveNothingBehind) {
 }
 
 } // namespace
+
+namespace {
+
+// A locked file is backed up only while its name still leads to it: a file moved onto
+// the name after the lock was taken is never what the backup holds.
+TEST_F(Backup, OfALockedFileOnlyWhileItsNameLeadsToIt) {
+    const std::string path = dir.file("a.jnt").string();
+    for (const bool swapped : {false, true}) {
+        dir.write("a.jnt", "locked\n");
+        ToolReplacement r = {};
+        ASSERT_EQ(tool_replace_lock(&r, path.c_str()), TOOL_LOCK_DONE);
+        if (swapped) {
+            dir.write("other", "another file\n");
+            std::error_code refused;
+            fs::rename(dir.file("other"), dir.file("a.jnt"), refused);
+            if (refused) { // a system that keeps the name of an open file
+                tool_replace_abandon(&r);
+                continue;
+            }
+        }
+        EXPECT_EQ(tool_replace_backup(&r, path.c_str(), ".b"), swapped ? 0 : 1) << swapped;
+        tool_replace_abandon(&r);
+        EXPECT_EQ(fs::exists(dir.file("a.jnt.b")), !swapped) << swapped;
+        if (!swapped) {
+            EXPECT_EQ(dir.read("a.jnt.b"), "locked\n");
+            fs::remove(dir.file("a.jnt.b"));
+        }
+    }
+    EXPECT_EQ(tool_replace_backup(nullptr, path.c_str(), ".b"), 0);
+}
+
+} // namespace

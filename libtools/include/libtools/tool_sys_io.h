@@ -462,6 +462,11 @@ void tool_replace_fail_nth(int operation, long n);
 /// for a null argument or an empty suffix.
 int tool_backup_file(const char *path, const char *suffix);
 
+/// tool_backup_file for the file `replacement` holds locked: 0 as well when `path` no
+/// longer leads to that file (its name was given to another file since it was locked),
+/// so that the backup always holds the content the replacement replaces.
+int tool_replace_backup(const ToolReplacement *replacement, const char *path, const char *suffix);
+
 /* ---- Terminal ----------------------------------------------------------------------- */
 
 /// 1 when the standard error stream is a terminal (a console on Windows), so that text

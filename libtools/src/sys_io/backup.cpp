@@ -18,13 +18,18 @@ namespace {
 
 // The backup's path is the file's path as given plus the suffix, so a backup of a file
 // reached through a symbolic link sits beside the link.
-int make_backup(const char *path, const char *suffix) {
+// With `expected`, only the file of that identity is backed up.
+int make_backup(const char *path, const char *suffix, const ToolFileIdentity *expected) {
     const std::string source = platform::native_path(path);
     const std::string backup = source + suffix;
     std::string resolved;
     platform::TargetFacts facts;
     if (!platform::resolve_final_path(source, &resolved) ||
         !platform::target_facts(resolved, &facts)) {
+        return 0;
+    }
+    if (expected != nullptr &&
+        (facts.identity.device != expected->device || facts.identity.index != expected->index)) {
         return 0;
     }
     platform::FsStatus existing;
@@ -56,7 +61,18 @@ int tool_backup_file(const char *path, const char *suffix) {
         return 0;
     }
     try {
-        return make_backup(path, suffix);
+        return make_backup(path, suffix, nullptr);
+    } catch (const std::bad_alloc &) {
+        return 0;
+    }
+}
+
+int tool_replace_backup(const ToolReplacement *replacement, const char *path, const char *suffix) {
+    if (replacement == nullptr || path == nullptr || suffix == nullptr || *suffix == '\0') {
+        return 0;
+    }
+    try {
+        return make_backup(path, suffix, &replacement->identity);
     } catch (const std::bad_alloc &) {
         return 0;
     }
