@@ -98,6 +98,14 @@ void heap_operation(State &state, int op, int target, unsigned n, const std::str
     FUZZ_CHECK(text_of(*slot) == model, "heap string");
 }
 
+// Appending a list to itself doubles it; left unbounded, a few dozen such steps ask
+// for more memory than any machine has. Longer lists find nothing new.
+constexpr std::size_t kMaxListEntries = 4096;
+
+bool too_long(std::size_t entries) {
+    return entries > kMaxListEntries;
+}
+
 void list_operation(State &state, int op, int target, unsigned n, const std::string &text) {
     StringList &list = state.lists[target];
     std::vector<Text> &model = state.list_models[target];
@@ -108,6 +116,9 @@ void list_operation(State &state, int op, int target, unsigned n, const std::str
     } else if (op == 1) {
         const int source = static_cast<int>(n % 2);
         const std::vector<Text> copy = state.list_models[source];
+        if (too_long(model.size() + copy.size())) {
+            return;
+        }
         tool_strlist_append_list(&list, &state.lists[source]);
         for (const Text &entry : copy) {
             if (entry) {
@@ -140,6 +151,9 @@ void keyed_operation(State &state, int op, int target, unsigned n, const std::st
     } else if (op == 1) {
         const int source = static_cast<int>(n % 2);
         const auto copy = state.keyed_models[source];
+        if (too_long(model.size() + copy.size())) {
+            return;
+        }
         tool_keyed_strlist_append_list(&list, &state.keyed[source]);
         for (const auto &entry : copy) {
             if (entry.second) {
