@@ -100,7 +100,7 @@ void heap_operation(State &state, int op, int target, unsigned n, const std::str
 
 // Appending a list to itself doubles it; left unbounded, a few dozen such steps ask
 // for more memory than any machine has. Longer lists find nothing new.
-constexpr std::size_t kMaxListEntries = 4096;
+constexpr std::size_t kMaxListEntries = 512;
 
 bool too_long(std::size_t entries) {
     return entries > kMaxListEntries;
