@@ -3,9 +3,9 @@
 // moved decimal point for powers of ten) and by the general path they stand in for
 // (tool_atof_checked, tool_dtoa), on values as they appear in joint attribute files.
 // Also one whole force line through convert_line_text against convert_line.
-#include "fast_convert.h"
-#include "fast_number.h"
-#include "units.h"
+#include "convert/fast_convert.h"
+#include "convert/fast_number.h"
+#include "convert/units.h"
 
 #include "libtools/tool_dstring.h"
 

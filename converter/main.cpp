@@ -1,5 +1,5 @@
 // joint2si: converts the forces and moments of joint attribute files to SI units.
-#include "rewrite.h"
+#include "app/rewrite.h"
 
 #include "libtools/tool_console.h"
 

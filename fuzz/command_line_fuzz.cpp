@@ -3,7 +3,7 @@
 // tracked block left after release_command_line.
 //
 // Input: the arguments after the program name, separated by zero bytes.
-#include "command_line.h"
+#include "app/command_line.h"
 
 #include "libtools/tool_memory.h"
 #include "support/fuzz_check.h"

@@ -3,7 +3,7 @@
 //
 // Input: byte 0 bit 0 picks the kind used for the unit (force or moment); then the
 // unit text up to the first newline, then the line.
-#include "units.h"
+#include "convert/units.h"
 
 #include "libtools/tool_dstring.h"
 #include "libtools/tool_memory.h"

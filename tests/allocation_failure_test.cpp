@@ -2,7 +2,7 @@
 // allocator and in standard C++ code (strings, containers) alike. No exception may
 // leave the library or the converter, the file keeps its old or gets its whole
 // new content, and no replacement file stays behind.
-#include "file_rewrite.h"
+#include "file/file_rewrite.h"
 #include "libtools/tool_sys_io.h"
 #include "support/memory_check.h"
 #include "support/process_control.h"

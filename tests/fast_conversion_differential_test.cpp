@@ -5,9 +5,9 @@
 // must be identical, and so must the counts of converted lines and of lines that lost
 // digits after their value. JOINT2SI_RANDOM_SAMPLES (default 2000 files) and
 // JOINT2SI_RANDOM_SEED choose the files.
-#include "block_line_reader.h"
-#include "fast_convert.h"
-#include "units.h"
+#include "convert/block_line_reader.h"
+#include "convert/fast_convert.h"
+#include "convert/units.h"
 
 #include "libtools/tool_memory.h"
 #include "libtools/tool_sys_io.h"

@@ -2,7 +2,7 @@
 // against strtod, writing against "%.6f" of the double, scaling against "%.6f" of the
 // double product. Each group draws JOINT2SI_RANDOM_SAMPLES samples (default 200000)
 // from JOINT2SI_RANDOM_SEED; set the count to millions for a long run.
-#include "fast_number.h"
+#include "convert/fast_number.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,15 @@
 // What the converter reports about a file besides converting it: the lines that drop
 // digits after their value, the counts of --verbose, line numbers counted from the
 // original bytes, and the progress line.
-#include "fast_convert.h"
-#include "file_tally.h"
-#include "line_count.h"
-#include "progress.h"
+#include "app/file_tally.h"
+#include "convert/fast_convert.h"
+#include "convert/units.h"
+#include "file/line_count.h"
 #include "support/gzip_data.h"
 #include "support/memory_check.h"
 #include "support/process_control.h"
 #include "support/temp_dir.h"
-#include "units.h"
+#include "terminal/progress.h"
 
 #include <cstdlib>
 #include <random>

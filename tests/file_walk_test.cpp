@@ -1,8 +1,8 @@
 // The walk over a file argument's directory and, with recursion, the tree below it,
 // run in-process through the driver.
-#include "file_walk.h"
+#include "app/file_walk.h"
+#include "app/rewrite.h"
 #include "libtools/tool_sys_io.h"
-#include "rewrite.h"
 #include "support/file_system.h"
 #include "support/process_control.h"
 #include "support/temp_dir.h"

@@ -1,6 +1,6 @@
 // The option table and the acceptance steps: which record a command line fills and
 // with which status a run that cannot start ends.
-#include "command_line.h"
+#include "app/command_line.h"
 #include "support/memory_check.h"
 
 #include <string>

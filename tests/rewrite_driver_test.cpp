@@ -1,7 +1,7 @@
 // The driver run in-process, so allocation and file-operation failures can be
 // injected at every point of a run.
+#include "app/rewrite.h"
 #include "libtools/tool_sys_io.h"
-#include "rewrite.h"
 #include "support/memory_check.h"
 #include "support/process_control.h"
 #include "support/temp_dir.h"

@@ -2,7 +2,7 @@
 // text converted in one call must give exactly what its joints give converted one by
 // one (each too small to start a thread), and a failure or an exception on either
 // side of the threads must come back to the caller as it does without them.
-#include "fast_convert.h"
+#include "convert/fast_convert.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "units.h"
+#include "convert/units.h"
 
 #include "libtools/tool_dstring.h"
 #include "support/memory_check.h"

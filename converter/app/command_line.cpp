@@ -1,6 +1,6 @@
-#include "command_line.h"
+#include "app/command_line.h"
 
-#include "messages.h"
+#include "terminal/messages.h"
 
 #include <cstdio>
 #include <cstring>

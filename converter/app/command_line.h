@@ -10,7 +10,7 @@
 #ifndef JOINT2SI_COMMAND_LINE_H
 #define JOINT2SI_COMMAND_LINE_H
 
-#include "units.h"
+#include "convert/units.h"
 
 #include "libtools/tool_dstring.h"
 

@@ -1,4 +1,4 @@
-#include "file_tally.h"
+#include "app/file_tally.h"
 
 void add_to_run(RunTally *run, const FileTally &file, long long lines_read) {
     ++run->files;

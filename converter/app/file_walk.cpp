@@ -1,6 +1,6 @@
-#include "file_walk.h"
+#include "app/file_walk.h"
 
-#include "messages.h"
+#include "terminal/messages.h"
 
 #include "libtools/tool_dir.h"
 #include "libtools/tool_sys_io.h"

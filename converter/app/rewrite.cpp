@@ -1,11 +1,11 @@
-#include "rewrite.h"
+#include "app/rewrite.h"
 
-#include "command_line.h"
-#include "file_options.h"
-#include "file_rewrite.h"
-#include "file_walk.h"
-#include "messages.h"
-#include "standard_input.h"
+#include "app/command_line.h"
+#include "app/file_walk.h"
+#include "file/file_options.h"
+#include "file/file_rewrite.h"
+#include "file/standard_input.h"
+#include "terminal/messages.h"
 
 #include <cstring>
 #include <new>

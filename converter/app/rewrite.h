@@ -2,7 +2,7 @@
 #ifndef JOINT2SI_REWRITE_H
 #define JOINT2SI_REWRITE_H
 
-#include "command_line.h"
+#include "app/command_line.h"
 
 /// Runs the converter over the arguments and returns the exit status: 0, or -1 when a
 /// file argument matched nothing or a matched file could not be converted.

@@ -12,9 +12,9 @@
 // Outside the rare block comment a line is one run of the block, so it is handed out
 // where it lies. Only the bytes that matter are looked at one by one; the runs
 // between them are found sixteen bytes at a time.
-#include "block_line_reader.h"
+#include "convert/block_line_reader.h"
 
-#include "byte_scan.h"
+#include "convert/byte_scan.h"
 
 #include "libtools/tool_sys_io.h"
 

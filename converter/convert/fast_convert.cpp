@@ -1,10 +1,10 @@
-#include "fast_convert.h"
+#include "convert/fast_convert.h"
 
-#include "fast_number.h"
-#include "read_ahead.h"
-#include "short_copy.h"
-#include "units.h"
-#include "write_behind.h"
+#include "convert/fast_number.h"
+#include "convert/short_copy.h"
+#include "convert/units.h"
+#include "pipeline/read_ahead.h"
+#include "pipeline/write_behind.h"
 
 #include "libtools/tool_console.h"
 #include "libtools/tool_dstring.h"

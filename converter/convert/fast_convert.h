@@ -5,7 +5,7 @@
 #ifndef JOINT2SI_FAST_CONVERT_H
 #define JOINT2SI_FAST_CONVERT_H
 
-#include "block_line_reader.h"
+#include "convert/block_line_reader.h"
 
 #include <cstddef>
 #include <string>

@@ -10,9 +10,9 @@
 //     rounded) by 10^k (exact) differs from y by at most |y| * (2^-52 + 2^-106). When y
 //     has at most six decimals and |y| < 1e9 that is below half a unit of the sixth
 //     decimal, so "%.6f" of the product is y itself, sign of a zero included.
-#include "fast_number.h"
+#include "convert/fast_number.h"
 
-#include "short_copy.h"
+#include "convert/short_copy.h"
 
 #include <algorithm>
 #include <cfloat>

@@ -1,4 +1,4 @@
-#include "diff_boundaries.h"
+#include "diff/diff_boundaries.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #ifndef JOINT2SI_DIFF_BOUNDARIES_H
 #define JOINT2SI_DIFF_BOUNDARIES_H
 
-#include "unified_diff.h"
+#include "diff/unified_diff.h"
 
 #include <string_view>
 #include <vector>

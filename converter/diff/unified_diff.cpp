@@ -1,6 +1,6 @@
-#include "unified_diff.h"
+#include "diff/unified_diff.h"
 
-#include "diff_boundaries.h"
+#include "diff/diff_boundaries.h"
 
 #include <dtl/dtl.hpp>
 

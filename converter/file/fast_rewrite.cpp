@@ -1,4 +1,4 @@
-#include "fast_rewrite.h"
+#include "file/fast_rewrite.h"
 
 FastConversion conversion_for(const Conversion &conversion) {
     // A kind without a unit text has the factor 0, which leaves its lines unchanged.

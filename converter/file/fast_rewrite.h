@@ -2,8 +2,8 @@
 #ifndef JOINT2SI_FAST_REWRITE_H
 #define JOINT2SI_FAST_REWRITE_H
 
-#include "fast_convert.h"
-#include "units.h"
+#include "convert/fast_convert.h"
+#include "convert/units.h"
 
 /// The one-pass form of the run's conversion.
 FastConversion conversion_for(const Conversion &conversion);

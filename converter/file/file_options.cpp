@@ -1,10 +1,10 @@
-#include "file_options.h"
+#include "file/file_options.h"
 
-#include "line_count.h"
-#include "messages.h"
-#include "progress.h"
-#include "standard_input.h"
-#include "unified_diff.h"
+#include "diff/unified_diff.h"
+#include "file/line_count.h"
+#include "file/standard_input.h"
+#include "terminal/messages.h"
+#include "terminal/progress.h"
 
 #include "libtools/tool_console.h"
 

@@ -4,8 +4,8 @@
 #ifndef JOINT2SI_FILE_OPTIONS_H
 #define JOINT2SI_FILE_OPTIONS_H
 
-#include "command_line.h"
-#include "file_tally.h"
+#include "app/command_line.h"
+#include "app/file_tally.h"
 
 #include "libtools/tool_sys_io.h"
 

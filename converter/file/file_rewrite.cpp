@@ -1,11 +1,11 @@
-#include "file_rewrite.h"
+#include "file/file_rewrite.h"
 
-#include "fast_rewrite.h"
-#include "file_options.h"
-#include "leftovers.h"
-#include "messages.h"
-#include "replacement_sink.h"
-#include "units.h"
+#include "convert/units.h"
+#include "file/fast_rewrite.h"
+#include "file/file_options.h"
+#include "file/leftovers.h"
+#include "sinks/replacement_sink.h"
+#include "terminal/messages.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,9 +2,9 @@
 #ifndef JOINT2SI_FILE_REWRITE_H
 #define JOINT2SI_FILE_REWRITE_H
 
-#include "command_line.h"
-#include "file_tally.h"
-#include "progress.h"
+#include "app/command_line.h"
+#include "app/file_tally.h"
+#include "terminal/progress.h"
 
 #include "libtools/tool_sys_io.h"
 

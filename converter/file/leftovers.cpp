@@ -1,6 +1,6 @@
-#include "leftovers.h"
+#include "file/leftovers.h"
 
-#include "messages.h"
+#include "terminal/messages.h"
 
 #include "libtools/tool_sys_io.h"
 

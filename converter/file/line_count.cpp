@@ -1,4 +1,4 @@
-#include "line_count.h"
+#include "file/line_count.h"
 
 #include "libtools/tool_console.h"
 

@@ -1,8 +1,8 @@
-#include "standard_input.h"
+#include "file/standard_input.h"
 
-#include "fast_rewrite.h"
-#include "messages.h"
-#include "standard_output_sink.h"
+#include "file/fast_rewrite.h"
+#include "sinks/standard_output_sink.h"
+#include "terminal/messages.h"
 
 #include "libtools/tool_sys_io.h"
 

@@ -2,7 +2,7 @@
 #ifndef JOINT2SI_STANDARD_INPUT_H
 #define JOINT2SI_STANDARD_INPUT_H
 
-#include "command_line.h"
+#include "app/command_line.h"
 
 /// The file argument that stands for standard input.
 constexpr char kStandardInputName[] = "-";

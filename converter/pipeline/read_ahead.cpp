@@ -1,4 +1,4 @@
-#include "read_ahead.h"
+#include "pipeline/read_ahead.h"
 
 #include <algorithm>
 #include <cstring>

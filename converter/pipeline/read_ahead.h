@@ -8,8 +8,8 @@
 #ifndef JOINT2SI_READ_AHEAD_H
 #define JOINT2SI_READ_AHEAD_H
 
-#include "block_channel.h"
-#include "block_line_reader.h"
+#include "convert/block_line_reader.h"
+#include "pipeline/block_channel.h"
 
 #include <cstddef>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "write_behind.h"
+#include "pipeline/write_behind.h"
 
 #include <system_error>
 #include <utility>

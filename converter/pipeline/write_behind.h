@@ -7,8 +7,8 @@
 #ifndef JOINT2SI_WRITE_BEHIND_H
 #define JOINT2SI_WRITE_BEHIND_H
 
-#include "block_channel.h"
-#include "fast_convert.h"
+#include "convert/fast_convert.h"
+#include "pipeline/block_channel.h"
 
 #include <atomic>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "gzip_encoder.h"
+#include "sinks/gzip_encoder.h"
 
 #include <new>
 

@@ -1,4 +1,4 @@
-#include "output_sink.h"
+#include "sinks/output_sink.h"
 
 namespace {
 

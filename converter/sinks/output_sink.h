@@ -13,7 +13,7 @@
 #ifndef JOINT2SI_OUTPUT_SINK_H
 #define JOINT2SI_OUTPUT_SINK_H
 
-#include "fast_convert.h"
+#include "convert/fast_convert.h"
 
 #include <cstddef>
 

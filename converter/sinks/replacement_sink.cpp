@@ -1,4 +1,4 @@
-#include "replacement_sink.h"
+#include "sinks/replacement_sink.h"
 
 #include <climits>
 

@@ -3,8 +3,8 @@
 #ifndef JOINT2SI_REPLACEMENT_SINK_H
 #define JOINT2SI_REPLACEMENT_SINK_H
 
-#include "gzip_encoder.h"
-#include "output_sink.h"
+#include "sinks/gzip_encoder.h"
+#include "sinks/output_sink.h"
 
 #include "libtools/tool_sys_io.h"
 

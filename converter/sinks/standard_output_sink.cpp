@@ -1,4 +1,4 @@
-#include "standard_output_sink.h"
+#include "sinks/standard_output_sink.h"
 
 #include "libtools/tool_console.h"
 

@@ -7,7 +7,7 @@
 #ifndef JOINT2SI_STANDARD_OUTPUT_SINK_H
 #define JOINT2SI_STANDARD_OUTPUT_SINK_H
 
-#include "output_sink.h"
+#include "sinks/output_sink.h"
 
 #include <cstddef>
 #include <cstdio>

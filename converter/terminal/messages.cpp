@@ -1,4 +1,4 @@
-#include "messages.h"
+#include "terminal/messages.h"
 
 #include "libtools/tool_console.h"
 

@@ -1,4 +1,4 @@
-#include "progress.h"
+#include "terminal/progress.h"
 
 #include "libtools/tool_sys_io.h"
 

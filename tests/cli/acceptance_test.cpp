@@ -1,5 +1,5 @@
 // Runs the built program with command lines that must not reach any file.
-#include "command_line.h"
+#include "app/command_line.h"
 #include "support/memory_check.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"

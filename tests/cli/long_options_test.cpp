@@ -1,6 +1,6 @@
 // The long options through the built program: help and version on standard output,
 // the end of options, and command lines that must be refused before any file is touched.
-#include "command_line.h"
+#include "app/command_line.h"
 #include "support/memory_check.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
