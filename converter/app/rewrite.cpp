@@ -12,6 +12,35 @@
 
 namespace {
 
+// A dry run replaces no file, so a file it converted keeps its identity: noted here, a
+// second visit of it is skipped as in the real run, where it would have been converted
+// already.
+void note_dry_run_conversion(const char *name, RunState *run) {
+    ToolFileIdentity identity = {};
+    if (tool_file_identity(name, &identity)) {
+        try {
+            run->converted.push_back(identity);
+        } catch (const std::bad_alloc &) {
+            report_out_of_memory();
+        }
+    }
+}
+
+// Converts the file `name`, unless it is a backup this run made; false when that
+// failed.
+bool rewrite_name(const char *name, const CommandLine &options, RunState *run) {
+    if (is_backup_of_run(run->backups, name)) {
+        return true;
+    }
+    if (!rewrite_file(name, options, run)) {
+        return false;
+    }
+    if (options.dry_run) {
+        note_dry_run_conversion(name, run);
+    }
+    return true;
+}
+
 // Rewrites every file one file argument names; false when anything failed.
 bool rewrite_argument(const char *argument, const CommandLine &options, RunState *run) {
     if (std::strcmp(argument, kStandardInputName) == 0) {
@@ -22,13 +51,17 @@ bool rewrite_argument(const char *argument, const CommandLine &options, RunState
     try {
         walk = walk_argument(argument, options.recursive, [&](const std::string &name) {
             progress_matched(&run->progress, 1);
-            if (!rewrite_file(name.c_str(), options, run)) {
+            if (!rewrite_name(name.c_str(), options, run)) {
                 all_converted = false;
             }
         });
     } catch (const std::bad_alloc &) {
         report_out_of_memory(); // the names still to visit are lost with the walk
         walk.lost = true;
+    }
+    // The backups a dry run did not make would have been there for the walk to meet.
+    if (options.dry_run && walk.matched == 0 && !walk.lost) {
+        walk.matched = unmade_backups_matched(run->backups, argument, options.recursive);
     }
     if (walk.matched == 0 && !walk.lost) {
         progress_erase();

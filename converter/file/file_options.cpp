@@ -65,15 +65,6 @@ void report_run(const CommandLine &options, const RunTally &totals) {
     }
 }
 
-bool keep_backup(const char *name, const ToolReplacement *replacement, const CommandLine &options) {
-    if (options.backup == nullptr || tool_replace_backup(replacement, name, options.backup)) {
-        return true;
-    }
-    progress_erase();
-    report_cannot_back_up(name, (std::string(name) + options.backup).c_str());
-    return false;
-}
-
 bool write_dry_run_diff(const char *name, ToolStream input, const std::string &converted) {
     std::string original;
     if (!read_again(input, &original)) {

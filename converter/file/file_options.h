@@ -1,6 +1,6 @@
-// What the long options add to the rewrite of one file: the backup before the
-// replacement, the diff of --dry-run, the dropped-digits warning and the counts of
-// --verbose. The driver calls these per file, never per line.
+// What the long options add to the rewrite of one file: the diff of --dry-run, the
+// dropped-digits warning and the counts of --verbose (the backup has its own file,
+// file/backup.h). The driver calls these per file, never per line.
 #ifndef JOINT2SI_FILE_OPTIONS_H
 #define JOINT2SI_FILE_OPTIONS_H
 
@@ -30,11 +30,6 @@ void report_file(const char *name, const FileTally &tally, const FileReport &rep
 
 /// With --verbose, the total line of the run.
 void report_run(const CommandLine &options, const RunTally &totals);
-
-/// With --backup, keeps the old content of `name`, the file `replacement` holds locked,
-/// as `name` + suffix. True when no backup was asked for or it was made; false after a
-/// message naming it when it could not be (also when the name leads to another file).
-bool keep_backup(const char *name, const ToolReplacement *replacement, const CommandLine &options);
 
 /// --dry-run: writes to standard output the unified diff of the text of `input` (read
 /// again from its start, decompressed) against `converted`. False after a message when

@@ -242,14 +242,16 @@ bool convert_file(const char *name, InputStream *input, ToolReplacement *replace
     }
     const FileReport measured = measure_file(input->get(), tally, options);
     if (options.dry_run) {
-        const bool written = write_dry_run_diff(name, input->get(), preview);
+        const bool written = keep_backup(name, replacement, options, &run->backups) &&
+                             write_dry_run_diff(name, input->get(), preview);
         if (written) {
             report_file(name, tally, measured, options, &run->totals);
         }
         return written;
     }
     input->close(); // some systems refuse to replace a file that is still open
-    if (!keep_backup(name, replacement, options) || !commit(replacement, name, &run->converted)) {
+    if (!keep_backup(name, replacement, options, &run->backups) ||
+        !commit(replacement, name, &run->converted)) {
         return false;
     }
     report_file(name, tally, measured, options, &run->totals);

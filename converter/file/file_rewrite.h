@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/file_tally.h"
+#include "file/backup.h"
 #include "terminal/progress.h"
 
 #include "libtools/tool_sys_io.h"
@@ -17,8 +18,9 @@ using ConvertedFiles = std::vector<ToolFileIdentity>;
 /// What a run keeps from file to file.
 struct RunState {
     ConvertedFiles converted;
-    RunTally totals;   // --verbose
-    Progress progress; // the progress line
+    RunTally totals;      // --verbose
+    Progress progress;    // the progress line
+    BackupLedger backups; // --backup
 };
 
 /// Converts the file `name` in place as the accepted command line `options` asks
