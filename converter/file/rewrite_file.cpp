@@ -159,6 +159,10 @@ FileResult convert_file(const char *name, InputStream *input, ToolReplacement *r
             report_convert_failure(outcome, name);
             return FileResult::failed;
         }
+        if (!counts->changed) { // nothing to write back: no new file, no backup
+            warn_dropped_digits(name, *counts);
+            return FileResult::converted;
+        }
         input->close(); // some systems refuse to replace a file that is still open
         if (!keep_backup(name, replacement, settings.backup_suffix) ||
             !commit(replacement, name, run)) {
