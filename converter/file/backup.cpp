@@ -1,9 +1,7 @@
 #include "file/backup.h"
 
 #include "file/argument_match.h"
-#include "file/backup_name.h"
 #include "terminal/messages.h"
-#include "terminal/progress.h"
 
 #include <cstring>
 
@@ -38,9 +36,10 @@ bool made_before(const BackupLedger &ledger, const MadeBackup &wanted) {
     return false;
 }
 
-bool reached_by_run(const std::string &path, const CommandLine &options) {
-    for (int i = 0; i < options.files.count; ++i) {
-        if (argument_matches(options.files.items[i], options.recursive, path)) {
+bool reached_by_run(const std::string &path, const BackupPolicy &policy) {
+    const int count = policy.arguments != nullptr ? policy.arguments->count : 0;
+    for (int i = 0; i < count; ++i) {
+        if (argument_matches(policy.arguments->items[i], policy.recursive, path)) {
             return true;
         }
     }
@@ -49,7 +48,7 @@ bool reached_by_run(const std::string &path, const CommandLine &options) {
 
 // Whether the backup `wanted` (a numbered one when `numbered`) may be made; when not,
 // `*reason` says why where the library's own refusal would not ("" otherwise).
-bool may_make(const MadeBackup &wanted, bool numbered, const CommandLine &options,
+bool may_make(const MadeBackup &wanted, bool numbered, const BackupPolicy &policy,
               const BackupLedger &ledger, std::string *reason) {
     if (made_before(ledger, wanted)) {
         *reason = "this run made a backup of that name already";
@@ -57,7 +56,7 @@ bool may_make(const MadeBackup &wanted, bool numbered, const CommandLine &option
     }
     const char *path = wanted.path.c_str();
     const bool exists = tool_file_exists(path) != 0;
-    if (exists && reached_by_run(wanted.path, options)) {
+    if (exists && reached_by_run(wanted.path, policy)) {
         *reason = "it would replace '" + wanted.path + "', a file this run converts";
         return false;
     }
@@ -70,26 +69,25 @@ bool may_make(const MadeBackup &wanted, bool numbered, const CommandLine &option
 }
 
 void refuse(const char *name, const std::string &backup, const std::string &reason) {
-    progress_erase();
     report_cannot_back_up(name, backup.c_str(), reason.empty() ? nullptr : reason.c_str());
 }
 
 } // namespace
 
-bool keep_backup(const char *name, const ToolReplacement *replacement, const CommandLine &options,
-                 BackupLedger *ledger) {
-    if (options.backup == nullptr || options.backup_control == BackupControl::none) {
+bool keep_backup(const char *name, const ToolReplacement *replacement, const BackupPolicy &policy,
+                 bool dry_run, BackupLedger *ledger) {
+    if (policy.suffix == nullptr || policy.control == BackupControl::none) {
         return true;
     }
     MadeBackup backup;
-    const std::string path = backup_name(name, options.backup_control, options.backup);
+    const std::string path = backup_name(name, policy.control, policy.suffix);
     std::string reason;
-    const bool numbered = path != name + std::string(options.backup);
-    if (!describe(path, &backup) || !may_make(backup, numbered, options, *ledger, &reason)) {
+    const bool numbered = path != name + std::string(policy.suffix);
+    if (!describe(path, &backup) || !may_make(backup, numbered, policy, *ledger, &reason)) {
         refuse(name, path, reason);
         return false;
     }
-    if (!options.dry_run) {
+    if (!dry_run) {
         const std::string suffix = path.substr(std::strlen(name));
         if (!tool_replace_backup(replacement, name, suffix.c_str())) {
             refuse(name, path, "");

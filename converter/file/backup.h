@@ -9,15 +9,24 @@
 // run converts, or has converted), as well as when the library could not make it (a
 // directory or device of that name, a directory the process may not create files in).
 // A file that is a backup this run made is never converted.
-#ifndef JOINT2SI_BACKUP_H
-#define JOINT2SI_BACKUP_H
+#ifndef JOINT2SI_FILE_BACKUP_H
+#define JOINT2SI_FILE_BACKUP_H
 
-#include "app/command_line.h"
+#include "file/backup_name.h"
 
+#include "libtools/tool_dstring.h"
 #include "libtools/tool_sys_io.h"
 
 #include <string>
 #include <vector>
+
+/// Which backups the run makes, and the file arguments their names may not reach.
+struct BackupPolicy {
+    BackupControl control = BackupControl::none;
+    const char *suffix = nullptr;          // of simple backups; null: no backups
+    const StringList *arguments = nullptr; // the run's file arguments
+    bool recursive = false;                // --recursive: they reach the directories below
+};
 
 /// A backup this run made, or in a dry run would have made.
 struct MadeBackup {
@@ -33,13 +42,13 @@ struct BackupLedger {
     std::vector<MadeBackup> backups;
 };
 
-/// With --backup, keeps the old content of `name`, the file `replacement` holds locked,
-/// under the name the backup control gives it, and notes it in `ledger`; with --dry-run
-/// only checks that it could (and notes it). True when no backup was asked for or it
-/// was made (or could be); false after a message naming the file and the backup when
-/// it may not or could not be made.
-bool keep_backup(const char *name, const ToolReplacement *replacement, const CommandLine &options,
-                 BackupLedger *ledger);
+/// Keeps the old content of `name`, the file `replacement` holds locked, under the name
+/// `policy` gives it, and notes it in `ledger`; with `dry_run` only checks that it could
+/// (and notes it). True when `policy` asks for no backup or it was made (or could be);
+/// false after a message naming the file and the backup when it may not or could not
+/// be made.
+bool keep_backup(const char *name, const ToolReplacement *replacement, const BackupPolicy &policy,
+                 bool dry_run, BackupLedger *ledger);
 
 /// True when `name` is a backup this run made (or in a dry run would have made, when
 /// `name` is its path): such a file is not converted.
