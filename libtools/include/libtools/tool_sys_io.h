@@ -342,9 +342,9 @@ int tool_char_from_name(const char *name, int default_character);
  * Rename path: the new content goes to a new, exclusively created hidden file beside
  * the target (symbolic links are followed to the final target, which is what gets
  * replaced), with the target's permission bits, owner, group and extended attributes
- * (POSIX access control lists included; on Windows the move keeps them). Commit
- * flushes and syncs it and renames it over the target: the target is whole at every
- * instant.
+ * (POSIX access control lists included, the file's record not; on Windows the move
+ * keeps them). Commit flushes and syncs it and renames it over the target: the target
+ * is whole at every instant.
  *
  * In-place path: when a rename would lose something (the target has several hard
  * links, or its owner cannot be kept), no file can be created beside it, or the

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace sys_io {
 
@@ -92,13 +93,13 @@ void settle_record_after_rename(const ToolReplacement *replacement) noexcept {
 namespace {
 
 // The CRC-32 and size of what is left to read in `stream`; false on a read error.
-bool crc_of_stream(std::FILE *stream, unsigned long long *size, unsigned long *crc) {
-    static unsigned char buffer[1 << 16];
+bool crc_of_stream(std::FILE *stream, std::vector<unsigned char> &buffer, unsigned long long *size,
+                   unsigned long *crc) {
     unsigned long long total = 0;
     uLong sum = crc32(0L, Z_NULL, 0);
     std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) {
-        sum = crc32(sum, buffer, static_cast<uInt>(got));
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), stream)) > 0) {
+        sum = crc32(sum, buffer.data(), static_cast<uInt>(got));
         total += got;
     }
     if (std::ferror(stream)) {
@@ -115,6 +116,8 @@ namespace sys_io {
 
 int crc_of_file(const std::string &path, const platform::FileIdentity *expected,
                 unsigned long long *size, unsigned long *crc) {
+    // Files are checked on several threads at once, so the buffer is each call's own.
+    std::vector<unsigned char> buffer(std::size_t{1} << 16);
     platform::OpenCheck check = platform::OpenCheck::opened;
     const int fd = platform::open_checked(path, false, expected, &check);
     if (fd < 0) {
@@ -124,7 +127,7 @@ int crc_of_file(const std::string &path, const platform::FileIdentity *expected,
     if (stream == nullptr) {
         return 0;
     }
-    const bool read = crc_of_stream(stream, size, crc);
+    const bool read = crc_of_stream(stream, buffer, size, crc);
     std::fclose(stream);
     return read ? 1 : 0;
 }
