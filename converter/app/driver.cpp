@@ -29,6 +29,10 @@ FileSettings settings_of(const CommandLine &command) {
     settings.backup.suffix = command.backup;
     settings.backup.arguments = &command.files;
     settings.backup.recursive = command.recursive;
+    settings.force_unit = command.force_unit;
+    settings.moment_unit = command.moment_unit;
+    settings.force = command.force;
+    settings.verbose = command.verbose;
     return settings;
 }
 

@@ -122,3 +122,26 @@ void report_out_of_memory() {
     progress_erase();
     std::fputs("Error: rewrite_file: Memory allocation failed!\n", stderr);
 }
+
+void report_converted_already(const char *name, const char *units) {
+    if (*units != '\0') {
+        print("Warning: '%s' was converted from %s already; it is left as it is (--force "
+              "converts it again)\n",
+              name, units);
+    } else {
+        print("Warning: '%s' was converted already; it is left as it is (--force converts it "
+              "again)\n",
+              name);
+    }
+}
+
+void report_changed_since_converted(const char *name, const char *units) {
+    print("Error: Could not convert file '%s': it was converted%s%s and has changed since\n", name,
+          *units != '\0' ? " from " : "", units);
+    print("  converting it would multiply the values converted before again, leaving it would "
+          "keep the ones added since; --force converts it\n");
+}
+
+void report_no_mark_kept(const char *name) {
+    print("%s: converted; no mark of the conversion could be kept on this file system\n", name);
+}

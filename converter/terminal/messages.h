@@ -35,3 +35,10 @@ void report_file_counts(const char *name, long forces, long moments, long long c
 void report_total_counts(long files, long forces, long moments, long long comment_lines);
 
 #endif
+
+// The mark of an earlier conversion: `units` are the units it names ("kN and kNm"; ""
+// when it names none that can be read).
+void report_converted_already(const char *name, const char *units);
+void report_changed_since_converted(const char *name, const char *units);
+// --verbose: the file system kept no mark of the conversion of `name`.
+void report_no_mark_kept(const char *name);
