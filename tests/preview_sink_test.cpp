@@ -1,0 +1,373 @@
+// The preview's diff, built while converting, against a model of the conversion: a
+// text made of pieces whose converted lines and origins are known. Where the pairing
+// of lines is also the shortest edit script, the streamed diff must equal the whole
+// text diff; in every case it must turn the original into the converted text.
+#include "diff/unified_diff.h"
+#include "sinks/preview_sink.h"
+#include "support/environment.h"
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// An original text, the text the conversion writes for it, and the original lines
+// each written line came from.
+struct Sample {
+    std::string original;
+    std::string converted;
+    std::vector<std::pair<long long, long long>> origins;
+};
+
+// A piece of a sample: its original lines (without line ends) and the line written for
+// them, if any.
+struct Piece {
+    std::vector<std::string> lines;
+    bool written;
+    std::string text;
+};
+
+Piece random_piece(std::mt19937 *random, bool block_comments) {
+    const std::string v = std::to_string((*random)() % 4);
+    switch ((*random)() % (block_comments ? 9 : 7)) {
+    case 0:
+        return {{"// comment " + v}, false, ""};
+    case 1:
+        return {{"shear_force " + v}, true, "shear_force " + v + "000.000000"};
+    case 2:
+        return {{"bending_moment " + v + " # peak"}, true, "bending_moment " + v + "000.000000"};
+    case 3:
+        return {{""}, true, ""};
+    case 7: { // a block comment joins lines
+        Piece piece{{"joint " + v + " /* note"}, true, "joint " + v + "  tail " + v};
+        piece.lines.insert(piece.lines.end(), (*random)() % 3, "more " + v);
+        piece.lines.push_back("*/ tail " + v);
+        return piece;
+    }
+    case 8:
+        return {{"/* block " + v, "end */"}, false, ""};
+    default:
+        return {{"joint " + v}, true, "joint " + v};
+    }
+}
+
+// Joins the pieces with `end` after each line (sometimes the other line end when
+// `mixed`, and none after the last when `unended`); the converted lines take the first
+// line end of the original, as the conversion writes them.
+Sample sample_of(const std::vector<Piece> &pieces, const std::string &end, bool mixed, bool unended,
+                 std::mt19937 *random) {
+    Sample sample;
+    std::vector<std::string> ends;
+    for (const Piece &piece : pieces) {
+        for (std::size_t i = 0; i < piece.lines.size(); ++i) {
+            ends.push_back(mixed && (*random)() % 6 == 0 ? (end == "\n" ? "\r\n" : "\n") : end);
+        }
+    }
+    if (unended && !pieces.empty() && !pieces.back().lines.back().empty()) {
+        ends.back() = ""; // (an empty last line without a line end is no line)
+    }
+    const std::string written_end = ends.empty() || ends.front().empty() ? end : ends.front();
+    long long line = 0;
+    for (const Piece &piece : pieces) {
+        for (const std::string &text : piece.lines) {
+            sample.original += text + ends[static_cast<std::size_t>(line++)];
+        }
+        if (piece.written) {
+            sample.converted += piece.text + written_end;
+            sample.origins.emplace_back(line - static_cast<long long>(piece.lines.size()) + 1,
+                                        line);
+        }
+    }
+    return sample;
+}
+
+Sample random_sample(std::mt19937 *random, bool block_comments, bool mixed) {
+    std::vector<Piece> pieces;
+    for (int i = static_cast<int>((*random)() % 60); i > 0; --i) {
+        pieces.push_back(random_piece(random, block_comments));
+    }
+    // A last line without a line end differs from its converted line; one found nowhere
+    // else, so that the converted line cannot equal the line before it either.
+    const bool unended = (*random)() % 3 == 0;
+    if (unended) {
+        pieces.push_back((*random)() % 2 == 0 ? Piece{{"// last"}, false, ""}
+                                              : Piece{{"shear_force 9"}, true, "shear_force 9000"});
+    }
+    return sample_of(pieces, (*random)() % 3 == 0 ? "\r\n" : "\n", mixed, unended, random);
+}
+
+// Hands `text` from `*at` up to `to` to `give` in random pieces.
+template <typename Give>
+bool give_in_pieces(const std::string &text, std::size_t *at, std::size_t to, Give give,
+                    std::mt19937 *random) {
+    while (*at < to) {
+        const std::size_t piece = std::min<std::size_t>(to - *at, 1 + (*random)() % 40);
+        if (!give(text.data() + *at, piece)) {
+            return false;
+        }
+        *at += piece;
+    }
+    return true;
+}
+
+struct Preview {
+    std::string diff;
+    bool ok = false;
+    bool spilled = false;
+};
+
+// The sink's diff of `sample`, fed as a conversion would: original bytes before the
+// origins that name them, written bytes after the origins of their lines, all in
+// random pieces.
+Preview preview_of(const Sample &sample, std::mt19937 *random,
+                   std::size_t memory_limit = PreviewSink::kMemoryLimit) {
+    std::FILE *out = std::tmpfile();
+    EXPECT_NE(out, nullptr);
+    Preview result;
+    {
+        PreviewSink sink(out, "a.jnt", memory_limit);
+        auto original = [&](const char *d, std::size_t n) { return sink.original(d, n); };
+        auto written = [&](const char *d, std::size_t n) { return sink.append(d, n); };
+        const auto old_lines = split_lines(sample.original);
+        const auto new_lines = split_lines(sample.converted);
+        std::size_t given = 0;
+        std::size_t appended = 0;
+        std::size_t written_end = 0; // the end of the written lines whose origins are given
+        bool ok = sample.origins.size() == new_lines.size() && sink.start();
+        for (std::size_t k = 0; ok && k < sample.origins.size(); ++k) {
+            const std::string_view last = old_lines[sample.origins[k].second - 1];
+            const std::size_t needed = static_cast<std::size_t>(
+                last.data() + last.size() - sample.original.data() + (*random)() % 30);
+            ok = give_in_pieces(sample.original, &given, std::min(needed, sample.original.size()),
+                                original, random) &&
+                 sink.line_origin(sample.origins[k].first, sample.origins[k].second);
+            written_end += new_lines[k].size();
+            if (ok && (*random)() % 3 == 0) {
+                ok = give_in_pieces(sample.converted, &appended, written_end, written, random);
+            }
+        }
+        result.ok =
+            ok &&
+            give_in_pieces(sample.original, &given, sample.original.size(), original, random) &&
+            give_in_pieces(sample.converted, &appended, written_end, written, random) &&
+            sink.finish();
+        result.spilled = sink.spilled();
+    }
+    std::rewind(out);
+    for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) {
+        result.diff += static_cast<char>(c);
+    }
+    std::fclose(out);
+    return result;
+}
+
+std::string whole_text_diff(const Sample &sample) {
+    std::FILE *out = std::tmpfile();
+    EXPECT_NE(out, nullptr);
+    EXPECT_TRUE(write_unified_diff(out, "a.jnt", sample.original, sample.converted));
+    std::string text;
+    std::rewind(out);
+    for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) {
+        text += static_cast<char>(c);
+    }
+    std::fclose(out);
+    return text;
+}
+
+// The text `patch` makes of `original` with `diff`, or why it failed.
+std::string patched(const std::string &original, const std::string &diff) {
+    TempDir dir;
+    dir.write("a.jnt", original);
+    dir.write("changes.diff", diff);
+    const ProgramResult result = run_program(
+        "/usr/bin/patch", {"--quiet", "--binary", "a.jnt", "changes.diff"}, dir.path().string());
+    return result.exit_status == 0
+               ? dir.read("a.jnt")
+               : "patch failed: " + result.standard_output + result.standard_error;
+}
+
+bool patch_here() {
+    return run_program("/usr/bin/patch", {"--version"}).exit_status == 0;
+}
+
+// Without mixed line ends no written line equals an original line other than its own
+// and the lines it copies, so the pairing is the shortest script and both diffs agree:
+// with block comments, line ends CR LF or none at the end, and stores small enough
+// that every one of them spills.
+TEST(PreviewSink, MatchesTheWholeTextDiff) {
+    std::mt19937 random(5);
+    bool spilled = false;
+    for (int round = 0; round < 400; ++round) {
+        const Sample sample = random_sample(&random, round % 2 == 0, false);
+        const std::size_t limit = round % 4 < 2 ? PreviewSink::kMemoryLimit : 64;
+        const Preview preview = preview_of(sample, &random, limit);
+        ASSERT_TRUE(preview.ok) << sample.original;
+        ASSERT_EQ(preview.diff, whole_text_diff(sample)) << "round " << round << "\n"
+                                                         << sample.original;
+        spilled = spilled || preview.spilled;
+    }
+    EXPECT_TRUE(spilled);
+}
+
+TEST(PreviewSink, EdgeTexts) {
+    std::mt19937 random(3);
+    const std::vector<Sample> samples = {
+        {"", "", {}},
+        {"// only a comment\n", "", {}},
+        {"// a\n// b", "", {}},
+        {"joint 1", "joint 1\n", {{1, 1}}},
+        {"joint 1\r\n// end", "joint 1\r\n", {{1, 1}}},
+        {"joint 1\nshear_force 2", "joint 1\nshear_force 2000.000000\n", {{1, 1}, {2, 2}}},
+        {"a\r\nb\nc\r\n", "a\r\nb\r\nc\r\n", {{1, 1}, {2, 2}, {3, 3}}},
+        {"/* x\n*/ a\n", " a\n", {{1, 2}}},
+        // Texts that both end without a line end (never written by the conversion).
+        {"a\nb", "a\nb", {{1, 1}, {2, 2}}},
+        {"a\nb", "a\nc", {{1, 1}, {2, 2}}},
+    };
+    for (const Sample &sample : samples) {
+        const Preview preview = preview_of(sample, &random);
+        EXPECT_TRUE(preview.ok) << sample.original;
+        EXPECT_EQ(preview.diff, whole_text_diff(sample)) << sample.original;
+    }
+}
+
+// Every joint changes, so one hunk spans the file: its lines wait in scratch files
+// until its header can be written.
+TEST(PreviewSink, OneHunkOverALargeFileSpillsAndApplies) {
+    std::mt19937 random(9);
+    std::vector<Piece> pieces;
+    for (int joint = 0; pieces.size() < 200000; ++joint) {
+        const std::string n = std::to_string(joint);
+        pieces.push_back({{"// joint " + n}, false, ""});
+        pieces.push_back({{"name J" + n}, true, "name J" + n});
+        pieces.push_back({{"shear_force " + n}, true, "shear_force " + n + "000.000000"});
+        pieces.push_back({{"bending_moment 2 # at J" + n}, true, "bending_moment 2000.000000"});
+        pieces.push_back({{""}, true, ""});
+    }
+    const Sample sample = sample_of(pieces, "\r\n", false, true, &random);
+    const Preview preview = preview_of(sample, &random);
+    ASSERT_TRUE(preview.ok);
+    EXPECT_TRUE(preview.spilled);
+    EXPECT_EQ(preview.diff.find("\n@@", 20), std::string::npos) << "one hunk";
+    EXPECT_EQ(preview.diff, whole_text_diff(sample));
+    if (patch_here()) {
+        EXPECT_TRUE(patched(sample.original, preview.diff) == sample.converted);
+    }
+}
+
+// With mixed line ends a written line may equal another original line, and the
+// shortest script may pair lines another way; the preview still gives the converted
+// text. (The cases below are where the pairing and `diff -u --minimal` differ.)
+TEST(PreviewSink, PatchGivesTheConvertedText) {
+    if (!patch_here()) {
+        GTEST_SKIP() << "no patch program here";
+    }
+    std::mt19937 random(13);
+    for (int round = 0; round < 40; ++round) {
+        const Sample sample = random_sample(&random, true, true);
+        const Preview preview = preview_of(sample, &random, round % 2 == 0 ? 64 : 1 << 20);
+        ASSERT_TRUE(preview.ok);
+        ASSERT_EQ(patched(sample.original, preview.diff), sample.converted) << sample.original;
+    }
+}
+
+// Where the pairing differs from the whole text diff (as from `diff -u --minimal`).
+TEST(PreviewSink, WherePairingIsNotTheShortestScript) {
+    struct Case {
+        Sample sample;
+        std::string preview;
+    };
+    const std::vector<Case> cases = {
+        // A converted line equal to the next original line: both lines replaced, where
+        // the shortest script keeps the second one.
+        {{"shear_force 1\nshear_force 1000.000000\n",
+          "shear_force 1000.000000\nshear_force 1000000.000000\n",
+          {{1, 1}, {2, 2}}},
+         "--- a.jnt\n+++ a.jnt\n@@ -1,2 +1,2 @@\n-shear_force 1\n-shear_force 1000.000000\n"
+         "+shear_force 1000.000000\n+shear_force 1000000.000000\n"},
+        // A converted line equal to the unchanged lines above it, with a change right
+        // above those: diff slides the added line up to join that change, the pairing
+        // leaves it after its own original line (as long a script either way).
+        {{"shear_force 3\r\njoint 3\r\njoint 3",
+          "shear_force 3000\r\njoint 3\r\njoint 3\r\n",
+          {{1, 1}, {2, 2}, {3, 3}}},
+         "--- a.jnt\n+++ a.jnt\n@@ -1,3 +1,3 @@\n-shear_force 3\r\n+shear_force 3000\r\n"
+         " joint 3\r\n-joint 3\n\\ No newline at end of file\n+joint 3\r\n"},
+        {{"shear_force 3\r\njoint 3\r\njoint 3\n",
+          "shear_force 3000\r\njoint 3\r\njoint 3\r\n",
+          {{1, 1}, {2, 2}, {3, 3}}},
+         "--- a.jnt\n+++ a.jnt\n@@ -1,3 +1,3 @@\n-shear_force 3\r\n+shear_force 3000\r\n"
+         " joint 3\r\n-joint 3\n+joint 3\r\n"},
+    };
+    std::mt19937 random(1);
+    for (const Case &c : cases) {
+        const Preview preview = preview_of(c.sample, &random);
+        EXPECT_EQ(preview.diff, c.preview);
+        EXPECT_NE(preview.diff, whole_text_diff(c.sample));
+        if (patch_here()) {
+            EXPECT_EQ(patched(c.sample.original, preview.diff), c.sample.converted);
+        }
+    }
+}
+
+// Calls that break the order a conversion makes them in are refused, and nothing is
+// written then.
+TEST(PreviewSink, RefusesCallsOutOfOrder) {
+    const struct {
+        const char *what;
+        bool (*calls)(PreviewSink *);
+    } cases[] = {
+        {"origins going back",
+         [](PreviewSink *s) {
+             return s->original("a\nb\n", 4) && s->line_origin(2, 2) && s->line_origin(1, 1);
+         }},
+        {"a run ending before it starts",
+         [](PreviewSink *s) { return s->original("a\nb\n", 4) && s->line_origin(2, 1); }},
+        {"written bytes without an origin",
+         [](PreviewSink *s) { return s->original("a\n", 2) && s->append("a\n", 2); }},
+        {"an origin never given",
+         [](PreviewSink *s) {
+             return s->original("a\n", 2) && s->line_origin(3, 3) && s->append("a\n", 2);
+         }},
+        {"an origin without its written line",
+         [](PreviewSink *s) {
+             return s->original("a\n", 2) && s->line_origin(1, 1) && s->finish();
+         }},
+        {"bytes after the unended last line was paired",
+         [](PreviewSink *s) {
+             return s->original("a", 1) && s->line_origin(1, 1) && s->append("a\n", 2) &&
+                    s->original("b\n", 2);
+         }},
+    };
+    for (const auto &c : cases) {
+        std::FILE *out = std::tmpfile();
+        ASSERT_NE(out, nullptr);
+        PreviewSink sink(out, "a.jnt");
+        EXPECT_FALSE(c.calls(&sink)) << c.what;
+        EXPECT_FALSE(sink.finish()) << c.what;
+        EXPECT_EQ(std::ftell(out), 0) << c.what;
+        std::fclose(out);
+    }
+}
+
+TEST(PreviewSink, FailsWhenNoScratchFileCanBeMade) {
+    TempDir dir;
+    const std::string missing = (dir.path() / "missing").string();
+    ScopedEnvironmentVariable tmpdir("TMPDIR", missing.c_str());
+    ScopedEnvironmentVariable tmp("TMP", missing.c_str());
+    ScopedEnvironmentVariable temp("TEMP", missing.c_str());
+    std::mt19937 random(2);
+    std::vector<Piece> pieces(50, Piece{{"shear_force 1"}, true, "shear_force 1000.000000"});
+    const Preview preview = preview_of(sample_of(pieces, "\n", false, false, &random), &random, 64);
+    EXPECT_FALSE(preview.ok);
+    EXPECT_EQ(preview.diff, "");
+}
+
+} // namespace
