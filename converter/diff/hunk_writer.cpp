@@ -10,7 +10,7 @@ constexpr char kNoNewline[] = "\n\\ No newline at end of file\n";
 // line without "\n". False when the buffer failed.
 bool put_line(SpillBuffer *to, char mark, const char *line, std::size_t size) {
     const bool ends = size != 0 && line[size - 1] == '\n';
-    return to->append(&mark, 1) && to->append(line, size) &&
+    return to->append(mark) && to->append(line, size) &&
            (ends || to->append(kNoNewline, sizeof kNoNewline - 1));
 }
 
@@ -24,8 +24,7 @@ std::string range_text(long long lines_before, long long count) {
 } // namespace
 
 HunkWriter::HunkWriter(std::FILE *out, const char *name, std::size_t memory_limit)
-    : out_(out), name_(name != nullptr ? name : ""), body_(memory_limit),
-      removed_(memory_limit / 4), added_(memory_limit / 4),
+    : out_(out), name_(name != nullptr ? name : ""), body_(memory_limit), added_(memory_limit / 2),
       done_(memory_limit / 2), recent_{{SpillBuffer(memory_limit / 16),
                                         SpillBuffer(memory_limit / 16),
                                         SpillBuffer(memory_limit / 16)}} {}
@@ -76,6 +75,10 @@ bool HunkWriter::context(const char *line, std::size_t size) {
 // Opens a hunk unless one is open, and moves the remembered context lines into it:
 // outside a hunk they lead the new one; inside, they join the two changes.
 bool HunkWriter::change_starts() {
+    unchanged_run_ = 0;
+    if (in_hunk_ && recent_count_ == 0) {
+        return true; // the common case inside a hunk: changes one after the other
+    }
     if (!in_hunk_) {
         in_hunk_ = true;
         hunk_old_at_ = old_lines_ - recent_count_;
@@ -91,7 +94,6 @@ bool HunkWriter::change_starts() {
     hunk_new_count_ += recent_count_;
     recent_first_ = 0;
     recent_count_ = 0;
-    unchanged_run_ = 0;
     return ok;
 }
 
@@ -99,9 +101,10 @@ bool HunkWriter::removed(const char *line, std::size_t size) {
     if (failed_ || (adding_ && !end_added())) {
         return false;
     }
-    const bool ok = change_starts() && put_line(&removed_, '-', line, size);
+    // Before every added line of the change, which wait in added_.
+    const bool ok = change_starts() && put_line(&body_, '-', line, size);
     ++old_lines_;
-    ++removed_count_;
+    ++hunk_old_count_;
     return ok || fail();
 }
 
@@ -110,7 +113,7 @@ bool HunkWriter::added(const char *data, std::size_t size) {
         return false;
     }
     if (!adding_) {
-        if (!change_starts() || !added_.append("+", 1)) {
+        if (!change_starts() || !added_.append('+')) {
             return fail();
         }
         adding_ = true;
@@ -132,14 +135,12 @@ bool HunkWriter::end_added() {
     return last_added_ == '\n' || added_.append(kNoNewline, sizeof kNoNewline - 1) || fail();
 }
 
-// Moves the change just read into the hunk: all its removed lines, then all its added
+// Moves the added lines of the change just read into the hunk, after all its removed
 // lines, as diff -u shows a change.
 bool HunkWriter::close_change() {
-    hunk_old_count_ += removed_count_;
     hunk_new_count_ += added_count_;
-    removed_count_ = 0;
     added_count_ = 0;
-    return removed_.move_to(&body_) && added_.move_to(&body_);
+    return added_.move_to(&body_);
 }
 
 std::string HunkWriter::hunk_header() const {
@@ -173,7 +174,7 @@ bool HunkWriter::finish() {
 }
 
 bool HunkWriter::spilled() const {
-    return body_.spilled() || removed_.spilled() || added_.spilled() || done_.spilled() ||
+    return body_.spilled() || added_.spilled() || done_.spilled() ||
            std::any_of(recent_.begin(), recent_.end(),
                        [](const SpillBuffer &b) { return b.spilled(); });
 }

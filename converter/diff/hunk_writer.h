@@ -17,10 +17,11 @@
 //
 // Nothing reaches `out` before finish(): the diff of an input that turns out to be
 // damaged halfway is never half printed. Hunks that are complete wait in a spill
-// buffer, the hunk being built in another (its header needs its line counts), and a
-// change's removed and added lines in two more, each holding a bounded part in
-// memory and the rest in a scratch file, so that memory stays bounded however large a
-// hunk grows (in a joint file every joint changes, and one hunk spans the file).
+// buffer, the hunk being built in another (its header needs its line counts), and
+// the added lines of a change in a third until the change has shown all its removed
+// lines; each holds a bounded part in memory and the rest in a scratch file, so that
+// memory stays bounded however large a hunk grows (in a joint file every joint
+// changes, and one hunk spans the file).
 #ifndef JOINT2SI_HUNK_WRITER_H
 #define JOINT2SI_HUNK_WRITER_H
 
@@ -38,8 +39,8 @@ class HunkWriter {
 
     /// A writer of the diff to `out`, headed "--- name" and "+++ name". Its stores hold
     /// at most 2.2 * `memory_limit` bytes of text in memory together: the hunk being
-    /// built `memory_limit`, the complete hunks half of it, the removed and the added
-    /// lines of a change a quarter each, each remembered context line a sixteenth.
+    /// built `memory_limit`, the complete hunks and the added lines of a change half of
+    /// it each, each remembered context line a sixteenth.
     HunkWriter(std::FILE *out, const char *name, std::size_t memory_limit = kMemoryLimit);
 
     /// The next line of both texts. False (here and below) once a scratch file failed.
@@ -83,10 +84,10 @@ class HunkWriter {
     long long hunk_old_count_ = 0;
     long long hunk_new_count_ = 0;
     long long unchanged_run_ = 0; // context lines since the last change of the hunk
+    // The hunk so far; the removed lines of the change being read go straight to it,
+    // its added lines wait until the change ends.
     SpillBuffer body_;
-    SpillBuffer removed_; // the change being read: its removed lines
-    SpillBuffer added_;   // and its added lines
-    long long removed_count_ = 0;
+    SpillBuffer added_;
     long long added_count_ = 0;
     SpillBuffer done_; // the complete hunks, waiting for finish()
     // The last context lines that may lead the next change: outside a hunk the last

@@ -5,9 +5,6 @@
 
 namespace {
 
-// How much of a file is copied at a time.
-constexpr std::size_t kCopyBlock = std::size_t{64} * 1024;
-
 bool write_to_stream(void *out, const char *data, std::size_t size) {
     return std::fwrite(data, 1, size, static_cast<std::FILE *>(out)) == size;
 }
@@ -21,31 +18,45 @@ bool append_to_buffer(void *to, const char *data, std::size_t size) {
 SpillBuffer::SpillBuffer(std::size_t memory_limit)
     : limit_(std::max<std::size_t>(memory_limit, 1)) {}
 
-bool SpillBuffer::append(const char *data, std::size_t size) {
-    // Once the file holds the tail, everything after it goes there too.
-    if (file_.size() != 0 || file_.failed() || memory_.size() + size > limit_) {
-        return file_.write(data, size);
+// Makes room by writing the block to the file, or writes bytes too many for an empty
+// block straight there.
+bool SpillBuffer::append_slowly(const char *data, std::size_t size) {
+    if (memory_ == nullptr) {
+        memory_.reset(new char[limit_]);
     }
-    if (memory_.capacity() < limit_) {
-        // All the room at once: growth by doubling could pass the bound. Pages not
-        // written to take no memory.
-        memory_.reserve(limit_);
+    if (size > limit_ - used_) {
+        if (used_ != 0 && !file_.write(memory_.get(), used_)) {
+            return false;
+        }
+        used_ = 0;
+        if (size > limit_) {
+            return file_.write(data, size);
+        }
     }
-    memory_.append(data, size);
+    std::memcpy(memory_.get() + used_, data, size);
+    used_ += size;
     return true;
 }
 
 bool SpillBuffer::move_out(bool (*take)(void *, const char *, std::size_t), void *to) {
-    bool ok = memory_.empty() || take(to, memory_.data(), memory_.size());
+    bool ok = !file_.failed();
     if (ok && file_.size() != 0) {
+        // The file's bytes come first; the block of memory serves to read them back.
         ok = file_.start_reading();
-        std::vector<char> block(
-            static_cast<std::size_t>(std::min<unsigned long long>(kCopyBlock, file_.size())));
+        std::vector<char> block;
+        char *room = memory_.get() + used_;
+        std::size_t room_size = limit_ - used_;
+        if (room_size < 4096) {
+            block.resize(4096);
+            room = block.data();
+            room_size = block.size();
+        }
         while (ok && file_.unread() != 0) {
-            const std::size_t got = file_.read(block.data(), block.size());
-            ok = got != 0 && take(to, block.data(), got);
+            const std::size_t got = file_.read(room, room_size);
+            ok = got != 0 && take(to, room, got);
         }
     }
+    ok = ok && (used_ == 0 || take(to, memory_.get(), used_));
     clear();
     return ok;
 }
@@ -59,6 +70,6 @@ bool SpillBuffer::move_to(SpillBuffer *to) {
 }
 
 void SpillBuffer::clear() {
-    memory_.clear(); // the room stays for the next content
+    used_ = 0; // the memory stays for the next content
     file_.clear();
 }

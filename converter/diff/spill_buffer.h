@@ -1,6 +1,6 @@
-// Text that is built up and then copied out whole, in order: the first bytes in
-// memory, up to a bound, the rest in a scratch file. Memory then stays within the
-// bound however much is held.
+// Text that is built up and then copied out whole, in order, with a bounded part of
+// it in memory: bytes gather in a block of memory, and a full block is written to a
+// scratch file. A text that fits in the block never touches a file.
 #ifndef JOINT2SI_SPILL_BUFFER_H
 #define JOINT2SI_SPILL_BUFFER_H
 
@@ -8,6 +8,8 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 
 class SpillBuffer {
@@ -15,9 +17,23 @@ class SpillBuffer {
     /// Holds up to `memory_limit` bytes in memory (at least one).
     explicit SpillBuffer(std::size_t memory_limit);
 
-    /// Appends `size` bytes; false when they went to the file and it failed.
-    bool append(const char *data, std::size_t size);
+    /// Appends `size` bytes; false when the scratch file failed.
+    bool append(const char *data, std::size_t size) {
+        if (size <= limit_ - used_ && memory_ != nullptr) {
+            std::memcpy(memory_.get() + used_, data, size);
+            used_ += size;
+            return true;
+        }
+        return append_slowly(data, size);
+    }
     bool append(const std::string &text) { return append(text.data(), text.size()); }
+    bool append(char c) {
+        if (used_ < limit_ && memory_ != nullptr) {
+            memory_[used_++] = c;
+            return true;
+        }
+        return append_slowly(&c, 1);
+    }
 
     /// Writes the content to `out` and empties the buffer; false when a write failed
     /// or the file could not be read back.
@@ -28,16 +44,19 @@ class SpillBuffer {
     /// Empties the buffer.
     void clear();
 
-    unsigned long long size() const { return memory_.size() + file_.size(); }
+    unsigned long long size() const { return file_.size() + used_; }
     bool empty() const { return size() == 0; }
     /// Whether a scratch file was ever used.
     bool spilled() const { return file_.used(); }
 
   private:
+    bool append_slowly(const char *data, std::size_t size);
     bool move_out(bool (*take)(void *, const char *, std::size_t), void *to);
 
-    std::string memory_;
     std::size_t limit_;
+    // Made on the first append, left uninitialised: pages never written take no memory.
+    std::unique_ptr<char[]> memory_;
+    std::size_t used_ = 0; // bytes in memory_, after those in the file
     SpillFile file_;
 };
 

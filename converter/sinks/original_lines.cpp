@@ -40,7 +40,9 @@ bool OriginalLines::push(const char *data, std::size_t size) {
     if (memory_.capacity() < limit_) {
         memory_.reserve(limit_); // all at once: doubling could pass the bound
     }
-    if (memory_.size() + size > memory_.capacity()) {
+    // Moving the bytes left to the front once they are fewer than those taken keeps
+    // the memory written to near twice what is held.
+    if (head_ != 0 && (memory_.size() + size > memory_.capacity() || head_ >= in_memory())) {
         compact();
     }
     memory_.append(data, size);
@@ -73,7 +75,7 @@ bool OriginalLines::refill() {
     return !failed_;
 }
 
-bool OriginalLines::measure_front(std::size_t *length) {
+bool OriginalLines::measure_slowly(std::size_t *length) {
     while (measured_ == 0) {
         const void *line_end = std::memchr(front() + scanned_, '\n', in_memory() - scanned_);
         if (line_end != nullptr) {

@@ -10,6 +10,7 @@
 #include "diff/spill_file.h"
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 
 class OriginalLines {
@@ -24,7 +25,23 @@ class OriginalLines {
     /// The length of the first line: its bytes through its "\n" or, when no "\n" is
     /// left, all the bytes left. They lie in memory from front() on until the next
     /// push or pop. False when no byte is left or a scratch file failed (failed()).
-    bool measure_front(std::size_t *length);
+    bool measure_front(std::size_t *length) {
+        if (measured_ != 0) {
+            *length = measured_;
+            return true;
+        }
+        return measure_slowly(length);
+    }
+    /// Whether the first line is exactly the `size` bytes of `line`, which end with
+    /// their only "\n"; the line counts as measured then. False also when that line is
+    /// not whole in memory yet.
+    bool front_is(const char *line, std::size_t size) {
+        if (size > in_memory() || std::memcmp(front(), line, size) != 0) {
+            return false;
+        }
+        measured_ = size;
+        return true;
+    }
     /// The first byte of the line measure_front measured.
     const char *front() const { return memory_.data() + head_; }
     /// Drops the first line (the one measure_front measures).
@@ -35,6 +52,7 @@ class OriginalLines {
     bool spilled() const { return files_[0].used() || files_[1].used(); }
 
   private:
+    bool measure_slowly(std::size_t *length);
     bool refill();
     void compact();
     std::size_t in_memory() const { return memory_.size() - head_; }

@@ -123,10 +123,9 @@ bool PreviewSink::next_written_line() {
         pairing_ = Pairing::adding;
         return remove_lines(span + 1);
     }
-    std::size_t length = 0;
     pairing_ = Pairing::comparing;
     matched_ = 0;
-    return original_.measure_front(&length);
+    return true;
 }
 
 // The written line differs from its original line: that line is removed, and what
@@ -144,6 +143,13 @@ bool PreviewSink::replace_compared_line() {
 
 // Takes `size` written bytes of the open line; `ends_line` when they end with its "\n".
 bool PreviewSink::take_piece(const char *data, std::size_t size, bool ends_line) {
+    if (pairing_ == Pairing::comparing && matched_ == 0 && ends_line &&
+        original_.front_is(data, size)) { // an unchanged line, read whole at once
+        pairing_ = Pairing::none;
+        const bool shown = writer_.context(data, size);
+        original_.pop_front();
+        return shown;
+    }
     if (pairing_ == Pairing::comparing) {
         std::size_t length = 0;
         if (!original_.measure_front(&length)) {
