@@ -106,13 +106,6 @@ int resolve_unit(const char *unit_text, int kind, UnitFactors factors, double *f
     return 0;
 }
 
-double conversion_factor(const Conversion &conversion, int kind) {
-    if (kind == KIND_FORCE) {
-        return conversion.force;
-    }
-    return kind == KIND_MOMENT ? conversion.moment : 0.0;
-}
-
 double get_force_factor(const char *unit_text) {
     return resolve(&force_factor, kForceUnits, unit_text);
 }

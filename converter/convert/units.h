@@ -39,9 +39,6 @@ int classify_line(const char *line);
 /// KIND_FORCE nor KIND_MOMENT.
 int resolve_unit(const char *unit_text, int kind, UnitFactors factors, double *factor);
 
-/// The factor of `kind` in `conversion`; 0 for any other kind.
-double conversion_factor(const Conversion &conversion, int kind);
-
 /// Rewrites the line in `*line` as its head up to and including the first blank
 /// followed by the value after that blank times `factor`, in "%.6f" form (the string
 /// may move; the slot is updated). Returns 1 when the line was rewritten. Returns 0 and

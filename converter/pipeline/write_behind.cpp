@@ -10,15 +10,14 @@ constexpr int kSpareBlocks = 2;
 
 } // namespace
 
-WriteBehind::WriteBehind(OutputTarget target) : target_(target) {}
+WriteBehind::WriteBehind(OutputSink *sink) : sink_(sink) {}
 
 WriteBehind::~WriteBehind() {
     stop();
 }
 
 bool WriteBehind::write_now(Block *block) const {
-    const bool written =
-        block->used == 0 || target_.write(target_.context, block->bytes.data(), block->used);
+    const bool written = block->used == 0 || sink_->append(block->bytes.data(), block->used);
     block->used = 0;
     return written;
 }

@@ -7,7 +7,7 @@
 #ifndef JOINT2SI_WRITE_BEHIND_H
 #define JOINT2SI_WRITE_BEHIND_H
 
-#include "convert/fast_convert.h"
+#include "convert/byte_streams.h"
 #include "pipeline/block_channel.h"
 
 #include <atomic>
@@ -16,7 +16,7 @@
 
 class WriteBehind {
   public:
-    explicit WriteBehind(OutputTarget target);
+    explicit WriteBehind(OutputSink *sink);
     ~WriteBehind();
     WriteBehind(const WriteBehind &) = delete;
     WriteBehind &operator=(const WriteBehind &) = delete;
@@ -36,7 +36,7 @@ class WriteBehind {
     void stop();
     void run();
 
-    OutputTarget target_;
+    OutputSink *sink_;
     bool started_ = false;
     bool threadless_ = false; // the system gave no thread: every write is made here
     std::atomic<bool> failed_{false};

@@ -1,5 +1,7 @@
 #include "terminal/messages.h"
 
+#include "terminal/progress.h"
+
 #include "libtools/tool_console.h"
 
 #include "libtools/tool_sys_io.h"
@@ -13,6 +15,7 @@ namespace {
 // a text too long for it is printed as it is.
 template <typename... Names>
 void print(const char *format, Names... names) {
+    progress_erase();
     char text[3 * 4096 + 256];
     const int length = std::snprintf(text, sizeof text, format, names...);
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof text) {
@@ -30,6 +33,7 @@ const bool write_signals_ignored = (tool_ignore_write_signals(), true);
 } // namespace
 
 void report_no_match() {
+    progress_erase();
     tool_console_write("Error: Could not open file any file\n", stderr);
 }
 
@@ -107,5 +111,6 @@ void report_total_counts(long files, long forces, long moments, long long commen
 }
 
 void report_out_of_memory() {
+    progress_erase();
     std::fputs("Error: rewrite_file: Memory allocation failed!\n", stderr);
 }

@@ -1,5 +1,6 @@
 // Every message the converter writes, in one place. All go to the standard
-// error stream; names are printed as data, never used as a format.
+// error stream, each as whole lines; names are printed as data, never used as a
+// format. A message first erases the progress line, which redraws itself later.
 #ifndef JOINT2SI_MESSAGES_H
 #define JOINT2SI_MESSAGES_H
 

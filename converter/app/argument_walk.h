@@ -1,7 +1,7 @@
 // The files a file argument names: its last component is a name or wildcard pattern,
 // what comes before it the directory to look in, taken literally.
-#ifndef JOINT2SI_FILE_WALK_H
-#define JOINT2SI_FILE_WALK_H
+#ifndef JOINT2SI_APP_ARGUMENT_WALK_H
+#define JOINT2SI_APP_ARGUMENT_WALK_H
 
 #include <functional>
 #include <string>

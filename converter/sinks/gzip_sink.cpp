@@ -1,4 +1,4 @@
-#include "sinks/gzip_encoder.h"
+#include "sinks/gzip_sink.h"
 
 #include <new>
 
@@ -11,20 +11,22 @@ constexpr std::size_t kChunk = std::size_t{64} * 1024;
 
 } // namespace
 
-GzipEncoder::~GzipEncoder() {
+GzipSink::GzipSink(OutputSink *downstream, int level) : downstream_(downstream), level_(level) {}
+
+GzipSink::~GzipSink() {
     if (started_) {
         deflateEnd(&stream_);
     }
 }
 
-bool GzipEncoder::start(int level, Output output) {
+// Begins the member at the first bytes; false when zlib cannot (out of memory).
+bool GzipSink::start() {
     try {
         buffer_.resize(kChunk);
     } catch (const std::bad_alloc &) {
         return false;
     }
-    output_ = std::move(output);
-    if (deflateInit2(&stream_, level, Z_DEFLATED, kGzipWindowBits, kMemoryLevel,
+    if (deflateInit2(&stream_, level_, Z_DEFLATED, kGzipWindowBits, kMemoryLevel,
                      Z_DEFAULT_STRATEGY) != Z_OK) {
         return false;
     }
@@ -34,7 +36,7 @@ bool GzipEncoder::start(int level, Output output) {
 }
 
 // Deflates what is pending with `flush` and hands every full or final chunk out.
-bool GzipEncoder::run(int flush) {
+bool GzipSink::run(int flush) {
     for (;;) {
         stream_.next_out = buffer_.data();
         stream_.avail_out = static_cast<uInt>(buffer_.size());
@@ -43,7 +45,8 @@ bool GzipEncoder::run(int flush) {
             return false;
         }
         const std::size_t made = buffer_.size() - stream_.avail_out;
-        if (made > 0 && !output_(buffer_.data(), made)) {
+        if (made > 0 &&
+            !downstream_->append(reinterpret_cast<const char *>(buffer_.data()), made)) {
             return false;
         }
         if (flush == Z_FINISH ? result == Z_STREAM_END : stream_.avail_out != 0) {
@@ -52,8 +55,11 @@ bool GzipEncoder::run(int flush) {
     }
 }
 
-bool GzipEncoder::add(const char *data, std::size_t size) {
-    if (!started_) {
+bool GzipSink::append(const char *data, std::size_t size) {
+    if (!started_ && !failed_) {
+        failed_ = !start();
+    }
+    if (failed_) {
         return false;
     }
     // zlib counts input in uInt; a larger piece goes in several runs.
@@ -62,6 +68,7 @@ bool GzipEncoder::add(const char *data, std::size_t size) {
         stream_.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
         stream_.avail_in = static_cast<uInt>(piece);
         if (!run(Z_NO_FLUSH)) {
+            failed_ = true;
             return false;
         }
         data += piece;
@@ -70,6 +77,9 @@ bool GzipEncoder::add(const char *data, std::size_t size) {
     return true;
 }
 
-bool GzipEncoder::finish() {
-    return started_ && run(Z_FINISH);
+bool GzipSink::finish() {
+    if (!started_ && !failed_) { // an empty text is still one whole member
+        failed_ = !start();
+    }
+    return !failed_ && run(Z_FINISH) && downstream_->finish();
 }

@@ -1,4 +1,4 @@
-#include "app/file_walk.h"
+#include "app/argument_walk.h"
 
 #include "terminal/messages.h"
 
