@@ -22,8 +22,8 @@
 // lines; each holds a bounded part in memory and the rest in a scratch file, so that
 // memory stays bounded however large a hunk grows (in a joint file every joint
 // changes, and one hunk spans the file).
-#ifndef JOINT2SI_HUNK_WRITER_H
-#define JOINT2SI_HUNK_WRITER_H
+#ifndef JOINT2SI_DIFF_HUNK_WRITER_H
+#define JOINT2SI_DIFF_HUNK_WRITER_H
 
 #include "diff/spill_buffer.h"
 

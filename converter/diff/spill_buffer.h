@@ -1,8 +1,8 @@
 // Text that is built up and then copied out whole, in order, with a bounded part of
 // it in memory: bytes gather in a block of memory, and a full block is written to a
 // scratch file. A text that fits in the block never touches a file.
-#ifndef JOINT2SI_SPILL_BUFFER_H
-#define JOINT2SI_SPILL_BUFFER_H
+#ifndef JOINT2SI_DIFF_SPILL_BUFFER_H
+#define JOINT2SI_DIFF_SPILL_BUFFER_H
 
 #include "diff/spill_file.h"
 

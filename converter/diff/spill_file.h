@@ -2,8 +2,8 @@
 // then read back from its start, then emptied for the next use. The file is made
 // on the first write (tool_scratch_file: it removes itself) and kept until the
 // SpillFile is destroyed, so that a file spilled many times opens one.
-#ifndef JOINT2SI_SPILL_FILE_H
-#define JOINT2SI_SPILL_FILE_H
+#ifndef JOINT2SI_DIFF_SPILL_FILE_H
+#define JOINT2SI_DIFF_SPILL_FILE_H
 
 #include <cstddef>
 #include <cstdio>

@@ -1,7 +1,8 @@
-#include "sinks/preview_sink.h"
+#include "diff/preview_sink.h"
 
 #include "libtools/tool_console.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -32,32 +33,44 @@ unsigned long long take_number(const std::string &from, std::size_t *at) {
 } // namespace
 
 PreviewSink::PreviewSink(std::FILE *out, const char *name, std::size_t memory_limit)
-    : out_(out), writer_(out, name, memory_limit), original_(2 * memory_limit) {}
+    : out_(out), writer_(out, name, memory_limit), original_(2 * memory_limit) {
+    // The diff carries the file's own line ends, so that it applies byte for byte.
+    errno = 0;
+    if (tool_binary_mode(out_) == 0) {
+        fail();
+    }
+}
 
+// Every public call starts with errno cleared, so that a failure keeps the system's
+// reason, or none for a failure that has no system call behind it.
 bool PreviewSink::fail() {
+    if (!failed_) {
+        error_ = errno;
+    }
     failed_ = true;
     return false;
 }
 
-bool PreviewSink::start() {
-    // The diff carries the file's own line ends, so that it applies byte for byte.
-    return tool_binary_mode(out_) != 0 || fail();
-}
-
-bool PreviewSink::original(const char *data, std::size_t size) {
+void PreviewSink::original(const char *data, std::size_t size) {
+    errno = 0;
     if (failed_ || (paired_unended_ && size != 0)) {
-        return fail();
+        fail();
+        return;
     }
     try {
-        return original_.push(data, size) || fail();
+        if (!original_.push(data, size)) {
+            fail();
+        }
     } catch (const std::bad_alloc &) {
-        return fail();
+        fail();
     }
 }
 
-bool PreviewSink::line_origin(long long first, long long last) {
+void PreviewSink::line_origin(long long first, long long last) {
+    errno = 0;
     if (failed_ || first <= last_origin_ || last < first) {
-        return fail();
+        fail();
+        return;
     }
     // The skipped lines and whether the run spans more than one line share a number.
     const unsigned long long skipped = static_cast<unsigned long long>(first - last_origin_ - 1);
@@ -68,10 +81,10 @@ bool PreviewSink::line_origin(long long first, long long last) {
             put_number(&origins_, span);
         }
     } catch (const std::bad_alloc &) {
-        return fail();
+        fail();
+        return;
     }
     last_origin_ = last;
-    return true;
 }
 
 // Takes the oldest origin not yet paired; false when there is none.
@@ -182,6 +195,7 @@ bool PreviewSink::take_piece(const char *data, std::size_t size, bool ends_line)
 }
 
 bool PreviewSink::append(const char *data, std::size_t size) {
+    errno = 0;
     if (failed_) {
         return false;
     }
@@ -208,6 +222,7 @@ bool PreviewSink::append(const char *data, std::size_t size) {
 }
 
 bool PreviewSink::finish() {
+    errno = 0;
     if (failed_) {
         return false;
     }

@@ -1,10 +1,8 @@
-// The output sink of --dry-run: in place of the converted text, the unified diff
-// from the original text to it, built while the conversion runs.
-//
-// Besides the bytes it writes, the conversion tells the sink the original text as it
+// The output of --dry-run: in place of the converted text, the unified diff from the
+// original text to it, built while the conversion runs. The conversion hands it what
+// it writes (as the OutputSink) and, as its ConversionWatcher, the original text as it
 // reads it and where each written line came from:
 //
-//     sink.start()                    once, before the conversion
 //     sink.original(data, size)       the original bytes, in order, as they are read
 //     sink.line_origin(first, last)   the next written line came from these lines
 //     sink.append(data, size)         written bytes, after the origins of their lines
@@ -25,47 +23,49 @@
 // line always whole in memory); the diff's stores hold at most 2.2 * memory_limit
 // (HunkWriter); each origin waiting for its written bytes takes one to a few bytes.
 // Nothing reaches `out` before finish().
-#ifndef JOINT2SI_PREVIEW_SINK_H
-#define JOINT2SI_PREVIEW_SINK_H
+//
+// The watcher's calls cannot fail; what goes wrong in them (memory, a scratch file,
+// calls out of order) makes the next append or finish fail.
+#ifndef JOINT2SI_DIFF_PREVIEW_SINK_H
+#define JOINT2SI_DIFF_PREVIEW_SINK_H
 
+#include "convert/byte_streams.h"
 #include "diff/hunk_writer.h"
-#include "sinks/original_lines.h"
-#include "sinks/output_sink.h"
+#include "diff/original_lines.h"
 
 #include <cstddef>
 #include <cstdio>
 #include <string>
 
-class PreviewSink : public OutputSink {
+class PreviewSink : public OutputSink, public ConversionWatcher {
   public:
     static constexpr std::size_t kMemoryLimit = HunkWriter::kMemoryLimit;
 
-    /// A sink that writes the diff to `out`, headed with `name` ("--- name", "+++ name").
+    /// A sink that writes the diff to `out` (set to pass line ends untranslated),
+    /// headed with `name` ("--- name", "+++ name").
     PreviewSink(std::FILE *out, const char *name, std::size_t memory_limit = kMemoryLimit);
 
-    /// Sets `out` to pass line ends untranslated; false when that failed.
-    bool start() override;
-
-    /// Takes the next `size` bytes of the original text (decompressed). False when
-    /// they could not be kept (a scratch file failed, memory ran out) or came after
-    /// the last line, without a line end, was paired.
-    bool original(const char *data, std::size_t size);
+    /// Takes the next `size` bytes of the original text (decompressed). Fails when
+    /// they cannot be kept, or come after the last line, without a line end, was paired.
+    void original(const char *data, std::size_t size) override;
 
     /// The next written line came from the original lines `first` to `last` (numbered
     /// from 1: line n is the text after the (n-1)-th "\n" up to and including the n-th,
     /// or to the end). Lines after the previous call's `last` and before `first` gave
-    /// no written line. False when the lines do not follow the previous call's, or
-    /// when memory ran out.
-    bool line_origin(long long first, long long last);
+    /// no written line. Fails when the lines do not follow the previous call's.
+    void line_origin(long long first, long long last) override;
 
-    /// Takes the next `size` written bytes. False when a line of them has no origin,
-    /// its original lines were not given, or a scratch file failed.
+    /// Takes the next `size` written bytes. False after a failure, or when a line of
+    /// them has no origin, its original lines were not given, or a scratch file failed.
     bool append(const char *data, std::size_t size) override;
 
     /// After the whole input: the original lines after the last written line are
     /// removed ones; writes the diff (nothing when the texts are equal) and flushes
-    /// `out`. False when a write failed or an origin got no written line.
+    /// `out`. False after a failure, when a write failed or an origin got no line.
     bool finish() override;
+
+    /// The system's error code of the first failure that had one, else 0.
+    int error() const override { return error_; }
 
     /// Whether any scratch file was used.
     bool spilled() const { return writer_.spilled() || original_.spilled(); }
@@ -87,6 +87,7 @@ class PreviewSink : public OutputSink {
     bool fail();
 
     std::FILE *out_;
+    int error_ = 0;
     HunkWriter writer_;
     OriginalLines original_;
     // The origins given and not yet paired, each as the number of lines skipped before

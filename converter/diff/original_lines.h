@@ -4,8 +4,8 @@
 // files (a run of comment lines gives no written line to pair with, so the bytes
 // read ahead of the next written line have no bound of their own). A line taken from
 // the front is always whole in memory, however long.
-#ifndef JOINT2SI_ORIGINAL_LINES_H
-#define JOINT2SI_ORIGINAL_LINES_H
+#ifndef JOINT2SI_DIFF_ORIGINAL_LINES_H
+#define JOINT2SI_DIFF_ORIGINAL_LINES_H
 
 #include "diff/spill_file.h"
 

@@ -1,4 +1,4 @@
-#include "sinks/original_lines.h"
+#include "diff/original_lines.h"
 
 #include <algorithm>
 #include <cstring>
