@@ -4,6 +4,7 @@
 // text diff; in every case it must turn the original into the converted text.
 #include "diff/preview_sink.h"
 #include "diff/unified_diff.h"
+#include "pipeline/convert_pass.h"
 #include "support/environment.h"
 #include "support/process_control.h"
 #include "support/run_program.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -210,6 +212,62 @@ bool patch_here() {
            run_program("/usr/bin/patch", {"--version"}).exit_status == 0;
 }
 
+// `original` changed by the unified diff `diff`, as patch applies it without any offset
+// or fuzz: every hunk where its header says, its context and removed lines exactly
+// the original's; nothing when the diff does not fit.
+std::optional<std::string> applied(const std::string &original, const std::string &diff) {
+    const auto old_lines = split_lines(original);
+    auto diff_lines = split_lines(diff);
+    std::string result;
+    std::size_t next_old = 0; // lines of the original used so far
+    std::size_t at = 2;       // after "---" and "+++"
+    while (at < diff_lines.size()) {
+        long old_start = 0, old_count = 1, new_start = 0, new_count = 1;
+        const std::string header(diff_lines[at++]);
+        if (std::sscanf(header.c_str(), "@@ -%ld,%ld +%ld,%ld @@", &old_start, &old_count,
+                        &new_start, &new_count) != 4 &&
+            std::sscanf(header.c_str(), "@@ -%ld +%ld,%ld @@", &old_start, &new_start,
+                        &new_count) != 3 &&
+            std::sscanf(header.c_str(), "@@ -%ld,%ld +%ld @@", &old_start, &old_count,
+                        &new_start) != 3 &&
+            std::sscanf(header.c_str(), "@@ -%ld +%ld @@", &old_start, &new_start) != 2) {
+            return std::nullopt;
+        }
+        const std::size_t first =
+            static_cast<std::size_t>(old_count == 0 ? old_start : old_start - 1);
+        if (first < next_old || first > old_lines.size()) {
+            return std::nullopt;
+        }
+        for (; next_old < first; ++next_old) {
+            result += std::string(old_lines[next_old]);
+        }
+        long olds = 0, news = 0;
+        while (at < diff_lines.size() && diff_lines[at][0] != '@') {
+            std::string line(diff_lines[at++].substr(1));
+            if (at < diff_lines.size() && diff_lines[at][0] == '\\') {
+                line.pop_back(); // "\ No newline at end of file"
+                ++at;
+            }
+            const char mark =
+                diff_lines[at - 1][0] == '\\' ? diff_lines[at - 2][0] : diff_lines[at - 1][0];
+            if (mark != '+' && (next_old >= old_lines.size() || old_lines[next_old] != line)) {
+                return std::nullopt;
+            }
+            next_old += mark != '+' ? 1 : 0;
+            olds += mark != '+' ? 1 : 0;
+            news += mark != '-' ? 1 : 0;
+            result += mark != '-' ? line : "";
+        }
+        if (olds != old_count || news != new_count) {
+            return std::nullopt;
+        }
+    }
+    for (; next_old < old_lines.size(); ++next_old) {
+        result += std::string(old_lines[next_old]);
+    }
+    return result;
+}
+
 // Without mixed line ends no written line equals an original line other than its own
 // and the lines it copies, so the pairing is the shortest script and both diffs agree:
 // with block comments, line ends CR LF or none at the end, and stores small enough
@@ -288,6 +346,73 @@ TEST(PreviewSink, PatchGivesTheConvertedText) {
         const Preview preview = preview_of(sample, &random, round % 2 == 0 ? 64 : 1 << 20);
         ASSERT_TRUE(preview.ok);
         ASSERT_EQ(patched(sample.original, preview.diff), sample.converted) << sample.original;
+    }
+}
+
+// A source that hands out a text in pieces of random sizes.
+struct PieceSource {
+    const std::string *text;
+    std::size_t at;
+    std::mt19937 *random;
+
+    static long read(void *context, char *buffer, std::size_t size) {
+        auto *self = static_cast<PieceSource *>(context);
+        const std::size_t piece = std::min<std::size_t>(
+            {size, self->text->size() - self->at, 1 + (*self->random)() % 300});
+        std::copy_n(self->text->data() + self->at, piece, buffer);
+        self->at += piece;
+        return static_cast<long>(piece);
+    }
+};
+
+class TextSink : public OutputSink {
+  public:
+    bool append(const char *data, std::size_t size) override {
+        text.append(data, size);
+        return true;
+    }
+    bool finish() override { return true; }
+    std::string text;
+};
+
+// The conversion pass itself feeds the preview, on texts of random tokens: comments of
+// every kind and nested, lone carriage returns, line ends of both kinds, values that
+// convert or do not. Its diff must take the text exactly to what the pass writes.
+TEST(PreviewSink, FedByTheConversionPass) {
+    const char *const tokens[] = {"shear_force", "bending_moment",
+                                  " ",           " ",
+                                  "1.5",         "-2",
+                                  "kN",          "\n",
+                                  "\n",          "\r\n",
+                                  "\r",          "//",
+                                  "#",           "/*",
+                                  "*/",          "x",
+                                  "J1",          "\t"};
+    const Conversion conversion{1000.0, 1000.0};
+    std::mt19937 random(17);
+    for (int round = 0; round < 1500; ++round) {
+        std::string text;
+        for (int i = static_cast<int>(random() % 120); i > 0; --i) {
+            text += tokens[random() % (sizeof tokens / sizeof *tokens)];
+        }
+        TextSink converted;
+        PieceSource source{&text, 0, &random};
+        ASSERT_EQ(convert(ByteSource{&source, PieceSource::read}, &converted, conversion, nullptr),
+                  ConvertOutcome::converted);
+        std::FILE *out = std::tmpfile();
+        ASSERT_NE(out, nullptr);
+        ConvertOutcome outcome;
+        {
+            PreviewSink preview(out, "a.jnt", round % 2 == 0 ? 64 : PreviewSink::kMemoryLimit);
+            source.at = 0;
+            outcome = convert(ByteSource{&source, PieceSource::read}, &preview, conversion, nullptr,
+                              &preview);
+        }
+        const std::string diff = text_and_close(out);
+        ASSERT_EQ(outcome, ConvertOutcome::converted) << text;
+        EXPECT_EQ(diff.empty(), text == converted.text);
+        ASSERT_EQ(applied(text, diff).value_or("does not apply"), converted.text) << text << "\n"
+                                                                                  << diff;
     }
 }
 

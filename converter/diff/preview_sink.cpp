@@ -112,10 +112,16 @@ void PreviewSink::drop_front(std::size_t length) {
 }
 
 // Shows the next `count` original lines as removed; false when they were not given.
-bool PreviewSink::remove_lines(long long count) {
+// A run (`in_run`) may end with the empty text after the input's last "\n": a block
+// comment left open at the end of the input takes that in, and it is no line.
+bool PreviewSink::remove_lines(long long count, bool in_run) {
     for (long long i = 0; i < count; ++i) {
         std::size_t length = 0;
-        if (!original_.measure_front(&length) || !writer_.removed(original_.front(), length)) {
+        if (!original_.measure_front(&length)) {
+            paired_unended_ = in_run && i == count - 1 && !original_.failed();
+            return paired_unended_;
+        }
+        if (!writer_.removed(original_.front(), length)) {
             return false;
         }
         drop_front(length);
@@ -129,12 +135,12 @@ bool PreviewSink::remove_lines(long long count) {
 bool PreviewSink::next_written_line() {
     long long skipped = 0;
     long long span = 0;
-    if (!next_origin(&skipped, &span) || !remove_lines(skipped)) {
+    if (!next_origin(&skipped, &span) || !remove_lines(skipped, false)) {
         return false;
     }
     if (span != 0) {
         pairing_ = Pairing::adding;
-        return remove_lines(span + 1);
+        return remove_lines(span + 1, true);
     }
     pairing_ = Pairing::comparing;
     matched_ = 0;

@@ -81,7 +81,7 @@ class PreviewSink : public OutputSink, public ConversionWatcher {
     bool next_written_line();
     bool take_piece(const char *data, std::size_t size, bool ends_line);
     bool replace_compared_line();
-    bool remove_lines(long long count);
+    bool remove_lines(long long count, bool in_run);
     void drop_front(std::size_t length);
     bool next_origin(long long *skipped, long long *span);
     bool fail();
