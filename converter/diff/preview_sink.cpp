@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <new>
 
 namespace {
 
@@ -57,11 +56,7 @@ void PreviewSink::original(const char *data, std::size_t size) {
         fail();
         return;
     }
-    try {
-        if (!original_.push(data, size)) {
-            fail();
-        }
-    } catch (const std::bad_alloc &) {
+    if (!original_.push(data, size)) {
         fail();
     }
 }
@@ -75,14 +70,9 @@ void PreviewSink::line_origin(long long first, long long last) {
     // The skipped lines and whether the run spans more than one line share a number.
     const unsigned long long skipped = static_cast<unsigned long long>(first - last_origin_ - 1);
     const unsigned long long span = static_cast<unsigned long long>(last - first);
-    try {
-        put_number(&origins_, skipped * 2 + (span != 0 ? 1 : 0));
-        if (span != 0) {
-            put_number(&origins_, span);
-        }
-    } catch (const std::bad_alloc &) {
-        fail();
-        return;
+    put_number(&origins_, skipped * 2 + (span != 0 ? 1 : 0));
+    if (span != 0) {
+        put_number(&origins_, span);
     }
     last_origin_ = last;
 }
@@ -205,26 +195,22 @@ bool PreviewSink::append(const char *data, std::size_t size) {
     if (failed_) {
         return false;
     }
-    try {
-        while (size != 0) {
-            if (pairing_ == Pairing::none && !next_written_line()) {
-                return fail();
-            }
-            const void *line_end = std::memchr(data, '\n', size);
-            const std::size_t piece =
-                line_end != nullptr
-                    ? static_cast<std::size_t>(static_cast<const char *>(line_end) - data) + 1
-                    : size;
-            if (!take_piece(data, piece, line_end != nullptr)) {
-                return fail();
-            }
-            data += piece;
-            size -= piece;
+    while (size != 0) {
+        if (pairing_ == Pairing::none && !next_written_line()) {
+            return fail();
         }
-        return true;
-    } catch (const std::bad_alloc &) {
-        return fail();
+        const void *line_end = std::memchr(data, '\n', size);
+        const std::size_t piece =
+            line_end != nullptr
+                ? static_cast<std::size_t>(static_cast<const char *>(line_end) - data) + 1
+                : size;
+        if (!take_piece(data, piece, line_end != nullptr)) {
+            return fail();
+        }
+        data += piece;
+        size -= piece;
     }
+    return true;
 }
 
 bool PreviewSink::finish() {
@@ -232,27 +218,22 @@ bool PreviewSink::finish() {
     if (failed_) {
         return false;
     }
-    try {
-        std::size_t length = 0;
-        bool ok = true;
-        // A written last line without a line end: the same as its original line only
-        // when that one has none either.
-        if (pairing_ == Pairing::comparing && original_.measure_front(&length) &&
-            matched_ == length && original_.front()[length - 1] != '\n') {
-            ok = writer_.context(original_.front(), length);
-            drop_front(length);
-        } else if (pairing_ != Pairing::none) {
-            ok = (pairing_ == Pairing::adding || replace_compared_line()) && writer_.end_added();
-        }
-        pairing_ = Pairing::none;
-        ok = ok && origins_head_ == origins_.size(); // every origin got its written line
-        while (ok && original_.measure_front(&length)) {
-            ok = writer_.removed(original_.front(), length);
-            original_.pop_front();
-        }
-        ok = ok && !original_.failed() && writer_.finish();
-        return ok || fail();
-    } catch (const std::bad_alloc &) {
-        return fail();
+    std::size_t length = 0;
+    bool ok = true;
+    // A written last line without a line end: the same as its original line only when
+    // that one has none either.
+    if (pairing_ == Pairing::comparing && original_.measure_front(&length) && matched_ == length &&
+        original_.front()[length - 1] != '\n') {
+        ok = writer_.context(original_.front(), length);
+        drop_front(length);
+    } else if (pairing_ != Pairing::none) {
+        ok = (pairing_ == Pairing::adding || replace_compared_line()) && writer_.end_added();
     }
+    pairing_ = Pairing::none;
+    ok = ok && origins_head_ == origins_.size(); // every origin got its written line
+    while (ok && original_.measure_front(&length)) {
+        ok = writer_.removed(original_.front(), length);
+        original_.pop_front();
+    }
+    return (ok && !original_.failed() && writer_.finish()) || fail();
 }

@@ -24,8 +24,9 @@
 // (HunkWriter); each origin waiting for its written bytes takes one to a few bytes.
 // Nothing reaches `out` before finish().
 //
-// The watcher's calls cannot fail; what goes wrong in them (memory, a scratch file,
-// calls out of order) makes the next append or finish fail.
+// The watcher's calls return nothing; what goes wrong in them (a scratch file, calls
+// out of order) makes the next append or finish fail. Running out of memory throws
+// std::bad_alloc, which the conversion passes on, as everywhere in the pass.
 #ifndef JOINT2SI_DIFF_PREVIEW_SINK_H
 #define JOINT2SI_DIFF_PREVIEW_SINK_H
 
@@ -45,8 +46,9 @@ class PreviewSink : public OutputSink, public ConversionWatcher {
     /// headed with `name` ("--- name", "+++ name").
     PreviewSink(std::FILE *out, const char *name, std::size_t memory_limit = kMemoryLimit);
 
-    /// Takes the next `size` bytes of the original text (decompressed). Fails when
-    /// they cannot be kept, or come after the last line, without a line end, was paired.
+    /// Takes the next `size` bytes of the original text (decompressed). Fails when a
+    /// scratch file fails, or when they come after the last line, without a line end,
+    /// was paired.
     void original(const char *data, std::size_t size) override;
 
     /// The next written line came from the original lines `first` to `last` (numbered
