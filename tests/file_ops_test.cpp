@@ -234,9 +234,9 @@ TEST_F(FileOps, ScratchFilesComeAndGoInTheTemporaryDirectory) {
     fs::create_directory(scratch);
     const std::string bytes("line\r\n\0\x1f\x8b", 9);
     // POSIX reads TMPDIR; Windows TMP, then TEMP.
-    ScopedEnvironmentVariable tmpdir("TMPDIR", scratch.string().c_str());
-    ScopedEnvironmentVariable tmp("TMP", scratch.string().c_str());
-    ScopedEnvironmentVariable temp("TEMP", scratch.string().c_str());
+    ScopedVariable tmpdir("TMPDIR", scratch.string().c_str());
+    ScopedVariable tmp("TMP", scratch.string().c_str());
+    ScopedVariable temp("TEMP", scratch.string().c_str());
     FILE *file = tool_scratch_file();
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
@@ -248,9 +248,9 @@ TEST_F(FileOps, ScratchFilesComeAndGoInTheTemporaryDirectory) {
     EXPECT_TRUE(fs::is_empty(scratch));
 
     const std::string missing = (temp_.path() / "missing").string();
-    ScopedEnvironmentVariable no_tmpdir("TMPDIR", missing.c_str());
-    ScopedEnvironmentVariable no_tmp("TMP", missing.c_str());
-    ScopedEnvironmentVariable no_temp("TEMP", missing.c_str());
+    ScopedVariable no_tmpdir("TMPDIR", missing.c_str());
+    ScopedVariable no_tmp("TMP", missing.c_str());
+    ScopedVariable no_temp("TEMP", missing.c_str());
     EXPECT_EQ(tool_scratch_file(), nullptr);
 }
 

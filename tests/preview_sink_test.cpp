@@ -403,9 +403,9 @@ TEST(PreviewSink, FailsWhenNoScratchFileCanBeMade) {
     ASSERT_NE(out, nullptr);
     TempDir dir;
     const std::string missing = (dir.path() / "missing").string();
-    ScopedEnvironmentVariable tmpdir("TMPDIR", missing.c_str());
-    ScopedEnvironmentVariable tmp("TMP", missing.c_str());
-    ScopedEnvironmentVariable temp("TEMP", missing.c_str());
+    ScopedVariable tmpdir("TMPDIR", missing.c_str());
+    ScopedVariable tmp("TMP", missing.c_str());
+    ScopedVariable temp("TEMP", missing.c_str());
     std::mt19937 random(2);
     const std::vector<Piece> pieces(50, {{"shear_force 1"}, true, "shear_force 1000.000000"});
     const Preview preview = preview_of(sample_of(pieces, "\n", false), &random, 64, out);

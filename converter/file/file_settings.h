@@ -3,11 +3,12 @@
 #define JOINT2SI_FILE_FILE_SETTINGS_H
 
 #include "convert/units.h"
+#include "file/backup.h"
 
 struct FileSettings {
-    Conversion conversion;               // the factors of the run
-    bool dry_run = false;                // change nothing; write the diff of the conversion
-    const char *backup_suffix = nullptr; // keep the old content as name + suffix; null: no backup
+    Conversion conversion; // the factors of the run
+    bool dry_run = false;  // change nothing; write the diff of the conversion
+    BackupPolicy backup;   // --backup: which backups, and the names they avoid
 };
 
 #endif

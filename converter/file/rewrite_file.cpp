@@ -152,6 +152,11 @@ FileResult convert_file(const char *name, InputStream *input, ToolReplacement *r
         if (!preview_file(name, input->get(), watched.source(), settings.conversion, counts)) {
             return FileResult::failed;
         }
+        // The backup's checks of the real run, which backs up only a changed file.
+        if (counts->changed &&
+            !keep_backup(name, replacement, settings.backup, true, &run->backups)) {
+            return FileResult::failed;
+        }
     } else {
         const ConvertOutcome outcome =
             convert_into(input->get(), watched.source(), replacement, settings.conversion, counts);
@@ -164,7 +169,7 @@ FileResult convert_file(const char *name, InputStream *input, ToolReplacement *r
             return FileResult::converted;
         }
         input->close(); // some systems refuse to replace a file that is still open
-        if (!keep_backup(name, replacement, settings.backup_suffix) ||
+        if (!keep_backup(name, replacement, settings.backup, false, &run->backups) ||
             !commit(replacement, name, run)) {
             return FileResult::failed;
         }

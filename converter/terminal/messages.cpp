@@ -69,6 +69,11 @@ void report_bad_backup_suffix(const char *suffix) {
     print("Error: Invalid backup suffix '%s'\n", suffix);
 }
 
+void report_unknown_backup_control(const char *control, const char *source) {
+    print("Error: Unknown backup control '%s'\n", control);
+    print("  %s takes none, off, numbered, t, existing, nil, simple or never\n", source);
+}
+
 void report_unknown_unit(const char *kind, const char *unit_text) {
     print("Error: Unknown %s unit '%s'\n", kind, unit_text);
 }
@@ -89,8 +94,11 @@ void report_leftover_kept(const char *path) {
           path);
 }
 
-void report_cannot_back_up(const char *name, const char *backup) {
+void report_cannot_back_up(const char *name, const char *backup, const char *reason) {
     print("Error: Could not back up file '%s' as '%s'\n", name, backup);
+    if (reason != nullptr) {
+        print("  %s\n", reason);
+    }
 }
 
 void report_dropped_digits(const char *name, int count, long line_number, const char *first) {

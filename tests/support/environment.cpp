@@ -2,14 +2,13 @@
 
 #include <cstdlib>
 
-ScopedEnvironmentVariable::ScopedEnvironmentVariable(const char *name, const char *value)
-    : name_(name) {
-    const char *previous = std::getenv(name);
-    was_set_ = previous != nullptr;
-    previous_ = was_set_ ? previous : "";
-    set_environment_variable(name, value);
+ScopedVariable::ScopedVariable(const std::string &name, const char *value) : name_(name) {
+    const char *old = std::getenv(name.c_str());
+    had_value_ = old != nullptr;
+    old_value_ = had_value_ ? old : "";
+    set_variable(name, value);
 }
 
-ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
-    set_environment_variable(name_.c_str(), was_set_ ? previous_.c_str() : nullptr);
+ScopedVariable::~ScopedVariable() {
+    set_variable(name_, had_value_ ? old_value_.c_str() : nullptr);
 }

@@ -1,25 +1,25 @@
-// Environment variables a test changes for the code it calls (the temporary
-// directory, for instance), put back as they were when the test ends.
+// Environment variables set for one test, and for the programs it starts, and put back
+// as they were when the test ends.
 #ifndef JOINT2SI_TESTS_ENVIRONMENT_H
 #define JOINT2SI_TESTS_ENVIRONMENT_H
 
 #include <string>
 
-/// Sets the variable `name` of this process to `value`; null removes it.
-void set_environment_variable(const char *name, const char *value);
-
-/// Sets a variable for its lifetime and then restores its earlier value (or absence).
-class ScopedEnvironmentVariable {
+class ScopedVariable {
   public:
-    ScopedEnvironmentVariable(const char *name, const char *value);
-    ~ScopedEnvironmentVariable();
-    ScopedEnvironmentVariable(const ScopedEnvironmentVariable &) = delete;
-    ScopedEnvironmentVariable &operator=(const ScopedEnvironmentVariable &) = delete;
+    /// Sets `name` to `value` (null: unsets it) until the object goes out of scope.
+    ScopedVariable(const std::string &name, const char *value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable &) = delete;
+    ScopedVariable &operator=(const ScopedVariable &) = delete;
 
   private:
     std::string name_;
-    std::string previous_;
-    bool was_set_;
+    bool had_value_ = false;
+    std::string old_value_;
 };
+
+/// Sets (value not null) or unsets the variable `name` of this process.
+void set_variable(const std::string &name, const char *value);
 
 #endif

@@ -1,11 +1,11 @@
 #include "support/environment.h"
 
-#include <stdlib.h>
+#include <cstdlib>
 
-void set_environment_variable(const char *name, const char *value) {
+void set_variable(const std::string &name, const char *value) {
     if (value != nullptr) {
-        setenv(name, value, 1);
+        setenv(name.c_str(), value, 1);
     } else {
-        unsetenv(name);
+        unsetenv(name.c_str());
     }
 }

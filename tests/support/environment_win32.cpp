@@ -1,9 +1,9 @@
-// _putenv_s changes the C library's copy and the system's (GetEnvironmentVariable and
-// GetTempPath read the latter); an empty value removes the variable.
 #include "support/environment.h"
 
-#include <stdlib.h>
+#include <cstdlib>
 
-void set_environment_variable(const char *name, const char *value) {
-    _putenv_s(name, value != nullptr ? value : "");
+// _putenv_s changes the process's environment block too, which child processes inherit;
+// an empty value removes the variable, so an empty one cannot be set here.
+void set_variable(const std::string &name, const char *value) {
+    _putenv_s(name.c_str(), value != nullptr ? value : "");
 }

@@ -226,6 +226,11 @@ int tool_is_directory_in(const char *directory, const char *name);
 int tool_can_access(const char *path, const char *mode);
 /// 1 when `path` is a directory whose owner may write to it, else 0 (also for null).
 int tool_is_writable_directory(const char *path);
+/// 1 when the running process itself may create a file in the directory `path` (unlike
+/// the owner's-bits tests here: a superuser may, an ordinary user in a read-only
+/// directory may not), asked of the system without creating anything; else 0 (also
+/// when `path` is no directory, and for null).
+int tool_may_create_in(const char *path);
 /// 1 when the owner's read, write and execute bits of `path` are exactly bits 4, 2 and 1
 /// of the number `permissions` ("6": readable and writable, not executable), else 0.
 /// A null or empty `permissions` gives 1; a null path 0.
