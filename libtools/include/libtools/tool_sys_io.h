@@ -11,6 +11,7 @@
 #include "libtools/zfile.h"
 
 #include <stddef.h>
+#include <stdio.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -581,6 +582,15 @@ int tool_backup_file(const char *path, const char *suffix);
 /// longer leads to that file (its name was given to another file since it was locked),
 /// so that the backup always holds the content the replacement replaces.
 int tool_replace_backup(const ToolReplacement *replacement, const char *path, const char *suffix);
+
+/* ---- Scratch files ------------------------------------------------------------------ */
+
+/// A new empty file in the user's temporary directory (TMPDIR on POSIX, the system's
+/// temporary path on Windows), open for reading and writing in binary mode, that
+/// removes itself: no name leads to it (POSIX), or the system deletes it when its handle
+/// closes (Windows), so that nothing is left behind however the process ends. The
+/// caller closes it with fclose. Null when none could be created.
+FILE *tool_scratch_file(void);
 
 /* ---- Terminal ----------------------------------------------------------------------- */
 
