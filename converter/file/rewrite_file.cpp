@@ -150,7 +150,7 @@ FileResult convert_file(const char *name, InputStream *input, ToolReplacement *r
     ProgressFile progress(run->progress, name);
     WatchedInput watched(input->get(), run->progress);
     if (settings.dry_run) {
-        if (!preview_file(name, input->get(), watched.source(), settings.conversion, counts)) {
+        if (!preview_file(name, watched.source(), settings.conversion, counts)) {
             return FileResult::failed;
         }
         // The backup's checks of the real run, which backs up only a changed file.
