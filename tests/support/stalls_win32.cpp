@@ -3,15 +3,9 @@
 #include <fcntl.h>
 #include <io.h>
 
-namespace {
-
-constexpr unsigned kPipeSize = 65536;
-
-} // namespace
-
 bool open_pipe(PipeEnds *ends) {
     int fds[2];
-    if (_pipe(fds, kPipeSize, _O_BINARY) != 0) {
+    if (_pipe(fds, 65536, _O_BINARY) != 0) {
         return false;
     }
     ends->read_end = fds[0];
@@ -38,11 +32,9 @@ bool interrupts_blocked_here() {
     return true;
 }
 
-std::string stalled_producer_unsupported() {
-    return "the stalled producer is a forked child process; Windows has no fork";
-}
-
 StalledProducerRun run_after_stalled_producer(const std::string &, const std::vector<std::string> &,
                                               const std::string &, int, std::size_t, double) {
-    return StalledProducerRun{};
+    StalledProducerRun refused;
+    refused.unsupported = "the stalled producer is a forked child; Windows has no fork";
+    return refused;
 }
