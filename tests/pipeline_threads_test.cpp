@@ -31,6 +31,10 @@ void *operator new(std::size_t size) {
     void *block = std::malloc(size != 0 ? size : 1);
     return block != nullptr ? block : throw std::bad_alloc();
 }
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept {
+    allocations += counting.load() ? 1 : 0;
+    return std::malloc(size != 0 ? size : 1);
+}
 void operator delete(void *block) noexcept {
     std::free(block);
 }
