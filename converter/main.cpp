@@ -1,5 +1,5 @@
 // joint2si: converts the forces and moments of joint attribute files to SI units.
-#include "app/rewrite.h"
+#include "app/driver.h"
 
 #include "libtools/tool_console.h"
 

@@ -3,7 +3,7 @@
 // and a converted file holds exactly the model's lines.
 //
 // Input: byte 0 picks the force unit, byte 1 the moment unit; the rest is the file.
-#include "app/rewrite.h"
+#include "app/driver.h"
 
 #include "libtools/tool_memory.h"
 #include "support/fuzz_check.h"

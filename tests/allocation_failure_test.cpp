@@ -2,7 +2,7 @@
 // allocator and in standard C++ code (strings, containers) alike. No exception may
 // leave the library or the converter, the file keeps its old or gets its whole
 // new content, and no replacement file stays behind.
-#include "file/file_rewrite.h"
+#include "file/rewrite_file.h"
 #include "libtools/tool_sys_io.h"
 #include "support/memory_check.h"
 #include "support/process_control.h"
@@ -88,9 +88,12 @@ class AllocationFailure : public LeakCheckedTest {
         fs::create_directory(dir_.file(name));
         dir_.write(name + "/a.jnt", kOld);
         const std::string path = (dir_.file(name) / "a.jnt").string();
-        RunState run;
-        CommandLine options;
-        options.conversion = {1000.0, 1000.0};
+        Progress progress;
+        FileRun run;
+        run.progress = &progress;
+        FileSettings settings;
+        settings.conversion = {1000.0, 1000.0};
+        ConversionCounts counts;
         new_failed = false;
         bool escaped = false;
         testing::internal::CaptureStderr();
@@ -100,7 +103,7 @@ class AllocationFailure : public LeakCheckedTest {
             tool_memory_fail_nth(n);
         }
         try {
-            rewrite_file(path.c_str(), options, &run);
+            rewrite_file(path.c_str(), settings, &run, &counts);
         } catch (...) {
             escaped = true;
         }

@@ -1,11 +1,15 @@
 // What the converter reports about a file besides converting it: the lines that drop
 // digits after their value, the counts of --verbose, line numbers counted from the
 // original bytes, and the progress line.
-#include "app/file_tally.h"
-#include "convert/fast_convert.h"
+#include "app/run_totals.h"
+#include "convert/block_line_reader.h"
 #include "convert/units.h"
-#include "file/line_count.h"
+#include "file/input_source.h"
 #include "support/gzip_data.h"
+#include "support/line_text.h"
+
+#include "libtools/tool_dstring.h"
+#include "libtools/tool_sys_io.h"
 #include "support/memory_check.h"
 #include "support/process_control.h"
 #include "support/temp_dir.h"
@@ -23,7 +27,7 @@ using FileReport = LeakCheckedTest;
 // Whether the conversion of `line` drops digits after its value, as the converter
 // decides it.
 bool converter_drops(const std::string &line) {
-    const FastConversion conversion{{true, 1000.0}, {true, 1000.0}, "\n"};
+    const Conversion conversion{1000.0, 1000.0};
     std::string out;
     bool dropped = false;
     convert_line_text(LineView{line.data(), line.size()}, conversion, &out, &dropped);
@@ -73,17 +77,41 @@ TEST_F(FileReport, DroppedDigitsMatchAStrtodModel) {
 }
 
 TEST_F(FileReport, RunTotals) {
-    FileTally tally;
-    tally.forces = 3;
-    tally.moments = 1;
-    tally.lines_written = 7;
-    RunTally run;
-    add_to_run(&run, tally, 10);
-    add_to_run(&run, tally, 7);
+    ConversionCounts counts;
+    counts.forces = 3;
+    counts.moments = 1;
+    counts.lines = 7;
+    RunTotals run;
+    counts.lines_read = 10;
+    add_to_run(&run, counts);
+    counts.lines_read = 7;
+    add_to_run(&run, counts);
     EXPECT_EQ(run.files, 2);
     EXPECT_EQ(run.forces, 6);
     EXPECT_EQ(run.moments, 2);
     EXPECT_EQ(run.comment_lines, 3);
+}
+
+// The original line each delivered line ends on, and the lines of the whole text, as
+// the reader counts them over a stream (decompressed for gzip data).
+struct ReadLines {
+    std::vector<long long> last_lines;
+    long long lines_read = 0;
+};
+
+ReadLines read_lines(const std::string &path) {
+    ReadLines result;
+    ToolStream stream = tool_fopen(path.c_str(), "rb");
+    EXPECT_NE(stream, nullptr) << path;
+    LineReaderStorage storage;
+    BlockLineReader reader(stream_source(stream), &storage, 3);
+    LineView line{};
+    while (reader.next(&line)) {
+        result.last_lines.push_back(reader.last_line());
+    }
+    result.lines_read = reader.lines_read();
+    tool_fclose(&stream);
+    return result;
 }
 
 TEST_F(FileReport, LineNumbersFromTheOriginalBytes) {
@@ -92,25 +120,11 @@ TEST_F(FileReport, LineNumbersFromTheOriginalBytes) {
     dir.write("plain", text);
     dir.write("packed", gzip_bytes(text));
     for (const char *name : {"plain", "packed"}) {
-        ToolStream stream = tool_fopen(dir.file(name).string().c_str(), "r");
-        ASSERT_NE(stream, nullptr);
-        ASSERT_EQ(tool_fgetc(stream), 'a'); // counting starts over from the beginning
-        LineEnds ends;
-        ASSERT_TRUE(count_line_ends(stream, -1, &ends)) << name;
-        EXPECT_EQ(lines_of(ends), 5) << name;
-        ASSERT_TRUE(count_line_ends(stream, 10, &ends)) << name; // through "b\n"
-        EXPECT_EQ(line_ending_at(ends), 3) << name;
-        ASSERT_TRUE(count_line_ends(stream, 13, &ends)) << name; // through "c"
-        EXPECT_EQ(line_ending_at(ends), 5) << name;
+        const ReadLines read = read_lines(dir.file(name).string());
+        EXPECT_EQ(read.lines_read, 5) << name;
         // The lines the reader delivers: a, b, "", c.
-        EXPECT_EQ(original_line_of(stream, 1), 1) << name;
-        EXPECT_EQ(original_line_of(stream, 2), 3) << name;
-        EXPECT_EQ(original_line_of(stream, 4), 5) << name;
-        EXPECT_EQ(original_line_of(stream, 5), 0) << name;
-        tool_fclose(&stream);
+        EXPECT_EQ(read.last_lines, (std::vector<long long>{1, 3, 4, 5})) << name;
     }
-    LineEnds none;
-    EXPECT_FALSE(count_line_ends(nullptr, -1, &none));
 }
 
 // Original line numbers against a model, on random texts of lines the reader delivers
@@ -141,17 +155,10 @@ TEST_F(FileReport, OriginalLinesMatchAModel) {
         }
         dir.write("plain", text);
         dir.write("packed", gzip_bytes(text));
-        for (const auto &[name, mode] : {std::pair<const char *, const char *>{"plain", "r"},
-                                         {"plain", "rb"},
-                                         {"packed", "r"}}) {
-            ToolStream stream = tool_fopen(dir.file(name).string().c_str(), mode);
-            ASSERT_NE(stream, nullptr);
-            for (std::size_t k = 0; k < lines.size(); ++k) {
-                ASSERT_EQ(original_line_of(stream, static_cast<long long>(k + 1)), lines[k])
-                    << name << " " << mode << " line " << k + 1 << " of '" << text << "'";
-            }
-            EXPECT_EQ(original_line_of(stream, static_cast<long long>(lines.size() + 1)), 0);
-            tool_fclose(&stream);
+        for (const char *name : {"plain", "packed"}) {
+            const ReadLines read = read_lines(dir.file(name).string());
+            EXPECT_EQ(read.last_lines, lines) << name << " of '" << text << "'";
+            EXPECT_EQ(read.lines_read, count) << name << " of '" << text << "'";
         }
     }
 }

@@ -1,7 +1,7 @@
 // The walk over a file argument's directory and, with recursion, the tree below it,
 // run in-process through the driver.
-#include "app/file_walk.h"
-#include "app/rewrite.h"
+#include "app/argument_walk.h"
+#include "app/driver.h"
 #include "libtools/tool_sys_io.h"
 #include "support/file_system.h"
 #include "support/process_control.h"

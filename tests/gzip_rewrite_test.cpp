@@ -1,6 +1,6 @@
 // A gzip file written back compressed, run in-process so that the replacement's
 // write, close and rename can be made to fail.
-#include "app/rewrite.h"
+#include "app/driver.h"
 #include "libtools/tool_sys_io.h"
 #include "support/gzip_data.h"
 #include "support/memory_check.h"

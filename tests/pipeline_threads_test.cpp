@@ -55,14 +55,16 @@ long endless_source(void *, char *buffer, std::size_t size) {
     return static_cast<long>(size);
 }
 
-bool taking_target(void *, const char *, std::size_t) {
-    return true;
-}
+struct TakingSink : OutputSink {
+    bool append(const char *, std::size_t) override { return true; }
+    bool finish() override { return true; }
+};
 
 TEST(PipelineThreads, NothingIsAllocatedOnceTheWorkersRun) {
     std::vector<char> buffer(kBlockSize);
     ReadAhead ahead(ByteSource{nullptr, endless_source}, kBlockSize);
-    WriteBehind behind(OutputTarget{nullptr, taking_target});
+    TakingSink sink;
+    WriteBehind behind(&sink);
     Block block{std::vector<char>(kBlockSize), kBlockSize};
     const ByteSource source = ahead.source();
     source.read(source.context, buffer.data(), kBlockSize); // starts the reading thread
@@ -98,22 +100,23 @@ void expect_prompt(const std::function<void()> &stop, const std::function<void()
     watchdog.join();
 }
 
-struct PipeTarget {
+struct PipeSink : OutputSink {
+    explicit PipeSink(int end) : end(end) {}
+    bool append(const char *data, std::size_t size) override {
+        ++writes;
+        return write_pipe(end, data, size) == static_cast<long>(size);
+    }
+    bool finish() override { return true; }
+
     int end;
     std::atomic<int> writes{0}; // begun
-
-    static bool write(void *context, const char *data, std::size_t size) {
-        auto *target = static_cast<PipeTarget *>(context);
-        ++target->writes;
-        return write_pipe(target->end, data, size) == static_cast<long>(size);
-    }
 };
 
 TEST(PipelineThreads, AWriteNothingWillCompleteIsCutAtCancel) {
     PipeEnds pipe;
     ASSERT_TRUE(open_pipe(&pipe));
-    PipeTarget target{pipe.write_end};
-    WriteBehind behind(OutputTarget{&target, PipeTarget::write});
+    PipeSink target(pipe.write_end);
+    WriteBehind behind(&target);
     // Larger than any pipe's buffer: the thread waits in its write of the first block.
     Block block{std::vector<char>(std::size_t{4} << 20, 'y'), std::size_t{4} << 20};
     ASSERT_TRUE(behind.hand_over(&block));

@@ -1,6 +1,6 @@
 // The driver run in-process, so allocation and file-operation failures can be
 // injected at every point of a run.
-#include "app/rewrite.h"
+#include "app/driver.h"
 #include "libtools/tool_sys_io.h"
 #include "support/memory_check.h"
 #include "support/process_control.h"

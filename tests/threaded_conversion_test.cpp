@@ -2,7 +2,7 @@
 // text converted in one call must give exactly what its joints give converted one by
 // one (each too small to start a thread), and a failure or an exception on either
 // side of the threads must come back to the caller as it does without them.
-#include "convert/fast_convert.h"
+#include "pipeline/convert_pass.h"
 
 #include <gtest/gtest.h>
 
@@ -42,25 +42,25 @@ struct MemorySource {
 
 // Output collected in memory; a write that would pass byte `fail_at` fails, one that
 // would pass `throw_at` throws.
-struct MemoryTarget {
+struct MemoryTarget : OutputSink {
     std::string text;
     std::size_t fail_at = kNever;
     std::size_t throw_at = kNever;
 
-    static bool write(void *context, const char *data, std::size_t size) {
-        auto *target = static_cast<MemoryTarget *>(context);
-        if (target->text.size() + size > target->throw_at) {
+    bool append(const char *data, std::size_t size) override {
+        if (text.size() + size > throw_at) {
             throw std::bad_alloc();
         }
-        if (target->text.size() + size > target->fail_at) {
+        if (text.size() + size > fail_at) {
             return false;
         }
-        target->text.append(data, size);
+        text.append(data, size);
         return true;
     }
+    bool finish() override { return true; }
 };
 
-const FastConversion kConversion{{true, 1000.0}, {true, 4.4482216152605}, "\n"};
+const Conversion kConversion{1000.0, 4.4482216152605};
 
 // Joints with numbers of every common form, comments of each kind and blank lines.
 std::vector<std::string> joints(std::size_t count) {
@@ -78,11 +78,10 @@ std::vector<std::string> joints(std::size_t count) {
     return result;
 }
 
-OnePassOutcome convert(const std::string &text, MemorySource source, MemoryTarget *target,
+ConvertOutcome convert(const std::string &text, MemorySource source, MemoryTarget *target,
                        ConversionCounts *counts) {
     source.text = &text;
-    return convert_lines(ByteSource{&source, MemorySource::read}, kConversion,
-                         OutputTarget{target, MemoryTarget::write}, counts);
+    return convert(ByteSource{&source, MemorySource::read}, target, kConversion, counts);
 }
 
 TEST(ThreadedConversion, GivesWhatSmallPiecesGive) {
@@ -93,7 +92,7 @@ TEST(ThreadedConversion, GivesWhatSmallPiecesGive) {
     for (const std::string &piece : pieces) {
         whole += piece;
         ConversionCounts counts;
-        ASSERT_EQ(convert(piece, MemorySource{}, &expected, &counts), OnePassOutcome::converted);
+        ASSERT_EQ(convert(piece, MemorySource{}, &expected, &counts), ConvertOutcome::converted);
         sum.lines += counts.lines;
         sum.forces += counts.forces;
         sum.moments += counts.moments;
@@ -102,7 +101,7 @@ TEST(ThreadedConversion, GivesWhatSmallPiecesGive) {
     ASSERT_GT(whole.size(), std::size_t{3} << 20);
     MemoryTarget actual;
     ConversionCounts counts;
-    ASSERT_EQ(convert(whole, MemorySource{}, &actual, &counts), OnePassOutcome::converted);
+    ASSERT_EQ(convert(whole, MemorySource{}, &actual, &counts), ConvertOutcome::converted);
     EXPECT_TRUE(actual.text == expected.text);
     EXPECT_EQ(counts.lines, sum.lines);
     EXPECT_EQ(counts.forces, sum.forces);
@@ -123,13 +122,13 @@ TEST(ThreadedConversion, FailuresOnEitherSideComeBack) {
         const std::string *input;
         MemorySource source;
         std::size_t write_fails_at;
-        OnePassOutcome outcome;
+        ConvertOutcome outcome;
     };
     const Case cases[] = {
-        {"the source fails", &text, {nullptr, middle, kNever}, kNever, OnePassOutcome::read_failed},
-        {"a zero byte", &with_zero, {}, kNever, OnePassOutcome::not_text},
-        {"a write fails", &text, {}, middle, OnePassOutcome::write_failed},
-        {"both fail", &text, {nullptr, middle, kNever}, middle / 2, OnePassOutcome::write_failed},
+        {"the source fails", &text, {nullptr, middle, kNever}, kNever, ConvertOutcome::read_failed},
+        {"a zero byte", &with_zero, {}, kNever, ConvertOutcome::not_text},
+        {"a write fails", &text, {}, middle, ConvertOutcome::write_failed},
+        {"both fail", &text, {nullptr, middle, kNever}, middle / 2, ConvertOutcome::write_failed},
     };
     for (const Case &c : cases) {
         MemoryTarget target;

@@ -1,7 +1,7 @@
 // Memory running out in a worker thread, on the reading or the writing side of a
 // large file, plain or gzip: reported as memory exhaustion is anywhere, that file
 // left untouched with no replacement beside it, and the run goes on with the next.
-#include "app/rewrite.h"
+#include "app/driver.h"
 #include "pipeline/worker_faults.h"
 #include "support/gzip_data.h"
 #include "support/temp_dir.h"

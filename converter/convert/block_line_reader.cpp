@@ -16,27 +16,11 @@
 
 #include "convert/byte_scan.h"
 
-#include "libtools/tool_sys_io.h"
-
 #include <algorithm>
-#include <climits>
 #include <cstring>
 
 using byte_scan::find_first;
 using byte_scan::kScanPadding;
-
-namespace {
-
-long read_stream(void *context, char *buffer, std::size_t size) {
-    const int count = static_cast<int>(std::min<std::size_t>(size, INT_MAX / 2));
-    return tool_fread(buffer, 1, count, static_cast<ToolStream>(context));
-}
-
-} // namespace
-
-ByteSource stream_source(ToolStream stream) {
-    return ByteSource{stream, read_stream};
-}
 
 BlockLineReader::BlockLineReader(ByteSource source, LineReaderStorage *storage,
                                  std::size_t min_read)
@@ -70,6 +54,9 @@ bool BlockLineReader::fill(const char **keep, const char **p) {
         got = 0;
     }
     at_end_ = got == 0;
+    if (got > 0) {
+        text_after_newline_ = base[kept + got - 1] != '\n';
+    }
     if (first_line_end_ == LineEnd::none) {
         note_first_line_end(base + kept, base + kept + got);
     }
@@ -89,6 +76,12 @@ void BlockLineReader::note_first_line_end(const char *from, const char *to) {
     const char *newline = static_cast<const char *>(found);
     const char before = newline > from ? newline[-1] : last_byte_;
     first_line_end_ = before == '\r' ? LineEnd::crlf : LineEnd::lf;
+}
+
+void BlockLineReader::note_line_end(LineEnd end) {
+    last_line_ = newlines_ + 1;
+    ++newlines_;
+    altered_ = altered_ || end != first_line_end_;
 }
 
 // Whether the byte after *p is there, reading on when *p is the last of the block.
@@ -138,6 +131,7 @@ bool BlockLineReader::skip_to_line_end(const char *p) {
             zero_byte_ = true;
             return false;
         }
+        ++newlines_;
         pos_ = r + 1;
         return true;
     }
@@ -145,26 +139,31 @@ bool BlockLineReader::skip_to_line_end(const char *p) {
 
 // Reads through the block comment whose opener ends before *p, and the comments
 // nested in it; *p is then after its "*/".
-BlockLineReader::Block BlockLineReader::block_comment(const char **p) {
+BlockLineReader::CommentEnd BlockLineReader::block_comment(const char **p) {
     int depth = 1;
     const char *s = *p;
     for (;;) {
-        s = find_first<'/', '#', '*', '\0'>(s, end_);
+        s = find_first<'/', '#', '*', '\n', '\0'>(s, end_);
         const char *keep = s;
         if (s == end_) {
             if (fill(&keep, &s)) {
                 continue;
             }
-            return Block::end;
+            return CommentEnd::end;
         }
         const char c = *s;
         if (c == '\0') {
-            return Block::zero;
+            return CommentEnd::zero;
+        }
+        if (c == '\n') {
+            ++newlines_;
+            ++s;
+            continue;
         }
         const bool pair = c != '#' && ensure_next(&keep, &s);
         if (c == '#' || (c == '/' && pair && s[1] == '/')) {
             if (!skip_to_line_end(s + (c == '#' ? 1 : 2))) {
-                return zero_byte_ ? Block::zero : Block::end_in_line_comment;
+                return zero_byte_ ? CommentEnd::zero : CommentEnd::end_in_line_comment;
             }
             s = pos_;
         } else if (c == '/' && pair && s[1] == '*') {
@@ -174,7 +173,7 @@ BlockLineReader::Block BlockLineReader::block_comment(const char **p) {
             s += 2;
             if (--depth == 0) {
                 *p = s;
-                return Block::closed;
+                return CommentEnd::closed;
             }
         } else {
             ++s;
@@ -188,6 +187,7 @@ bool BlockLineReader::line_end(LineView *line, const char *start, const char *at
                                bool *mark) {
     *line = take(start, at);
     pos_ = after;
+    note_line_end(after - at == 2 ? LineEnd::crlf : LineEnd::lf);
     if (line->length > 0 || !*mark) {
         return true;
     }
@@ -198,6 +198,7 @@ bool BlockLineReader::line_end(LineView *line, const char *start, const char *at
 // At end of input: the line read so far, if it holds anything.
 bool BlockLineReader::last_line(LineView *line, const char *start, const char *at) {
     finished_ = true;
+    last_line_ = newlines_ + 1;
     *line = take(start, at);
     return line->length > 0;
 }
@@ -208,6 +209,7 @@ bool BlockLineReader::text_line(LineView *line) {
     const char *start = pos_;
     const char *p = pos_;
     bool mark = false; // a comment was taken out of this line
+    first_line_ = newlines_ + 1;
     for (;;) {
         const char *q = find_first<'\n', '\r', '/', '#', '\0'>(p, end_);
         if (q == end_) {
@@ -226,12 +228,15 @@ bool BlockLineReader::text_line(LineView *line) {
             if (line_end(line, start, q, after, &mark)) {
                 return true;
             }
+            first_line_ = newlines_ + 1;
             start = p = after;
             continue;
         }
         const bool pair = c == '/' && ensure_next(&start, &q);
         if (c == '#' || (pair && q[1] == '/')) {
             const char *after = q + (c == '#' ? 1 : 2);
+            altered_ = true;
+            last_line_ = newlines_ + 1;
             *line = take(start, q);
             if (line->length > 0) { // the line ends at the comment's "\n"
                 pos_ = after;
@@ -243,24 +248,27 @@ bool BlockLineReader::text_line(LineView *line) {
                 return !zero_byte_; // the empty last line, unless a zero byte stopped it
             }
             mark = false;
+            first_line_ = newlines_ + 1;
             start = p = pos_;
             continue;
         }
         if (pair && q[1] == '*') {
             mark = true;
+            altered_ = true;
             if (detached_ || q > start) {
                 detach(start, q);
             }
             const char *after = q + 2;
-            const Block block = block_comment(&after);
-            if (block == Block::zero) {
+            const CommentEnd block = block_comment(&after);
+            if (block == CommentEnd::zero) {
                 return stop_on_zero();
             }
-            if (block == Block::end) {
+            if (block == CommentEnd::end) {
                 return last_line(line, after, after);
             }
-            if (block == Block::end_in_line_comment) {
+            if (block == CommentEnd::end_in_line_comment) {
                 finished_ = true;
+                last_line_ = newlines_ + 1;
                 *line = take(after, after);
                 return true;
             }

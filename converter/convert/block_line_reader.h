@@ -10,21 +10,11 @@
 #ifndef JOINT2SI_BLOCK_LINE_READER_H
 #define JOINT2SI_BLOCK_LINE_READER_H
 
-#include "libtools/zfile.h"
+#include "convert/byte_streams.h"
 
 #include <cstddef>
 #include <string>
 #include <vector>
-
-/// Where the reader's bytes come from: `read` fills up to `size` bytes of `buffer` and
-/// returns how many it stored, 0 at the end and a negative number on error.
-struct ByteSource {
-    void *context;
-    long (*read)(void *context, char *buffer, std::size_t size);
-};
-
-/// A source over a ToolStream (tool_fread; gzip data is inflated).
-ByteSource stream_source(ToolStream stream);
 
 /// Storage a reader works in; keep one for many files so that no file pays for it.
 struct LineReaderStorage {
@@ -59,20 +49,36 @@ class BlockLineReader {
     /// (tool_read_line_first_end): the first "\n" byte, and the CR before it.
     LineEnd first_line_end() const { return first_line_end_; }
 
+    /// The original lines the last line handed out came from, numbered from 1 by the
+    /// "\n" bytes before them: the line it began on and the line it ended on (several
+    /// when a block comment joined them).
+    long long first_line() const { return first_line_; }
+    long long last_line() const { return last_line_; }
+
+    /// The lines of the input read so far: its "\n" bytes, and one more for bytes after
+    /// the last of them. The count of the whole input once next() gave false.
+    long long lines_read() const { return newlines_ + (text_after_newline_ ? 1 : 0); }
+
+    /// Whether writing each line handed out with the first line end after it would give
+    /// other bytes than those read: a comment was taken out, a line ended otherwise
+    /// than the first, or the last line had no line end.
+    bool altered() const { return altered_ || text_after_newline_; }
+
     static constexpr std::size_t kDefaultMinRead = std::size_t{256} * 1024;
 
   private:
-    enum class Block { closed, end, end_in_line_comment, zero };
+    enum class CommentEnd { closed, end, end_in_line_comment, zero };
 
     bool fill(const char **keep, const char **p);
     bool ensure_next(const char **keep, const char **p);
     bool skip_to_line_end(const char *p);
     bool text_line(LineView *line);
-    Block block_comment(const char **p);
+    CommentEnd block_comment(const char **p);
     bool line_end(LineView *line, const char *start, const char *at, const char *after, bool *mark);
     bool last_line(LineView *line, const char *start, const char *at);
     bool stop_on_zero();
     void note_first_line_end(const char *from, const char *to);
+    void note_line_end(LineEnd end);
     void detach(const char *from, const char *to);
     LineView take(const char *from, const char *to);
 
@@ -88,7 +94,12 @@ class BlockLineReader {
     bool zero_byte_ = false;
     bool read_failed_ = false;
     LineEnd first_line_end_ = LineEnd::none;
-    char last_byte_ = '\0'; // the last byte read before the first "\n" was found
+    char last_byte_ = '\0';    // the last byte read before the first "\n" was found
+    long long newlines_ = 0;   // "\n" bytes consumed
+    long long first_line_ = 0; // origin of the last line handed out
+    long long last_line_ = 0;
+    bool text_after_newline_ = false; // bytes were read after the last "\n"
+    bool altered_ = false;
 };
 
 #endif

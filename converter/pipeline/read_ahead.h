@@ -30,7 +30,7 @@
 #ifndef JOINT2SI_READ_AHEAD_H
 #define JOINT2SI_READ_AHEAD_H
 
-#include "convert/block_line_reader.h"
+#include "convert/byte_streams.h"
 #include "pipeline/block_channel.h"
 #include "pipeline/reading_stop.h"
 #include "pipeline/worker_thread.h"

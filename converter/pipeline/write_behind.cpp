@@ -12,9 +12,8 @@ constexpr std::size_t kBlocks = 3;
 
 } // namespace
 
-WriteBehind::WriteBehind(OutputTarget target)
-    : target_(target), reading_(&ReadingStop::of_this_thread()), to_write_(kBlocks),
-      written_(kBlocks) {
+WriteBehind::WriteBehind(OutputSink *sink)
+    : sink_(sink), reading_(&ReadingStop::of_this_thread()), to_write_(kBlocks), written_(kBlocks) {
     reading_->clear();
 }
 
@@ -34,8 +33,7 @@ void WriteBehind::cancel() noexcept {
 }
 
 bool WriteBehind::write_now(Block *block) const {
-    const bool written =
-        block->used == 0 || target_.write(target_.context, block->bytes.data(), block->used);
+    const bool written = block->used == 0 || sink_->append(block->bytes.data(), block->used);
     block->used = 0;
     return written;
 }

@@ -21,7 +21,7 @@
 #ifndef JOINT2SI_WRITE_BEHIND_H
 #define JOINT2SI_WRITE_BEHIND_H
 
-#include "convert/fast_convert.h"
+#include "convert/byte_streams.h"
 #include "pipeline/block_channel.h"
 #include "pipeline/reading_stop.h"
 #include "pipeline/worker_thread.h"
@@ -32,7 +32,7 @@
 
 class WriteBehind {
   public:
-    explicit WriteBehind(OutputTarget target);
+    explicit WriteBehind(OutputSink *sink);
     /// Cancels the writing (see cancel()) unless finish() was called.
     ~WriteBehind();
     WriteBehind(const WriteBehind &) = delete;
@@ -59,7 +59,7 @@ class WriteBehind {
     void write_one(Block *block) noexcept;
     void start(std::size_t block_size);
 
-    OutputTarget target_;
+    OutputSink *sink_;
     bool started_ = false;
     bool threadless_ = false; // no thread or no blocks: every write is made here
     bool cancelled_ = false;

@@ -1,10 +1,9 @@
-// The output sink that writes the converted file into its safe replacement, as plain
-// text or, for a file that came in gzip-compressed, compressed again.
-#ifndef JOINT2SI_REPLACEMENT_SINK_H
-#define JOINT2SI_REPLACEMENT_SINK_H
+// The sink that writes the converted text into the file that will replace the
+// original (see tool_replace_open); a gzip file's text reaches it through a GzipSink.
+#ifndef JOINT2SI_SINKS_REPLACEMENT_SINK_H
+#define JOINT2SI_SINKS_REPLACEMENT_SINK_H
 
-#include "sinks/gzip_encoder.h"
-#include "sinks/output_sink.h"
+#include "convert/byte_streams.h"
 
 #include "libtools/tool_sys_io.h"
 
@@ -12,20 +11,16 @@
 
 class ReplacementSink : public OutputSink {
   public:
-    /// Writes into the open `replacement`: plain when `gzip_level` is 0, else compressed
-    /// at that zlib level (1 to 9 or Z_DEFAULT_COMPRESSION). The caller commits it.
-    ReplacementSink(ToolReplacement *replacement, int gzip_level);
+    /// Writes into the open `replacement`; the caller commits it.
+    explicit ReplacementSink(ToolReplacement *replacement) : replacement_(replacement) {}
 
-    bool start() override;
     bool append(const char *data, std::size_t size) override;
-    bool finish() override;
+    bool finish() override { return true; } // commit flushes and syncs
+    int error() const override { return error_; }
 
   private:
-    bool write_plain(const char *data, std::size_t size);
-
     ToolReplacement *replacement_;
-    int gzip_level_;
-    GzipEncoder encoder_;
+    int error_ = 0;
 };
 
 #endif

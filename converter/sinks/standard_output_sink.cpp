@@ -2,11 +2,10 @@
 
 #include "libtools/tool_console.h"
 
+#include <cerrno>
 #include <new>
 
-StandardOutputSink::StandardOutputSink(std::FILE *output) : output_(output) {}
-
-bool StandardOutputSink::start() {
+StandardOutputSink::StandardOutputSink(std::FILE *output) : output_(output) {
     // Room for all that may be held, asked for once: growing by doubling would pass
     // the bound. Pages not written to take no memory.
     try {
@@ -15,19 +14,31 @@ bool StandardOutputSink::start() {
         // Held text grows as it comes instead.
     }
     // The line ends are written as chosen, untranslated on every system.
-    return tool_binary_mode(output_) != 0;
+    usable_ = tool_binary_mode(output_) != 0;
+}
+
+// Writes to the output; false, with the system's reason kept, when it refused.
+bool StandardOutputSink::write(const char *data, std::size_t size) {
+    errno = 0;
+    if (std::fwrite(data, 1, size, output_) == size) {
+        return true;
+    }
+    error_ = errno;
+    return false;
 }
 
 // Writes out what is held; false when the output refused it.
 bool StandardOutputSink::release_held() {
-    const bool written =
-        held_.empty() || std::fwrite(held_.data(), 1, held_.size(), output_) == held_.size();
+    const bool written = held_.empty() || write(held_.data(), held_.size());
     held_.clear();
     held_.shrink_to_fit();
     return written;
 }
 
 bool StandardOutputSink::append(const char *data, std::size_t size) {
+    if (!usable_) {
+        return false;
+    }
     if (!streaming_ && held_.size() + size <= kHeldBytes) {
         try {
             held_.append(data, size);
@@ -42,9 +53,17 @@ bool StandardOutputSink::append(const char *data, std::size_t size) {
             return false;
         }
     }
-    return std::fwrite(data, 1, size, output_) == size;
+    return write(data, size);
 }
 
 bool StandardOutputSink::finish() {
-    return release_held() && std::fflush(output_) == 0 && std::ferror(output_) == 0;
+    if (!usable_ || !release_held()) {
+        return false;
+    }
+    errno = 0;
+    if (std::fflush(output_) != 0 || std::ferror(output_) != 0) {
+        error_ = errno;
+        return false;
+    }
+    return true;
 }

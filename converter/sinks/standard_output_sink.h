@@ -7,7 +7,7 @@
 #ifndef JOINT2SI_STANDARD_OUTPUT_SINK_H
 #define JOINT2SI_STANDARD_OUTPUT_SINK_H
 
-#include "sinks/output_sink.h"
+#include "convert/byte_streams.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -17,16 +17,20 @@ class StandardOutputSink : public OutputSink {
   public:
     static constexpr std::size_t kHeldBytes = std::size_t{8} * 1024 * 1024;
 
+    /// Sets `output` to write line ends untranslated, and reserves the held buffer.
     explicit StandardOutputSink(std::FILE *output = stdout);
 
-    bool start() override;
     bool append(const char *data, std::size_t size) override;
     bool finish() override;
+    int error() const override { return error_; }
 
   private:
     bool release_held();
+    bool write(const char *data, std::size_t size);
 
     std::FILE *output_;
+    bool usable_ = false; // the output could be set to binary mode
+    int error_ = 0;
     std::string held_;
     bool streaming_ = false; // the buffer overflowed: text goes out as it comes
 };

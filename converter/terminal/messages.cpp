@@ -1,5 +1,7 @@
 #include "terminal/messages.h"
 
+#include "terminal/progress.h"
+
 #include "libtools/tool_console.h"
 
 #include "libtools/tool_sys_io.h"
@@ -13,6 +15,7 @@ namespace {
 // a text too long for it is printed as it is.
 template <typename... Names>
 void print(const char *format, Names... names) {
+    progress_erase();
     char text[3 * 4096 + 256];
     const int length = std::snprintf(text, sizeof text, format, names...);
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof text) {
@@ -30,6 +33,7 @@ const bool write_signals_ignored = (tool_ignore_write_signals(), true);
 } // namespace
 
 void report_no_match() {
+    progress_erase();
     tool_console_write("Error: Could not open file any file\n", stderr);
 }
 
@@ -65,6 +69,11 @@ void report_bad_backup_suffix(const char *suffix) {
     print("Error: Invalid backup suffix '%s'\n", suffix);
 }
 
+void report_unknown_backup_control(const char *control, const char *source) {
+    print("Error: Unknown backup control '%s'\n", control);
+    print("  %s takes none, off, numbered, t, existing, nil, simple or never\n", source);
+}
+
 void report_unknown_unit(const char *kind, const char *unit_text) {
     print("Error: Unknown %s unit '%s'\n", kind, unit_text);
 }
@@ -85,8 +94,11 @@ void report_leftover_kept(const char *path) {
           path);
 }
 
-void report_cannot_back_up(const char *name, const char *backup) {
+void report_cannot_back_up(const char *name, const char *backup, const char *reason) {
     print("Error: Could not back up file '%s' as '%s'\n", name, backup);
+    if (reason != nullptr) {
+        print("  %s\n", reason);
+    }
 }
 
 void report_dropped_digits(const char *name, int count, long line_number, const char *first) {
@@ -107,5 +119,6 @@ void report_total_counts(long files, long forces, long moments, long long commen
 }
 
 void report_out_of_memory() {
+    progress_erase();
     std::fputs("Error: rewrite_file: Memory allocation failed!\n", stderr);
 }

@@ -1,5 +1,6 @@
 // Every message the converter writes, in one place. All go to the standard
-// error stream; names are printed as data, never used as a format.
+// error stream, each as whole lines; names are printed as data, never used as a
+// format. A message first erases the progress line, which redraws itself later.
 #ifndef JOINT2SI_MESSAGES_H
 #define JOINT2SI_MESSAGES_H
 
@@ -15,14 +16,17 @@ void report_untrusted_link(const char *name);
 void report_leftover_kept(const char *path);
 void report_out_of_memory();
 
-// Command line: an unknown long option, an unusable backup suffix, a unit text that
-// names no unit of its kind ("force" or "moment").
+// Command line: an unknown long option, an unusable backup suffix, a backup control
+// that names none (given by `source`: "--backup" or "VERSION_CONTROL"), a unit text
+// that names no unit of its kind ("force" or "moment").
 void report_unknown_option(const char *option);
 void report_bad_backup_suffix(const char *suffix);
+void report_unknown_backup_control(const char *control, const char *source);
 void report_unknown_unit(const char *kind, const char *unit_text);
 
-// A file whose backup could not be made, and is therefore not converted.
-void report_cannot_back_up(const char *name, const char *backup);
+// A file whose backup could not be made, and is therefore not converted; with a
+// `reason` (may be null) on the next line.
+void report_cannot_back_up(const char *name, const char *backup, const char *reason = nullptr);
 // Converted lines of `name` that dropped digits after their value: how many, and the
 // first one with its line number in the original file.
 void report_dropped_digits(const char *name, int count, long line_number, const char *first);

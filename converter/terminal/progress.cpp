@@ -3,6 +3,7 @@
 #include "libtools/tool_sys_io.h"
 
 #include <cstdio>
+#include <mutex>
 
 namespace {
 
@@ -11,6 +12,10 @@ constexpr auto kRedraw = std::chrono::milliseconds(250);
 constexpr double kMegabyte = 1024.0 * 1024.0;
 
 Progress *active = nullptr;
+// Positions come from the thread that reads ahead while messages come from the main
+// thread: one lock keeps the line and the messages from writing over each other.
+std::mutex terminal_lock;
+using Guard = std::lock_guard<std::mutex>;
 
 void erase(Progress *progress) {
     if (progress->shown != 0) {
@@ -55,6 +60,7 @@ void maybe_draw(Progress *progress) {
 } // namespace
 
 void progress_begin(Progress *progress, bool wanted) {
+    const Guard guard(terminal_lock);
     *progress = Progress{};
     progress->enabled = wanted && tool_stderr_is_terminal() != 0;
     progress->start = Progress::Clock::now();
@@ -63,10 +69,12 @@ void progress_begin(Progress *progress, bool wanted) {
 }
 
 void progress_matched(Progress *progress, long count) {
+    const Guard guard(terminal_lock);
     progress->files_matched += count;
 }
 
 void progress_file(Progress *progress, const char *name, long long size) {
+    const Guard guard(terminal_lock);
     progress->name = name != nullptr ? name : "";
     progress->size = size;
     progress->done = 0;
@@ -76,6 +84,7 @@ void progress_file(Progress *progress, const char *name, long long size) {
 }
 
 void progress_position(Progress *progress, long long done) {
+    const Guard guard(terminal_lock);
     progress->done = done;
     if (progress->enabled) {
         maybe_draw(progress);
@@ -83,6 +92,7 @@ void progress_position(Progress *progress, long long done) {
 }
 
 void progress_file_done(Progress *progress) {
+    const Guard guard(terminal_lock);
     ++progress->files_done;
     progress->bytes_before += progress->size >= 0 ? progress->size : progress->done;
     progress->name.clear();
@@ -93,12 +103,14 @@ void progress_file_done(Progress *progress) {
 }
 
 void progress_erase() {
+    const Guard guard(terminal_lock);
     if (active != nullptr) {
         erase(active);
     }
 }
 
 void progress_end(Progress *progress) {
+    const Guard guard(terminal_lock);
     erase(progress);
     if (active == progress) {
         active = nullptr;

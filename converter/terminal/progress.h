@@ -37,7 +37,9 @@ void progress_matched(Progress *progress, long count);
 /// A file of `size` bytes (-1: no known total) starts.
 void progress_file(Progress *progress, const char *name, long long size);
 
-/// `done` bytes of the current file are done; draws when a draw is due.
+/// `done` bytes of the current file are done; draws when a draw is due. The one call
+/// that may come from another thread than the main one (the thread reading ahead);
+/// every call takes the terminal's lock.
 void progress_position(Progress *progress, long long done);
 
 /// The current file is finished (converted or not).

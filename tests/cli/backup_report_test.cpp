@@ -1,5 +1,6 @@
 // --backup, --verbose, the dropped-digits warning and the progress line through the
 // built program.
+#include "support/environment.h"
 #include "support/process_control.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
@@ -31,7 +32,9 @@ ProgramResult run(const TempDir &dir, std::vector<std::string> arguments,
 }
 
 TEST(BackupOption, KeepsTheOldBytesWithAndWithoutSuffix) {
-    for (const std::string &option : {std::string("--backup"), std::string("--backup=.orig")}) {
+    const ScopedVariable control("VERSION_CONTROL", nullptr);
+    const ScopedVariable suffix("SIMPLE_BACKUP_SUFFIX", nullptr);
+    for (const std::string &option : {std::string("--backup"), std::string("--suffix=.orig")}) {
         const std::string backup = option == "--backup" ? "a.jnt~" : "a.jnt.orig";
         TempDir dir;
         const std::string original = std::string(kText) + "shear_force 1\r\n";
@@ -40,7 +43,7 @@ TEST(BackupOption, KeepsTheOldBytesWithAndWithoutSuffix) {
         fs::last_write_time(dir.file("a.jnt"),
                             fs::file_time_type::clock::now() - std::chrono::hours(3));
         const auto old_time = fs::last_write_time(dir.file("a.jnt")); // as stored
-        const ProgramResult result = run(dir, {option, "a.jnt"});
+        const ProgramResult result = run(dir, {"--backup", option, "a.jnt"});
         EXPECT_EQ(result.exit_status, 0) << result.standard_error;
         EXPECT_EQ(dir.read(backup), original) << option;
         EXPECT_EQ(fs::last_write_time(dir.file(backup)), old_time) << option;
@@ -71,7 +74,7 @@ TEST(BackupOption, ReadOnlyDirectoryAsAnOrdinaryUser) {
     dir.write("a.jnt", kText);
     give_to_unprivileged_user(dir.path().string());
     fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
-    const ProgramResult result = run(dir, {"--backup=.bak", "a.jnt"}, true);
+    const ProgramResult result = run(dir, {"--backup=simple", "--suffix=.bak", "a.jnt"}, true);
     fs::permissions(dir.path(), fs::perms::owner_all);
     EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
     EXPECT_EQ(result.standard_error, "Error: Could not back up file 'a.jnt' as 'a.jnt.bak'\n");

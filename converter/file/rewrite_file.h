@@ -1,0 +1,34 @@
+// One file's life: lock it, convert it into its replacement (or its preview), back it
+// up, and put the new content in place; or leave it untouched and say why.
+#ifndef JOINT2SI_FILE_REWRITE_FILE_H
+#define JOINT2SI_FILE_REWRITE_FILE_H
+
+#include "convert/conversion_counts.h"
+#include "file/file_settings.h"
+#include "terminal/progress.h"
+
+#include "libtools/tool_sys_io.h"
+
+#include <vector>
+
+/// What the rewrites of a run share from file to file.
+struct FileRun {
+    /// The files converted so far, so none is converted twice however it is reached
+    /// (the same name twice, two patterns, a symbolic or hard link).
+    std::vector<ToolFileIdentity> converted;
+    Progress *progress = nullptr;
+    BackupLedger backups; // the backups made (with a dry run: that would have been made)
+};
+
+enum class FileResult {
+    converted, // converted (with --dry-run: its diff written); `counts` filled
+    skipped,   // a name never rewritten, or a file already converted in this run
+    failed,    // not converted, after a message; the file keeps its old content
+};
+
+/// Converts the file `name` in place as `settings` ask (with a dry run: writes the diff
+/// of the conversion instead), counting into `*counts`.
+FileResult rewrite_file(const char *name, const FileSettings &settings, FileRun *run,
+                        ConversionCounts *counts);
+
+#endif

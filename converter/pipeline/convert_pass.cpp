@@ -1,0 +1,151 @@
+#include "pipeline/convert_pass.h"
+
+#include "convert/block_line_reader.h"
+#include "convert/line_conversion.h"
+#include "pipeline/output_blocks.h"
+#include "pipeline/read_ahead.h"
+
+#include "libtools/tool_console.h"
+
+#include <cstring>
+#include <utility>
+
+namespace {
+
+// The line end an output keeps: the input's first one, else the system's.
+const char *kept_line_end(LineEnd first) {
+    if (first == LineEnd::crlf) {
+        return "\r\n";
+    }
+    return first == LineEnd::lf ? "\n" : tool_system_line_end();
+}
+
+// Whether a rewritten line's value text differs from the text it replaces.
+bool value_changed(LineView line, const LineText &text) {
+    const std::size_t rest = line.length - text.head.length;
+    return rest != text.value.length ||
+           std::memcmp(line.text + text.head.length, text.value.text, rest) != 0;
+}
+
+// Counts a written line; `line` is its text as read.
+void count(ConversionCounts *counts, int kind, bool dropped, LineView line,
+           const BlockLineReader &reader) {
+    ++counts->lines;
+    counts->forces += kind == KIND_FORCE ? 1 : 0;
+    counts->moments += kind == KIND_MOMENT ? 1 : 0;
+    if (dropped && counts->dropped++ == 0) {
+        counts->first_dropped_line = reader.last_line();
+        counts->first_dropped.assign(line.text, line.length);
+    }
+}
+
+// No watcher: the reader reads the source as it is, the output is written behind.
+struct Unwatched {
+    static constexpr bool kWriteBehind = true;
+    ByteSource source(ByteSource input) { return input; }
+    void line(const BlockLineReader &) {}
+};
+
+// A watcher sees every byte the reader takes and each line's origin, in this thread.
+struct Watched {
+    static constexpr bool kWriteBehind = false;
+    ConversionWatcher *watcher;
+    ByteSource input;
+
+    static long read(void *context, char *buffer, std::size_t size) {
+        auto *self = static_cast<Watched *>(context);
+        const long got = self->input.read(self->input.context, buffer, size);
+        if (got > 0) {
+            self->watcher->original(buffer, static_cast<std::size_t>(got));
+        }
+        return got;
+    }
+    ByteSource source(ByteSource from) {
+        input = from;
+        return ByteSource{this, read};
+    }
+    void line(const BlockLineReader &reader) {
+        watcher->line_origin(reader.first_line(), reader.last_line());
+    }
+};
+
+// Storage the reader works in, kept for the thread's next conversion.
+LineReaderStorage &reader_storage() {
+    thread_local LineReaderStorage storage;
+    return storage;
+}
+
+// The line end written after every line: known once the first line's own line end has
+// been read, which for a first line that ends in a comment is only when the next line
+// is asked for. The line end is therefore written before each later line and after the
+// last one.
+class LineEnds {
+  public:
+    void write(OutputBlocks *out, const BlockLineReader &reader) {
+        if (text_ == nullptr) {
+            text_ = kept_line_end(reader.first_line_end());
+            length_ = std::strlen(text_);
+        }
+        out->append_line_end(text_, length_);
+    }
+
+  private:
+    const char *text_ = nullptr;
+    std::size_t length_ = 0;
+};
+
+template <typename Watch>
+ConvertOutcome run_pass(ByteSource input, OutputSink *sink, const Conversion &conversion,
+                        ConversionCounts *counts, Watch watch) {
+    OutputBlocks out(sink, Watch::kWriteBehind);
+    ReadAhead ahead(input, BlockLineReader::kDefaultMinRead);
+    BlockLineReader reader(watch.source(ahead.source()), &reader_storage());
+    const LineConverter converter(conversion);
+    LineEnds line_end;
+    bool changed = false;
+    LineView line{};
+    LineText text;
+    while (!out.failed() && reader.next(&line)) {
+        if (counts->lines > 0) {
+            line_end.write(&out, reader);
+        }
+        bool dropped = false;
+        const int kind = converter.convert(line, &text, &dropped);
+        watch.line(reader);
+        out.append(text.head.text, text.head.length);
+        if (text.value.length > 0) {
+            out.append(text.value.text, text.value.length);
+            changed = changed || value_changed(line, text);
+        }
+        count(counts, kind, dropped, line, reader);
+    }
+    if (counts->lines > 0) {
+        line_end.write(&out, reader);
+    }
+    counts->lines_read = reader.lines_read();
+    counts->changed = changed || reader.altered();
+    if (!out.flush()) { // also after a failure: it waits for the writes
+        return ConvertOutcome::write_failed;
+    }
+    if (reader.zero_byte()) {
+        return ConvertOutcome::not_text;
+    }
+    if (reader.read_failed()) {
+        return ConvertOutcome::read_failed;
+    }
+    return sink->finish() ? ConvertOutcome::converted : ConvertOutcome::write_failed;
+}
+
+} // namespace
+
+ConvertOutcome convert(ByteSource input, OutputSink *sink, const Conversion &conversion,
+                       ConversionCounts *counts, ConversionWatcher *watcher) {
+    ConversionCounts seen;
+    const ConvertOutcome outcome =
+        watcher != nullptr ? run_pass(input, sink, conversion, &seen, Watched{watcher, {}})
+                           : run_pass(input, sink, conversion, &seen, Unwatched{});
+    if (counts != nullptr) {
+        *counts = std::move(seen);
+    }
+    return outcome;
+}
