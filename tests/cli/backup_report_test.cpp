@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -180,10 +181,17 @@ TEST(VerboseOption, CountsEachFileAndTheRun) {
     dir.write("b.jnt", "/* two\nlines */shear_force 1\naxial_force 2\nbending_moment x\n");
     const ProgramResult result = run(dir, {"--verbose", "a.jnt", "b.jnt"});
     EXPECT_EQ(result.exit_status, 0);
-    EXPECT_EQ(result.standard_error,
-              "a.jnt: 1 forces, 1 moments converted; 1 comment lines removed\n"
-              "b.jnt: 2 forces, 0 moments converted; 1 comment lines removed\n"
-              "Total: 2 files, 3 forces, 1 moments converted; 2 comment lines removed\n");
+    // Where the file system keeps no marks, --verbose says so after each file.
+    std::string counts;
+    std::istringstream lines(result.standard_error);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("no mark of the conversion could be kept") == std::string::npos) {
+            counts += line + "\n";
+        }
+    }
+    EXPECT_EQ(counts, "a.jnt: 1 forces, 1 moments converted; 1 comment lines removed\n"
+                      "b.jnt: 2 forces, 0 moments converted; 1 comment lines removed\n"
+                      "Total: 2 files, 3 forces, 1 moments converted; 2 comment lines removed\n");
     EXPECT_EQ(run(dir, {"--force", "a.jnt"}).standard_error, "") << "silent without --verbose";
 }
 
