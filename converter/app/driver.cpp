@@ -32,7 +32,7 @@ FileSettings settings_of(const CommandLine &command) {
 // Converts standard input to standard output; false when that failed.
 bool rewrite_standard_input(Run *run) {
     ConversionCounts counts;
-    if (!convert_standard_input(run->command.conversion, &counts)) {
+    if (!convert_standard_input(run->settings, &counts)) {
         return false;
     }
     report_converted(kStandardInputName, counts, run->command.verbose, &run->totals);

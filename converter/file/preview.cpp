@@ -2,6 +2,7 @@
 
 #include "diff/unified_diff.h"
 #include "file/convert_failure.h"
+#include "file/value_checks.h"
 #include "pipeline/convert_pass.h"
 #include "terminal/messages.h"
 
@@ -48,11 +49,15 @@ bool read_again(ToolStream input, std::string *text) {
 } // namespace
 
 bool preview_file(const char *name, ToolStream input, ByteSource source,
-                  const Conversion &conversion, ConversionCounts *counts) {
+                  const Conversion &conversion, bool allow_dropped_digits,
+                  ConversionCounts *counts) {
     TextSink converted;
     const ConvertOutcome outcome = convert(source, &converted, conversion, counts);
     if (outcome != ConvertOutcome::converted) {
         report_convert_failure(outcome, name);
+        return false;
+    }
+    if (!values_exact(name, *counts, allow_dropped_digits)) {
         return false;
     }
     std::string original;

@@ -11,8 +11,10 @@
 
 /// Converts `source` (the text of the open `input`) and writes the diff of the
 /// conversion, headed with `name`, to standard output; counts into `*counts`. False,
-/// after a message, when the text could not be read or converted or the diff written.
+/// after a message, when the text could not be read or converted or the diff written,
+/// and when the real run would refuse the file for its values (no diff then).
 bool preview_file(const char *name, ToolStream input, ByteSource source,
-                  const Conversion &conversion, ConversionCounts *counts);
+                  const Conversion &conversion, bool allow_dropped_digits,
+                  ConversionCounts *counts);
 
 #endif

@@ -114,3 +114,20 @@ void report_out_of_memory() {
     progress_erase();
     std::fputs("Error: rewrite_file: Memory allocation failed!\n", stderr);
 }
+
+void report_digits_after_value(const char *name, long long line_number, const char *line) {
+    print("Error: Could not convert file '%s': line %lld has digits after its value: '%s'\n", name,
+          line_number, line);
+}
+
+void report_value_not_finite(const char *name, long long line_number, const char *line) {
+    print("Error: Could not convert file '%s': line %lld has a value whose conversion is not a "
+          "finite number: '%s'\n",
+          name, line_number, line);
+}
+
+void report_no_value(const char *name, long long count, long long line_number, const char *first) {
+    print("Warning: '%s': %lld force or moment lines hold no value to convert and stay as they "
+          "are, first at line %lld: '%s'\n",
+          name, count, line_number, first);
+}
