@@ -51,16 +51,13 @@ bool may_begin_number(const char *p, const char *end) {
     return p < end && *p != '\0' && std::strchr("+-.0123456789iInN", *p) != nullptr;
 }
 
-// The number at `p` as tool_atof_checked reads it.
-bool read_value(const char *p, const char *end, PlainDecimal *number, bool *plain) {
-    *plain = read_plain_decimal(p, end, number);
-    if (*plain) {
-        return true;
-    }
+// The number at `p` as tool_atof_checked reads it, in every form but the plain
+// decimal: rare, and kept apart so that the common path stays small.
+bool read_general(const char *p, const char *end, PlainDecimal *number) {
     if (!may_begin_number(p, end)) {
         return false; // without a copy: the lines the second reading is for come here
     }
-    const std::string text(p, end); // rare: every form but the plain decimal
+    const std::string text(p, end);
     double value = 0.0;
     if (tool_atof_checked(text.c_str(), &value) == 0) {
         return false;
@@ -70,6 +67,13 @@ bool read_value(const char *p, const char *end, PlainDecimal *number, bool *plai
     const char *number_end = p + (stop - text.c_str());
     *number = PlainDecimal{value, 0, 0, std::signbit(value), number_end, p, nullptr, p};
     return true;
+}
+
+// The number at `p` as tool_atof_checked reads it; `*plain` tells whether it is a plain
+// decimal.
+bool read_value(const char *p, const char *end, PlainDecimal *number, bool *plain) {
+    *plain = read_plain_decimal(p, end, number);
+    return *plain || read_general(p, end, number);
 }
 
 // The converted number's text at `out` (room kFixedTextRoom), or null when only the
