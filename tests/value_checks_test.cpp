@@ -51,7 +51,8 @@ TEST_F(ValueChecks, DroppedDigitsRefuseUnlessAllowed) {
         run.progress = &progress;
         FileSettings settings;
         settings.conversion = {1000.0, 1000.0};
-        settings.backup_suffix = "~";
+        settings.backup.control = BackupControl::simple;
+        settings.backup.suffix = "~";
         settings.allow_dropped_digits = c.allow_dropped_digits;
         ConversionCounts counts;
         FileResult result = FileResult::skipped;

@@ -1,58 +1,42 @@
 #include "file/preview.h"
 
-#include "diff/unified_diff.h"
+#include "diff/preview_sink.h"
 #include "file/convert_failure.h"
 #include "file/value_checks.h"
 #include "pipeline/convert_pass.h"
 #include "terminal/messages.h"
-
-#include "libtools/tool_console.h"
-#include "libtools/tool_sys_io.h"
+#include "terminal/progress.h"
 
 #include <cstdio>
-#include <string>
 
 namespace {
 
-constexpr int kBlock = 1 << 16;
-
-// Collects the converted text in memory.
-class TextSink : public OutputSink {
+// The preview as the conversion's sink. Its finish, which writes the diff, is left to
+// preview_file: the values are checked first, and a refused file shows no diff.
+class HeldPreview : public OutputSink {
   public:
+    explicit HeldPreview(PreviewSink *preview) : preview_(preview) {}
     bool append(const char *data, std::size_t size) override {
-        text.append(data, size);
-        return true;
+        return preview_->append(data, size);
     }
     bool finish() override { return true; }
-    std::string text;
-};
+    int error() const override { return preview_->error(); }
 
-// The whole text of `input` from its start, in the file's own bytes (no translation of
-// line ends); false when it cannot be rewound or read.
-bool read_again(ToolStream input, std::string *text) {
-    // A plain stream's seek gives 0 on success, a compressed one's the new position, 0.
-    if (tool_fseek(input, 0, SEEK_SET) != 0 ||
-        (zfile_is_compressed(input) == 0 &&
-         tool_binary_mode(static_cast<std::FILE *>(input)) == 0)) {
-        return false;
-    }
-    char block[kBlock];
-    for (;;) {
-        const int got = tool_fread(block, 1, kBlock, input);
-        if (got <= 0) {
-            return tool_ferror(input) == 0;
-        }
-        text->append(block, static_cast<std::size_t>(got));
-    }
-}
+  private:
+    PreviewSink *preview_;
+};
 
 } // namespace
 
-bool preview_file(const char *name, ToolStream input, ByteSource source,
-                  const Conversion &conversion, bool allow_dropped_digits,
-                  ConversionCounts *counts) {
-    TextSink converted;
-    const ConvertOutcome outcome = convert(source, &converted, conversion, counts);
+bool preview_file(const char *name, ByteSource source, const Conversion &conversion,
+                  bool allow_dropped_digits, ConversionCounts *counts) {
+    PreviewSink preview(stdout, name);
+    HeldPreview sink(&preview);
+    const ConvertOutcome outcome = convert(source, &sink, conversion, counts, &preview);
+    if (outcome == ConvertOutcome::write_failed) {
+        report_cannot_write("-"); // the diff's destination, standard output
+        return false;
+    }
     if (outcome != ConvertOutcome::converted) {
         report_convert_failure(outcome, name);
         return false;
@@ -60,15 +44,8 @@ bool preview_file(const char *name, ToolStream input, ByteSource source,
     if (!values_exact(name, *counts, allow_dropped_digits)) {
         return false;
     }
-    std::string original;
-    if (!read_again(input, &original)) {
-        report_cannot_read(name);
-        return false;
-    }
-    // Untranslated on every system: the diff carries the file's own line ends, so that
-    // it applies to the file byte for byte, as diff -u writes it.
-    if (tool_binary_mode(stdout) == 0 ||
-        !write_unified_diff(stdout, name, original, converted.text) || std::fflush(stdout) != 0) {
+    progress_erase(); // the diff and the progress line never share a terminal line
+    if (!preview.finish()) {
         report_cannot_write("-");
         return false;
     }
