@@ -34,6 +34,12 @@ extern "C" {
  * Reading to the end: tool_fgetc gives -1 both at the end and on damage. Ask
  * tool_ferror afterwards: 0 means the input was read whole; non-zero means a
  * damaged or truncated gzip file or a device error.
+ *
+ * Threads: a stream belongs to one thread at a time. A worker may read or write a
+ * stream it was handed (tool_fread, tool_fwrite, tool_ferror) while no other thread
+ * uses it; opening, closing and the push-back slot (tool_fgetc, tool_ungetc) belong
+ * to the main thread, since the slot and the registry of compressed streams are
+ * process-wide and unlocked (see tool_thread.h).
  */
 
 /// Opens `path` through zfile_open; a null mode means "r". Null on failure and for
@@ -119,6 +125,9 @@ int tool_fprintf(ToolStream stream, const char *format, ...);
  * gather over calls until tool_read_line_clear_status; a caller clears them
  * before the first line of a stream and asks after the last. Also ask
  * tool_ferror after the last line: a damaged file also ends in null.
+ *
+ * Threads: the status flags are process-wide and unlocked, and the reader uses the
+ * push-back slot: the line reader is for the main thread only.
  */
 
 #define TOOL_STRIP_BLOCK_COMMENTS 1
@@ -366,6 +375,12 @@ int tool_char_from_name(const char *name, int default_character);
  * two paths apart, and are locked by their writer while it lives. An interrupt or
  * termination signal while a replacement is open removes its file; a copy into the
  * target holds such signals off until it is done.
+ *
+ * Threads: a replacement belongs to the thread that locked and opened it, which
+ * also commits or abandons it: the guard of its file and the hold of interrupts
+ * concern that thread (tool_thread.h). tool_replace_write alone may be called from
+ * a worker that was handed the replacement, while no other thread uses it; its
+ * `failed` field is read by the owner only after the worker was joined.
  */
 
 /// What identifies a file however it is reached (name, link or hard link).
@@ -466,6 +481,8 @@ void tool_ignore_write_signals(void);
 /// Test support: make the n-th write (operation 0), sync (1), close (2), rename (3) or
 /// resize of the target before an in-place copy (4) of a replacement from now fail
 /// once; 0 turns it off.
+/// The counters are process-wide and safe in every thread: the n-th operation of the
+/// process fails, whichever thread makes it.
 void tool_replace_fail_nth(int operation, long n);
 
 /* ---- A file's record ----------------------------------------------------------------
