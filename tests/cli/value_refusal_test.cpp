@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -47,7 +48,16 @@ TEST_P(Values, RefuseOrWarnAsExpected) {
     arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
     const ProgramResult result = run_program(JOINT2SI_EXE, arguments, dir.path().string());
     EXPECT_EQ(files_in(dir), c.after); // the line ends of these inputs are kept
-    EXPECT_EQ(result.standard_error, c.messages);
+    // Where the file system keeps no marks (Wine's volumes), --verbose says so: not
+    // part of what these cases check.
+    std::string messages;
+    std::istringstream lines(result.standard_error);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("no mark of the conversion could be kept") == std::string::npos) {
+            messages += line + "\n";
+        }
+    }
+    EXPECT_EQ(messages, c.messages);
     EXPECT_EQ(result.standard_output, "");
     EXPECT_EQ(result.exit_status, c.fails ? exit_status_of_minus_one() : 0);
 }
