@@ -73,7 +73,10 @@ fail() {
 }
 
 # joint2si's output for `input` in `output` (converted in a copy).
+# The copy is a new file each time: a file joint2si converted before carries its
+# mark, and converting it again is refused.
 joint2si_output() {
+    rm -f check.in
     cp "$1" check.in
     "$joint2si" -f kN -m kNm check.in || fail "joint2si refused $1"
     gzip -dcf check.in >"$2"
@@ -167,8 +170,8 @@ table() {
     done
 }
 
-copy_plain='cp plain.jnt run.jnt'
-copy_gz='cp plain.jnt.gz run.jnt.gz'
+copy_plain='rm -f run.jnt && cp plain.jnt run.jnt'
+copy_gz='rm -f run.jnt.gz && cp plain.jnt.gz run.jnt.gz'
 convert="$joint2si -f kN -m kNm"
 peers=()
 for awk in "${awks[@]}"; do
