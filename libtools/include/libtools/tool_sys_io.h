@@ -265,7 +265,8 @@ char tool_path_separator(void);
 /// 1 when `path` itself is a symbolic link (on Windows any reparse point), else 0 (also
 /// for null).
 int tool_is_link(const char *path);
-/// 1 when `path` is a directory whose entries can be listed, else 0 (also for null).
+/// 1 when `path` is a directory whose entries can be listed, else 0 (also for null). On
+/// failure errno tells why (ENOTDIR for a file that is no directory, EINVAL for null).
 int tool_can_list_directory(const char *path);
 
 /* Options of tool_make_unique_path. */
@@ -358,6 +359,12 @@ int tool_char_from_name(const char *name, int default_character);
  * two paths apart, and are locked by their writer while it lives. An interrupt or
  * termination signal while a replacement is open removes its file; a copy into the
  * target holds such signals off until it is done.
+ *
+ * Reasons: nothing here prints. When an operation below fails, errno tells why: the
+ * system's error code of the first step that failed (Windows' errors turned into their
+ * errno counterparts), ENOMEM when memory ran out, EINVAL for null arguments, and 0
+ * when the failure has no system reason (the name leads to another file since it was
+ * locked). The clean-up after a failure never replaces that code.
  */
 
 /// What identifies a file however it is reached (name, link or hard link).
@@ -398,6 +405,7 @@ int tool_file_identity(const char *path, ToolFileIdentity *identity);
 /// Opens and locks the file `path` leads to (see Locking above), waiting while another
 /// process holds it; fills `target` and `identity`. One of TOOL_LOCK_*; on anything
 /// but TOOL_LOCK_DONE the record is all zero. Null arguments give TOOL_LOCK_CANNOT_OPEN.
+/// On TOOL_LOCK_CANNOT_OPEN errno tells why (see Reasons above; EISDIR for a directory).
 int tool_replace_lock(ToolReplacement *replacement, const char *path);
 
 /// Opens the file a locked replacement will replace for reading through `path`, as
@@ -405,7 +413,8 @@ int tool_replace_lock(ToolReplacement *replacement, const char *path);
 /// that can block, and stores the stream in `stream`. One of TOOL_LOCK_*: DONE when
 /// `path` led to the locked file, NOT_REGULAR when it led to a device, FIFO or socket,
 /// CANNOT_OPEN otherwise (another file, no access, no lock held, null arguments);
-/// `stream` is null then.
+/// `stream` is null then, and on CANNOT_OPEN errno tells why (EACCES for a file the
+/// mode may not update; 0 for another file).
 int tool_replace_input(const ToolReplacement *replacement, const char *path, const char *mode,
                        ToolStream *stream);
 
@@ -413,13 +422,17 @@ int tool_replace_input(const ToolReplacement *replacement, const char *path, con
 /// tool_replace_lock did. 1 on success; 0 when the file cannot be locked, has changed
 /// since it was locked, or no replacement file can be created or given the target's
 /// attributes (no replacement file is left behind; a lock taken stays until abandon).
+/// On failure errno tells why (0 when the target changed).
 int tool_replace_open(ToolReplacement *replacement, const char *path);
 
 /// Appends `size` bytes of `data` unchanged (the caller writes the line ends it wants).
-/// 1 on success; 0 when the write failed, after which commit refuses.
+/// 1 on success; 0 when the write failed, after which commit refuses. On failure errno
+/// tells why (ENOSPC for a full disk); 0 when an earlier write had failed already.
 int tool_replace_write(ToolReplacement *replacement, const char *data, unsigned size);
 
 /// Puts the new content in place of the old; see TOOL_REPLACE_DONE and its siblings.
+/// On FAILED and KEPT errno tells why: the flush, sync, close, rename or copy that
+/// failed (0 after a failed write, whose reason tool_replace_write gave).
 int tool_replace_commit(ToolReplacement *replacement);
 
 /// Closes and removes the replacement file unless commit kept it, releases the lock
@@ -446,8 +459,11 @@ void tool_ignore_write_signals(void);
 
 /// Test support: make the n-th write (operation 0), sync (1), close (2), rename (3) or
 /// resize of the target before an in-place copy (4) of a replacement from now fail
-/// once; 0 turns it off.
+/// once, with errno EIO; 0 turns it off. Writes and syncs of backups count as well.
 void tool_replace_fail_nth(int operation, long n);
+/// tool_replace_fail_nth with the reason the failure gives in errno, such as ENOSPC for
+/// a full disk.
+void tool_replace_fail_nth_error(int operation, long n, int error);
 
 /* ---- Backups ------------------------------------------------------------------------ */
 
@@ -459,12 +475,14 @@ void tool_replace_fail_nth(int operation, long n);
 /// it, and tool_replace_sweep removes one left by a run that ended. 1 on success;
 /// 0 when the copy could not be made (nothing new is left behind and an existing backup
 /// stays as it was), when `path` + `suffix` is a directory or other non-regular file,
-/// for a null argument or an empty suffix.
+/// for a null argument or an empty suffix. On failure errno tells why (EISDIR or EEXIST
+/// for a backup name taken by a directory or other non-regular file, EINVAL for null
+/// or empty arguments).
 int tool_backup_file(const char *path, const char *suffix);
 
 /// tool_backup_file for the file `replacement` holds locked: 0 as well when `path` no
 /// longer leads to that file (its name was given to another file since it was locked),
-/// so that the backup always holds the content the replacement replaces.
+/// so that the backup always holds the content the replacement replaces (errno 0 then).
 int tool_replace_backup(const ToolReplacement *replacement, const char *path, const char *suffix);
 
 /* ---- Terminal ----------------------------------------------------------------------- */

@@ -97,8 +97,9 @@ bool remove_file(const std::string &path);
 
 /// The operations a test can make fail.
 enum class FileOperation { write, sync, close, rename, resize, count };
-/// Test support: the n-th operation of kind `operation` from now fails once (0: never).
-void fail_nth_file_operation(FileOperation operation, long n);
+/// Test support: the n-th operation of kind `operation` from now fails once (0: never),
+/// with errno set to `error`.
+void fail_nth_file_operation(FileOperation operation, long n, int error);
 
 } // namespace platform
 

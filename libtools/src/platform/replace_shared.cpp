@@ -12,6 +12,8 @@ namespace platform {
 namespace {
 
 long countdown[static_cast<int>(FileOperation::count)] = {};
+// The reason an injected failure gives, as a real one of its kind would.
+int injected_error[static_cast<int>(FileOperation::count)] = {};
 
 // Hidden on POSIX by the leading dot; distinctive enough that no other program's
 // files take this form, since an abandoned one may be removed.
@@ -28,8 +30,9 @@ bool is_random_character(char c) {
 
 } // namespace
 
-void fail_nth_file_operation(FileOperation operation, long n) {
+void fail_nth_file_operation(FileOperation operation, long n, int error) {
     countdown[static_cast<int>(operation)] = n > 0 ? n : 0;
+    injected_error[static_cast<int>(operation)] = error;
 }
 
 bool injected_failure(FileOperation operation) {
@@ -37,7 +40,7 @@ bool injected_failure(FileOperation operation) {
     if (left == 0 || --left != 0) {
         return false;
     }
-    errno = EIO;
+    errno = injected_error[static_cast<int>(operation)];
     return true;
 }
 
