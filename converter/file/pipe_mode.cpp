@@ -8,15 +8,19 @@
 
 #include "libtools/tool_sys_io.h"
 
+#include <cerrno>
+
 bool convert_standard_input(const Conversion &conversion, ConversionCounts *counts) {
+    errno = 0;
     ToolStream input = zfile_open_standard_input();
     if (input == nullptr) {
-        report_cannot_open(kStandardInputName);
+        report_cannot_open(kStandardInputName, errno);
         return false;
     }
     StandardOutputSink sink;
-    const ConvertOutcome outcome = convert(stream_source(input), &sink, conversion, counts);
+    WatchedInput read(input, nullptr);
+    const ConvertOutcome outcome = convert(read.source(), &sink, conversion, counts);
     tool_fclose(&input);
-    report_convert_failure(outcome, kStandardInputName);
+    report_convert_failure(outcome, kStandardInputName, *counts, read.error());
     return outcome == ConvertOutcome::converted;
 }

@@ -11,6 +11,7 @@
 #include "terminal/messages.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 
 namespace {
@@ -26,6 +27,7 @@ class InputStream {
     // Opens `name` for update, as the original tool did to test that it may be
     // rewritten, held to the locked file; binary, so the line reader sees CR LF as
     // written and the output can keep it. One of TOOL_LOCK_*.
+    // errno tells why it could not be opened.
     int open(const ToolReplacement &locked, const char *name) {
         return tool_replace_input(&locked, name, "r+b", &stream_);
     }
@@ -77,12 +79,13 @@ bool already_converted(const FileRun &run, const ToolFileIdentity &identity) {
 // rewritten.
 bool lock(ToolReplacement *replacement, const char *name) {
     const int locked = tool_replace_lock(replacement, name);
+    const int reason = errno;
     if (locked == TOOL_LOCK_NOT_REGULAR) {
         report_not_regular(name);
     } else if (locked == TOOL_LOCK_UNTRUSTED_LINK) {
         report_untrusted_link(name);
     } else if (locked != TOOL_LOCK_DONE) {
-        report_cannot_open(name);
+        report_cannot_open(name, reason);
     }
     return locked == TOOL_LOCK_DONE;
 }
@@ -90,10 +93,11 @@ bool lock(ToolReplacement *replacement, const char *name) {
 // Opens the locked file's text; false, after reporting why, when it cannot be.
 bool open_input(InputStream *input, const ToolReplacement &locked, const char *name) {
     const int opened = input->open(locked, name);
+    const int reason = errno;
     if (opened == TOOL_LOCK_NOT_REGULAR) {
         report_not_regular(name);
     } else if (opened != TOOL_LOCK_DONE) {
-        report_cannot_open(name);
+        report_cannot_open(name, reason);
     }
     return opened == TOOL_LOCK_DONE;
 }
@@ -114,12 +118,13 @@ ConvertOutcome convert_into(ToolStream input, ByteSource source, ToolReplacement
 // Puts the converted content in place; false, after reporting, when it could not.
 bool commit(ToolReplacement *replacement, const char *name, FileRun *run) {
     const int result = tool_replace_commit(replacement);
+    const int reason = errno;
     if (result == TOOL_REPLACE_KEPT) {
-        report_kept_elsewhere(name, replacement->temporary);
+        report_kept_elsewhere(name, replacement->temporary, reason);
         return false;
     }
     if (result != TOOL_REPLACE_DONE) {
-        report_cannot_write(name);
+        report_cannot_write(name, reason);
         return false;
     }
     // The identity after the commit: a renamed replacement is a new file, and the old
@@ -149,14 +154,14 @@ FileResult convert_file(const char *name, InputStream *input, ToolReplacement *r
     ProgressFile progress(run->progress, name);
     WatchedInput watched(input->get(), run->progress);
     if (settings.dry_run) {
-        if (!preview_file(name, input->get(), watched.source(), settings.conversion, counts)) {
+        if (!preview_file(name, input->get(), &watched, settings.conversion, counts)) {
             return FileResult::failed;
         }
     } else {
         const ConvertOutcome outcome =
             convert_into(input->get(), watched.source(), replacement, settings.conversion, counts);
         if (outcome != ConvertOutcome::converted) {
-            report_convert_failure(outcome, name);
+            report_convert_failure(outcome, name, *counts, watched.error());
             return FileResult::failed;
         }
         if (!counts->changed) { // nothing to write back: no new file, no backup
@@ -195,7 +200,7 @@ FileResult rewrite_file(const char *name, const FileSettings &settings, FileRun 
         return FileResult::failed;
     }
     if (!settings.dry_run && !tool_replace_open(replacement.get(), name)) {
-        report_cannot_write(name);
+        report_cannot_write(name, errno);
         return FileResult::failed;
     }
     try {
