@@ -35,8 +35,19 @@
  * start then, once per stream, so a gzip member with text appended never passes
  * for a whole file. Members one after the other are read whole as one text.
  *
- * Not re-entrant: the registry, its cache and the mode buffer are process-wide
- * and unlocked; the system is single-threaded. The layer prints nothing.
+ * Threads: the registry, its cache and the mode buffer are process-wide and
+ * unlocked, so opening, closing and registering are not re-entrant and belong to
+ * the program's main thread. A worker thread (tool_thread.h) may read or write a
+ * stream it was handed, with zfile_read, zfile_write, zfile_error and the other
+ * operations on an open handle, while no other thread uses that handle and no
+ * stream is opened or closed: those only look the handle up. Everything else about
+ * a stream (its buffers, its position, its error and end flags) is its own.
+ *
+ * Reads cut by a stop: when a worker told to stop (tool_thread_stop) has a read of
+ * its cut short, the read gives what it had (-1 when nothing, for a compressed
+ * stream) and the stream's error flag is cleared again: the stream is not at fault,
+ * and the thread that stopped the worker abandons the read. The layer prints
+ * nothing.
  */
 #ifndef LIBTOOLS_ZFILE_H
 #define LIBTOOLS_ZFILE_H

@@ -2,6 +2,7 @@
 // fault-injection counters, the checked write and close, and the random name part.
 #include "platform/replace_shared.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,9 +12,11 @@ namespace platform {
 
 namespace {
 
-long countdown[static_cast<int>(FileOperation::count)] = {};
-// The reason an injected failure gives, as a real one of its kind would.
-int injected_error[static_cast<int>(FileOperation::count)] = {};
+// Atomic: the writes of a replacement may come from a worker thread.
+std::atomic<long> countdown[static_cast<int>(FileOperation::count)] = {};
+// The reason an injected failure gives, as a real one of its kind would; set before
+// its countdown, so a worker that sees the countdown sees the reason too.
+std::atomic<int> injected_error[static_cast<int>(FileOperation::count)] = {};
 
 // Hidden on POSIX by the leading dot; distinctive enough that no other program's
 // files take this form, since an abandoned one may be removed.
@@ -31,16 +34,19 @@ bool is_random_character(char c) {
 } // namespace
 
 void fail_nth_file_operation(FileOperation operation, long n, int error) {
-    countdown[static_cast<int>(operation)] = n > 0 ? n : 0;
     injected_error[static_cast<int>(operation)] = error;
+    countdown[static_cast<int>(operation)] = n > 0 ? n : 0;
 }
 
 bool injected_failure(FileOperation operation) {
-    long &left = countdown[static_cast<int>(operation)];
-    if (left == 0 || --left != 0) {
+    std::atomic<long> &countdown_of = countdown[static_cast<int>(operation)];
+    long left = countdown_of.load();
+    while (left > 0 && !countdown_of.compare_exchange_weak(left, left - 1)) {
+    }
+    if (left != 1) {
         return false;
     }
-    errno = injected_error[static_cast<int>(operation)];
+    errno = injected_error[static_cast<int>(operation)].load();
     return true;
 }
 

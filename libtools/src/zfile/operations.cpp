@@ -3,6 +3,7 @@
 // purpose, keeping that library's result convention.
 #include "libtools/zfile.h"
 #include "platform/stream_io.h"
+#include "platform/thread.h"
 #include "zfile/handles.h"
 #include "zfile/registry.h"
 
@@ -79,11 +80,23 @@ int zfile_read(void *buffer, int size, int count, ToolStream stream) {
         return 0;
     }
     if (!is_listed(stream)) {
-        return static_cast<int>(std::fread(buffer, static_cast<std::size_t>(size),
-                                           static_cast<std::size_t>(count), as_file(stream)));
+        const int got =
+            static_cast<int>(std::fread(buffer, static_cast<std::size_t>(size),
+                                        static_cast<std::size_t>(count), as_file(stream)));
+        if (got < count && platform::told_to_stop()) {
+            std::clearerr(as_file(stream)); // the read was cut, the file is not at fault
+        }
+        return got;
     }
     const long long bytes = byte_count(size, count);
-    return bytes < 0 ? -1 : gzread(as_gz(stream), buffer, static_cast<unsigned>(bytes));
+    if (bytes < 0) {
+        return -1;
+    }
+    const int got = gzread(as_gz(stream), buffer, static_cast<unsigned>(bytes));
+    if (got < 0 && platform::told_to_stop()) {
+        gzclearerr(as_gz(stream)); // as above
+    }
+    return got;
 }
 
 int zfile_write(const void *data, int size, int count, ToolStream stream) {

@@ -12,7 +12,7 @@ namespace zfile {
 
 RegistryEntry *registry_head = nullptr;
 // Answers the common case of one open compressed stream without walking the list.
-ToolStream lookup_cache = nullptr;
+std::atomic<ToolStream> lookup_cache{nullptr};
 
 RegistryEntry *entry_of(ToolStream stream) {
     for (RegistryEntry *entry = registry_head; entry != nullptr; entry = entry->next) {
@@ -55,7 +55,7 @@ int zfile_register(ToolStream stream) {
     entry->kind = 1;
     entry->next = registry_head;
     registry_head = entry;
-    lookup_cache = stream;
+    lookup_cache.store(stream, std::memory_order_relaxed);
     return 1;
 }
 
@@ -63,12 +63,12 @@ int zfile_is_compressed(ToolStream stream) {
     if (stream == nullptr) {
         return 0;
     }
-    if (stream == lookup_cache) {
+    if (stream == lookup_cache.load(std::memory_order_relaxed)) {
         return 1;
     }
     for (const RegistryEntry *entry = registry_head; entry != nullptr; entry = entry->next) {
         if (entry->handle == stream) {
-            lookup_cache = stream;
+            lookup_cache.store(stream, std::memory_order_relaxed);
             return 1;
         }
     }
@@ -87,9 +87,8 @@ int zfile_unregister(ToolStream stream) {
     if (entry == nullptr) {
         return 0;
     }
-    if (lookup_cache == stream) {
-        lookup_cache = nullptr;
-    }
+    ToolStream cached = stream;
+    lookup_cache.compare_exchange_strong(cached, nullptr, std::memory_order_relaxed);
     *link = entry->next;
     std::free(entry->path);
     std::free(entry);

@@ -5,6 +5,7 @@
 
 #include "libtools/zfile.h"
 
+#include <atomic>
 #include <cstddef>
 
 namespace zfile {
@@ -43,15 +44,18 @@ constexpr std::size_t kGzipHeaderStart = 9;
 /// gives it.
 int gzip_level_of_header(const unsigned char *header, std::size_t size);
 
-/// The newest entry; null when no compressed stream is open.
+/// The newest entry; null when no compressed stream is open. Changed by the main
+/// thread alone, while no worker uses a stream.
 extern RegistryEntry *registry_head;
 /// The handle last registered or found; null when none or when it was unregistered.
-extern ToolStream lookup_cache;
+/// Atomic, because a lookup stores what it found and threads that use different
+/// streams look up at the same time; relaxed, since only the value matters.
+extern std::atomic<ToolStream> lookup_cache;
 
 /// zfile_is_compressed as a bool, answering from the cache, or from an empty
 /// registry, without a call.
 inline bool is_listed(ToolStream stream) {
-    if (stream == lookup_cache) {
+    if (stream == lookup_cache.load(std::memory_order_relaxed)) {
         return stream != nullptr;
     }
     return registry_head != nullptr && zfile_is_compressed(stream) != 0;
