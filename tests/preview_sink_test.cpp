@@ -3,12 +3,12 @@
 // lines is also the shortest edit script, it must equal the whole-text diff; fed by the
 // conversion pass itself, it must take the text exactly to what the pass writes.
 #include "diff/preview_sink.h"
+#include "support/unified_diff.h"
 #include "pipeline/convert_pass.h"
 #include "support/environment.h"
 #include "support/process_control.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
-#include "support/unified_diff.h"
 
 #include <gtest/gtest.h>
 

@@ -253,17 +253,10 @@ TEST_F(Units, RefusesTextsThatNameNoUnit) {
         const char *unit;
     };
     const std::vector<Case> cases = {
-        {KIND_FORCE, "kNN"},
-        {KIND_FORCE, "kNm"},
-        {KIND_MOMENT, "kN"},
-        {KIND_FORCE, "abc"},
-        {KIND_FORCE, ""},
-        {KIND_FORCE, nullptr},
-        {3, "kN"},
-        {KIND_FORCE, "kN "},
+        {KIND_FORCE, "kNN"}, {KIND_FORCE, "kNm"},   {KIND_MOMENT, "kN"}, {KIND_FORCE, "abc"},
+        {KIND_FORCE, ""},    {KIND_FORCE, nullptr}, {3, "kN"},           {KIND_FORCE, "kN "},
         // The run takes a number only when nothing follows it.
-        {KIND_FORCE, "2.5kip"},
-        {KIND_MOMENT, "1 kNm"},
+        {KIND_FORCE, "2.5kip"}, {KIND_MOMENT, "1 kNm"},
     };
     for (const Case &c : cases) {
         double factor = -7.0;
