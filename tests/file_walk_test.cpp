@@ -127,7 +127,8 @@ TEST_F(Walk, UnreadableDirectoryIsReportedAndTheWalkGoesOn) {
         WalkResult result;
         const std::vector<std::string> names = walk("t/*.jnt", true, &result);
         const std::string messages = testing::internal::GetCapturedStderr();
-        const bool reported = messages == "Error: Could not read directory 't/a'\n";
+        const bool reported =
+            messages == "Error: Could not read directory 't/a'\n  Permission denied\n";
         const bool others = sorted(names) == std::vector<std::string>{"t/c/r.jnt", "t/r.jnt"};
         return (reported ? 1 : 0) | (others ? 2 : 0) | (result.unreadable ? 4 : 0);
     });

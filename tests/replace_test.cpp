@@ -4,8 +4,10 @@
 #include "support/process_control.h"
 #include "support/temp_dir.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -185,6 +187,65 @@ TEST_F(Replace, FailedCopyInPlaceKeepsTheConvertedText) {
     }
     EXPECT_EQ(content, "new\n");
     fs::remove(kept);
+}
+
+// Each failure leaves the system's reason in errno, whatever its clean-up did, and the
+// library prints nothing: the caller reports it. A step that does not fail gives -1.
+TEST_F(Replace, FailuresLeaveTheirReasonInErrnoAndPrintNothing) {
+    dir.write("a.jnt", "old\n");
+    fs::create_directory(dir.file("d"));
+    fs::create_directory(dir.file("a.jnt~"));
+    const std::string a = dir.file("a.jnt").string();
+    auto lock = [&](const std::string &path) {
+        ToolReplacement r = {};
+        const int failed = tool_replace_lock(&r, path.c_str()) == TOOL_LOCK_CANNOT_OPEN;
+        const int error = failed ? errno : -1;
+        tool_replace_abandon(&r);
+        return error;
+    };
+    // Opens `a`, writes to it and commits with `operation` failing for `reason`.
+    auto commit = [&](int operation, int reason) {
+        ToolReplacement r = {};
+        int error = -1;
+        if (tool_replace_open(&r, a.c_str())) {
+            tool_replace_fail_nth_error(operation, 1, reason);
+            if (!tool_replace_write(&r, "new\n", 4)) {
+                error = errno;
+            } else if (tool_replace_commit(&r) != TOOL_REPLACE_DONE) {
+                error = errno;
+            }
+        }
+        tool_replace_abandon(&r);
+        tool_replace_fail_nth(operation, 0);
+        return error;
+    };
+    struct Case {
+        const char *what;
+        std::function<int()> error_of_failure;
+        int expected;
+    } cases[] = {
+        {"lock of a missing file", [&] { return lock(dir.file("missing").string()); }, ENOENT},
+        {"lock of a directory", [&] { return lock(dir.file("d").string()); }, EISDIR},
+        {"lock without memory for the name",
+         [&] {
+             tool_memory_fail_nth(1);
+             return lock(a);
+         },
+         ENOMEM},
+        {"full disk", [&] { return commit(kWrite, ENOSPC); }, ENOSPC},
+        {"sync", [&] { return commit(kSync, EIO); }, EIO},
+        {"rename", [&] { return commit(kRename, EXDEV); }, EXDEV},
+        {"backup onto a directory",
+         [&] { return tool_backup_file(a.c_str(), "~") == 0 ? errno : -1; }, EISDIR},
+        {"listing a file", [&] { return tool_can_list_directory(a.c_str()) == 0 ? errno : -1; },
+         ENOTDIR},
+    };
+    for (const Case &c : cases) {
+        int error = -1;
+        EXPECT_EQ(capture_stderr([&] { error = c.error_of_failure(); }), "") << c.what;
+        EXPECT_EQ(error, c.expected) << c.what;
+        EXPECT_EQ(dir.read("a.jnt"), "old\n") << c.what;
+    }
 }
 
 } // namespace

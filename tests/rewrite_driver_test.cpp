@@ -6,6 +6,7 @@
 #include "support/process_control.h"
 #include "support/temp_dir.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -78,24 +79,31 @@ TEST_F(Driver, ConvertsEveryMatchedFile) {
 
 struct FileFailure {
     const char *name;
-    int operation; // as tool_replace_fail_nth numbers them
+    int operation;      // as tool_replace_fail_nth numbers them
+    int error;          // the reason the failure gives
+    const char *detail; // the line under the message that tells it
 };
 
 class FailingFileOperation : public Driver, public ::testing::WithParamInterface<FileFailure> {};
 
 // Failing the first operation of a kind hits the first file; the second file is
-// still converted and the run ends with -1.
-TEST_P(FailingFileOperation, IsReportedAndLeavesThatFileUntouched) {
-    tool_replace_fail_nth(GetParam().operation, 1);
+// still converted and the run ends with -1. The message tells the failure's reason.
+TEST_P(FailingFileOperation, IsReportedWithItsReasonAndLeavesThatFileUntouched) {
+    tool_replace_fail_nth_error(GetParam().operation, 1, GetParam().error);
     EXPECT_EQ(run(), -1);
     EXPECT_EQ(check_files_whole(), 1);
-    EXPECT_NE(messages_.find("Error: Could not write file '"), std::string::npos) << messages_;
+    const std::string untouched = dir_.read("a.jnt") == kInput ? "a.jnt" : "b.jnt";
+    EXPECT_EQ(messages_,
+              "Error: Could not write file '" + untouched + "'\n  " + GetParam().detail + "\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Operations, FailingFileOperation,
-                         ::testing::Values(FileFailure{"Write", 0}, FileFailure{"Sync", 1},
-                                           FileFailure{"Close", 2}, FileFailure{"Rename", 3}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Operations, FailingFileOperation,
+    ::testing::Values(FileFailure{"Write", 0, ENOSPC, "No space left on device"},
+                      FileFailure{"Sync", 1, EIO, "Input/output error"},
+                      FileFailure{"Close", 2, ENOSPC, "No space left on device"},
+                      FileFailure{"Rename", 3, EACCES, "Permission denied"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 // Every allocation of a whole run fails in turn: no file is ever left damaged or
 // half-written, nothing leaks, and a run that did not convert both files says so.

@@ -6,6 +6,7 @@
 #include "libtools/tool_dir.h"
 #include "libtools/tool_sys_io.h"
 
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -72,14 +73,28 @@ std::vector<std::string> subdirectories(const std::string &prefix, char separato
     return found;
 }
 
-// Visits the matches in the directory `prefix`; false when it cannot be listed.
-bool visit_matches(Walk *walk, const std::string &prefix) {
+// Keeps why the argument's own directory `prefix` could not be listed, for the message
+// that tells it matched nothing.
+void note_unread(Walk *walk, const std::string &prefix, int reason) {
+    if (walk->result.unread_directory.empty()) {
+        walk->result.unread_directory = display_name(prefix);
+        walk->result.unread_reason = reason;
+    }
+}
+
+// Visits the matches in the directory `prefix`; false, with `*reason` telling why, when
+// it cannot be listed.
+bool visit_matches(Walk *walk, const std::string &prefix, int *reason) {
     const std::string directory = scan_path(prefix);
     if (walk->recursive && !tool_can_list_directory(directory.c_str())) {
+        *reason = errno;
         return false;
     }
     NameList matches;
-    tool_expand_pattern(matches.get(), walk->pattern.c_str(), directory.c_str());
+    const int count = tool_expand_pattern(matches.get(), walk->pattern.c_str(), directory.c_str());
+    if (count == 0 && !walk->recursive && !tool_can_list_directory(directory.c_str())) {
+        note_unread(walk, prefix, errno); // the expansion says no more than "nothing"
+    }
     for (int i = 0; i < matches.get()->count; ++i) {
         const char *name = matches.get()->items[i];
         if (name == nullptr) {
@@ -93,12 +108,15 @@ bool visit_matches(Walk *walk, const std::string &prefix) {
 }
 
 void walk_directory(Walk *walk, const std::string &prefix) {
-    if (!visit_matches(walk, prefix)) {
+    int reason = 0;
+    if (!visit_matches(walk, prefix, &reason)) {
         // Asked of the directory itself: its "." entry cannot be reached when it is
         // not searchable.
         if (tool_is_directory(prefix.empty() ? "." : prefix.c_str())) {
-            report_cannot_read_directory(display_name(prefix).c_str());
+            report_cannot_read_directory(display_name(prefix).c_str(), reason);
             walk->result.unreadable = true;
+        } else {
+            note_unread(walk, prefix, reason);
         }
         return;
     }

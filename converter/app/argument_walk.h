@@ -11,6 +11,11 @@ struct WalkResult {
     int matched = 0;         // names handed to the visitor
     bool unreadable = false; // a directory could not be listed (reported)
     bool lost = false;       // a match was lost to memory exhaustion (reported)
+    // The argument's own directory, when it could not be listed and was not reported
+    // (it is missing, or the walk is not recursive): its name as messages give it, and
+    // why (an errno value, 0 when unknown).
+    std::string unread_directory;
+    int unread_reason = 0;
 };
 
 /// Calls `visit` with every name that `argument` matches, in order. An argument that
@@ -24,7 +29,7 @@ struct WalkResult {
 /// directory part with nothing after it matches nothing. With `recursive`, the pattern
 /// is then matched in every subdirectory below, depth first in listing order, without
 /// following symbolic links; a directory that exists but cannot be listed is reported
-/// by name and the walk goes on.
+/// by name, with the system's reason, and the walk goes on.
 WalkResult walk_argument(const char *argument, bool recursive,
                          const std::function<void(const std::string &name)> &visit);
 

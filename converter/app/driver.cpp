@@ -98,7 +98,9 @@ bool rewrite_argument(const char *argument, Run *run) {
         walk.matched = unmade_backups_matched(run->files.backups, argument, run->command.recursive);
     }
     if (walk.matched == 0 && !walk.lost) {
-        report_no_match();
+        report_no_match(argument,
+                        walk.unread_directory.empty() ? nullptr : walk.unread_directory.c_str(),
+                        walk.unread_reason);
     }
     return all_converted && walk.matched > 0 && !walk.unreadable && !walk.lost;
 }

@@ -14,6 +14,8 @@ struct ConversionCounts {
     long long first_dropped_line = 0; // the first of them: its line in the original, 0: none
     std::string first_dropped;        // and its text as read (comments removed)
     bool changed = false;             // the written bytes differ from the bytes read
+    int error = 0; // after write_failed: the system's error code of the sink's first failure
+                   // (OutputSink::error), 0 when it gave none
 
     // Force and moment lines of a converted kind from which no number could be read, and
     // values whose conversion is not a finite number; the first of each as for dropped

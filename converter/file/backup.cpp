@@ -2,7 +2,9 @@
 
 #include "file/argument_match.h"
 #include "terminal/messages.h"
+#include "terminal/reason.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -33,6 +35,7 @@ bool made_before(const BackupLedger &ledger, const MadeBackup &wanted) {
             return true;
         }
     }
+
     return false;
 }
 
@@ -62,10 +65,18 @@ bool may_make(const MadeBackup &wanted, bool numbered, const BackupPolicy &polic
     }
     // A numbered backup always takes a new name: one that exists went unseen.
     if (exists && (numbered || (tool_file_mode(path) & TOOL_MODE_REGULAR) == 0)) {
+        if (tool_is_directory(path) != 0) {
+            *reason = reason_text(EISDIR);
+        }
         return false;
     }
     const std::size_t cut = tool_path_directory_length(path);
-    return tool_may_create_in((wanted.path.substr(0, cut) + ".").c_str()) != 0;
+    if (tool_may_create_in((wanted.path.substr(0, cut) + ".").c_str()) == 0) {
+        const char *system_reason = reason_text(errno);
+        *reason = system_reason != nullptr ? system_reason : "";
+        return false;
+    }
+    return true;
 }
 
 void refuse(const char *name, const std::string &backup, const std::string &reason) {
@@ -90,7 +101,8 @@ bool keep_backup(const char *name, const ToolReplacement *replacement, const Bac
     if (!dry_run) {
         const std::string suffix = path.substr(std::strlen(name));
         if (!tool_replace_backup(replacement, name, suffix.c_str())) {
-            refuse(name, path, "");
+            const char *system_reason = reason_text(errno);
+            refuse(name, path, system_reason != nullptr ? system_reason : "");
             return false;
         }
         backup.made = tool_file_identity(path.c_str(), &backup.file) != 0;

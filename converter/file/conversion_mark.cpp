@@ -5,6 +5,7 @@
 
 #include "libtools/tool_dstring.h"
 
+#include <cerrno>
 #include <new>
 #include <string>
 
@@ -34,7 +35,13 @@ MarkCheck check_mark(const char *name, const ToolReplacement *replacement,
         return MarkCheck::convert;
     }
     char *slot = nullptr;
-    if (tool_replace_read_record(replacement, &slot) != TOOL_RECORD_FOUND) {
+    const int read = tool_replace_read_record(replacement, &slot);
+    if (read == TOOL_RECORD_FAILED && errno == ENOMEM) {
+        // A mark that could not be read may say the file is converted already.
+        report_out_of_memory();
+        return MarkCheck::refuse;
+    }
+    if (read != TOOL_RECORD_FOUND) {
         return MarkCheck::convert;
     }
     const std::string text = slot;

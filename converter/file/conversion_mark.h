@@ -12,7 +12,8 @@
 enum class MarkCheck {
     convert, // no mark, or --force: convert
     leave,   // converted already and unchanged since: left as it is, after a warning
-    refuse,  // converted and changed since: refused, after a message
+    refuse,  // converted and changed since, or the mark could not be read for want of
+             // memory: refused, after a message
 };
 
 /// Reads the mark of the file `replacement` holds locked and decides.

@@ -11,17 +11,28 @@
 /// reports an error, so a damaged input is never taken for a short one.
 ByteSource stream_source(ToolStream stream);
 
-/// The bytes of a stream, telling the progress line how far the conversion got in the
-/// file after each block: for a gzip file the compressed bytes used, as its size
-/// counts them. Lives as long as the source it gives.
+/// Why a read of `stream` failed, as a reason of terminal/reason.h: for a plain stream
+/// `system_error`, the errno its read left; for a gzip stream the damage its data
+/// showed, or `system_error` when the file itself could not be read. 0 when unknown.
+int read_failure_reason(ToolStream stream, int system_error);
+
+/// The bytes of a stream, telling the progress line (when there is one) how far the
+/// conversion got in the file after each block: for a gzip file the compressed bytes
+/// used, as its size counts them. Keeps why a read failed. Lives as long as the source
+/// it gives.
 class WatchedInput {
   public:
+    /// `progress` may be null: no progress line is told.
     WatchedInput(ToolStream stream, Progress *progress);
     WatchedInput(const WatchedInput &) = delete;
     WatchedInput &operator=(const WatchedInput &) = delete;
 
-    /// The source to convert: the stream's own when the progress line is off.
-    ByteSource source();
+    /// The source to convert.
+    ByteSource source() { return ByteSource{this, read}; }
+
+    /// Why the source's read failed (read_failure_reason), 0 while none failed. Set in
+    /// the thread that read; asked once the conversion that read it has ended.
+    int error() const { return error_; }
 
   private:
     static long read(void *context, char *buffer, std::size_t size);
@@ -30,6 +41,7 @@ class WatchedInput {
     Progress *progress_;
     long long done_ = 0;
     bool compressed_;
+    int error_ = 0;
 };
 
 #endif

@@ -9,6 +9,8 @@
 
 #include "libtools/tool_sys_io.h"
 
+#include <cerrno>
+
 namespace {
 
 // Hands the converted text on to standard output but leaves its finish, which writes
@@ -27,25 +29,26 @@ class UnfinishedOutput : public OutputSink {
 } // namespace
 
 bool convert_standard_input(const FileSettings &settings, ConversionCounts *counts) {
+    errno = 0;
     ToolStream input = zfile_open_standard_input();
     if (input == nullptr) {
-        report_cannot_open(kStandardInputName);
+        report_cannot_open(kStandardInputName, errno);
         return false;
     }
     StandardOutputSink output;
     UnfinishedOutput sink(&output);
-    const ConvertOutcome outcome =
-        convert(stream_source(input), &sink, settings.conversion, counts);
+    WatchedInput read(input, nullptr);
+    const ConvertOutcome outcome = convert(read.source(), &sink, settings.conversion, counts);
     tool_fclose(&input);
     if (outcome != ConvertOutcome::converted) {
-        report_convert_failure(outcome, kStandardInputName);
+        report_convert_failure(outcome, kStandardInputName, *counts, read.error());
         return false;
     }
     if (!values_exact(kStandardInputName, *counts, settings.allow_dropped_digits)) {
         return false;
     }
     if (!output.finish()) {
-        report_convert_failure(ConvertOutcome::write_failed, kStandardInputName);
+        report_cannot_write(kStandardInputName, output.error());
         return false;
     }
     warn_about_values(kStandardInputName, *counts);

@@ -28,17 +28,17 @@ class HeldPreview : public OutputSink {
 
 } // namespace
 
-bool preview_file(const char *name, ByteSource source, const Conversion &conversion,
+bool preview_file(const char *name, WatchedInput *source, const Conversion &conversion,
                   bool allow_dropped_digits, ConversionCounts *counts) {
     PreviewSink preview(stdout, name);
     HeldPreview sink(&preview);
-    const ConvertOutcome outcome = convert(source, &sink, conversion, counts, &preview);
+    const ConvertOutcome outcome = convert(source->source(), &sink, conversion, counts, &preview);
     if (outcome == ConvertOutcome::write_failed) {
-        report_cannot_write("-"); // the diff's destination, standard output
+        report_cannot_write("-", counts->error); // the diff's destination, standard output
         return false;
     }
     if (outcome != ConvertOutcome::converted) {
-        report_convert_failure(outcome, name);
+        report_convert_failure(outcome, name, *counts, source->error());
         return false;
     }
     if (!values_exact(name, *counts, allow_dropped_digits)) {
@@ -46,7 +46,7 @@ bool preview_file(const char *name, ByteSource source, const Conversion &convers
     }
     progress_erase(); // the diff and the progress line never share a terminal line
     if (!preview.finish()) {
-        report_cannot_write("-");
+        report_cannot_write("-", preview.error());
         return false;
     }
     return true;

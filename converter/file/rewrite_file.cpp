@@ -13,6 +13,7 @@
 #include "terminal/messages.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 
 namespace {
@@ -28,6 +29,7 @@ class InputStream {
     // Opens `name` for update, as the original tool did to test that it may be
     // rewritten, held to the locked file; binary, so the line reader sees CR LF as
     // written and the output can keep it. One of TOOL_LOCK_*.
+    // errno tells why it could not be opened.
     int open(const ToolReplacement &locked, const char *name) {
         return tool_replace_input(&locked, name, "r+b", &stream_);
     }
@@ -79,12 +81,13 @@ bool already_converted(const FileRun &run, const ToolFileIdentity &identity) {
 // rewritten.
 bool lock(ToolReplacement *replacement, const char *name) {
     const int locked = tool_replace_lock(replacement, name);
+    const int reason = errno;
     if (locked == TOOL_LOCK_NOT_REGULAR) {
         report_not_regular(name);
     } else if (locked == TOOL_LOCK_UNTRUSTED_LINK) {
         report_untrusted_link(name);
     } else if (locked != TOOL_LOCK_DONE) {
-        report_cannot_open(name);
+        report_cannot_open(name, reason);
     }
     return locked == TOOL_LOCK_DONE;
 }
@@ -92,10 +95,11 @@ bool lock(ToolReplacement *replacement, const char *name) {
 // Opens the locked file's text; false, after reporting why, when it cannot be.
 bool open_input(InputStream *input, const ToolReplacement &locked, const char *name) {
     const int opened = input->open(locked, name);
+    const int reason = errno;
     if (opened == TOOL_LOCK_NOT_REGULAR) {
         report_not_regular(name);
     } else if (opened != TOOL_LOCK_DONE) {
-        report_cannot_open(name);
+        report_cannot_open(name, reason);
     }
     return opened == TOOL_LOCK_DONE;
 }
@@ -116,12 +120,13 @@ ConvertOutcome convert_into(ToolStream input, ByteSource source, ToolReplacement
 // Puts the converted content in place; false, after reporting, when it could not.
 bool commit(ToolReplacement *replacement, const char *name, FileRun *run) {
     const int result = tool_replace_commit(replacement);
+    const int reason = errno;
     if (result == TOOL_REPLACE_KEPT) {
-        report_kept_elsewhere(name, replacement->temporary);
+        report_kept_elsewhere(name, replacement->temporary, reason);
         return false;
     }
     if (result != TOOL_REPLACE_DONE) {
-        report_cannot_write(name);
+        report_cannot_write(name, reason);
         return false;
     }
     // The identity after the commit: a renamed replacement is a new file, and the old
@@ -143,8 +148,8 @@ FileResult convert_file(const char *name, InputStream *input, ToolReplacement *r
     ProgressFile progress(run->progress, name);
     WatchedInput watched(input->get(), run->progress);
     if (settings.dry_run) {
-        if (!preview_file(name, watched.source(), settings.conversion,
-                          settings.allow_dropped_digits, counts)) {
+        if (!preview_file(name, &watched, settings.conversion, settings.allow_dropped_digits,
+                          counts)) {
             return FileResult::failed;
         }
         // The backup's checks of the real run, which backs up only a changed file.
@@ -156,7 +161,7 @@ FileResult convert_file(const char *name, InputStream *input, ToolReplacement *r
         const ConvertOutcome outcome =
             convert_into(input->get(), watched.source(), replacement, settings.conversion, counts);
         if (outcome != ConvertOutcome::converted) {
-            report_convert_failure(outcome, name);
+            report_convert_failure(outcome, name, *counts, watched.error());
             return FileResult::failed;
         }
         // Refused before anything is backed up or committed: the replacement goes.
@@ -205,7 +210,7 @@ FileResult rewrite_file(const char *name, const FileSettings &settings, FileRun 
         return FileResult::failed;
     }
     if (!settings.dry_run && !tool_replace_open(replacement.get(), name)) {
-        report_cannot_write(name);
+        report_cannot_write(name, errno);
         return FileResult::failed;
     }
     try {

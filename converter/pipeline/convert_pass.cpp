@@ -165,6 +165,10 @@ ConvertOutcome convert(ByteSource input, OutputSink *sink, const Conversion &con
     const ConvertOutcome outcome =
         watcher != nullptr ? run_pass(input, sink, conversion, &seen, Watched{watcher, {}})
                            : run_pass(input, sink, conversion, &seen, Unwatched{});
+    if (outcome == ConvertOutcome::write_failed) {
+        // Read once the writing thread has been joined: the sink kept the reason there.
+        seen.error = sink->error();
+    }
     if (counts != nullptr) {
         *counts = std::move(seen);
     }

@@ -16,8 +16,9 @@
 #include "convert/units.h"
 
 /// Converts every line of `input` with the factors of `conversion` and writes it to
-/// `sink`, counting into `*counts` (when not null). Stops at the first write failure,
-/// at a zero byte (not_text) and when the input fails (read_failed); the sink is
+/// `sink`, counting into `*counts` (when not null). Stops at the first write failure
+/// (write_failed, with the sink's error code in counts->error), at a zero byte
+/// (not_text) and when the input fails (read_failed); the sink is
 /// finished only when the input was read whole, and the output must not be used
 /// otherwise. A `watcher` is told the bytes read and each written line's origin; the
 /// output is then written in the calling thread, in step with it. What a worker thread

@@ -1,5 +1,6 @@
 #include "sinks/gzip_sink.h"
 
+#include <cerrno>
 #include <new>
 
 namespace {
@@ -24,10 +25,13 @@ bool GzipSink::start() {
     try {
         buffer_.resize(kChunk);
     } catch (const std::bad_alloc &) {
+        error_ = ENOMEM;
         return false;
     }
-    if (deflateInit2(&stream_, level_, Z_DEFLATED, kGzipWindowBits, kMemoryLevel,
-                     Z_DEFAULT_STRATEGY) != Z_OK) {
+    const int result = deflateInit2(&stream_, level_, Z_DEFLATED, kGzipWindowBits, kMemoryLevel,
+                                    Z_DEFAULT_STRATEGY);
+    if (result != Z_OK) {
+        error_ = result == Z_MEM_ERROR ? ENOMEM : 0;
         return false;
     }
     started_ = true;

@@ -24,7 +24,8 @@ class GzipSink : public OutputSink {
     /// Completes the member (the rest of the data, the CRC and the length) and finishes
     /// the downstream; false when any of it failed.
     bool finish() override;
-    int error() const override { return downstream_->error(); }
+    /// ENOMEM when zlib found no memory, else the downstream's error.
+    int error() const override { return error_ != 0 ? error_ : downstream_->error(); }
 
   private:
     bool start();
@@ -36,6 +37,7 @@ class GzipSink : public OutputSink {
     gz_header header_ = {};
     bool started_ = false;
     bool failed_ = false;
+    int error_ = 0;
     std::vector<unsigned char> buffer_;
 };
 

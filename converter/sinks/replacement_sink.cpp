@@ -9,7 +9,7 @@ bool ReplacementSink::append(const char *data, std::size_t size) {
         const unsigned part = size > UINT_MAX / 2 ? UINT_MAX / 2 : static_cast<unsigned>(size);
         errno = 0;
         if (!tool_replace_write(replacement_, data, part)) {
-            error_ = errno;
+            error_ = error_ != 0 ? error_ : errno; // the first failure's: a later one repeats it
             return false;
         }
         data += part;

@@ -1,28 +1,79 @@
 #include "terminal/messages.h"
 
 #include "terminal/progress.h"
+#include "terminal/reason.h"
 
 #include "libtools/tool_console.h"
 
 #include "libtools/tool_sys_io.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 
 namespace {
 
-// Prints `format` with the names filled in; names are UTF-8 and reach the console in
-// its own encoding. A fixed buffer, as messages are also printed when memory ran out;
-// a text too long for it is printed as it is.
+constexpr std::size_t kTextSize = 3 * 4096 + 256;
+
+// The lines under a message, each indented by two blanks. A fixed buffer, as messages
+// are also printed when memory ran out; a line that does not fit is left out.
+class Details {
+  public:
+    template <typename... Names>
+    void add(const char *format, Names... names) {
+        char line[kTextSize];
+        const int length = std::snprintf(line, sizeof line, format, names...);
+        if (length >= 0 && static_cast<std::size_t>(length) < sizeof line) {
+            append("  ");
+            append(line);
+            append("\n");
+        }
+    }
+    void add_reason(int reason) {
+        if (const char *text = reason_text(reason)) {
+            add("%s", text);
+        }
+    }
+    const char *text() const { return text_; }
+
+  private:
+    void append(const char *part) {
+        const int length = std::snprintf(text_ + used_, sizeof text_ - used_, "%s", part);
+        used_ = length >= 0 ? std::min(used_ + static_cast<std::size_t>(length), sizeof text_ - 1)
+                            : used_;
+    }
+    char text_[kTextSize] = "";
+    std::size_t used_ = 0;
+};
+
+// Prints `format` with the names filled in, then the `details` lines; names are UTF-8
+// and reach the console in its own encoding. A fixed buffer, as messages are also
+// printed when memory ran out; a text too long for it is printed as it is.
 template <typename... Names>
-void print(const char *format, Names... names) {
+void print_with(const Details &details, const char *format, Names... names) {
     progress_erase();
-    char text[3 * 4096 + 256];
+    char text[kTextSize];
     const int length = std::snprintf(text, sizeof text, format, names...);
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof text) {
         std::fprintf(stderr, format, names...);
+        std::fputs(details.text(), stderr);
         return;
     }
     tool_console_write(text, stderr);
+    tool_console_write(details.text(), stderr);
+}
+
+template <typename... Names>
+void print(const char *format, Names... names) {
+    print_with(Details(), format, names...);
+}
+
+// The message, with the line telling `reason` under it when one is known.
+template <typename... Names>
+void print_with_reason(int reason, const char *format, Names... names) {
+    Details details;
+    details.add_reason(reason);
+    print_with(details, format, names...);
 }
 
 // A message to a closed pipe (2>&1 | head -1) or a write past a file-size limit must
@@ -32,33 +83,44 @@ const bool write_signals_ignored = (tool_ignore_write_signals(), true);
 
 } // namespace
 
-void report_no_match() {
-    progress_erase();
-    tool_console_write("Error: Could not open file any file\n", stderr);
+void report_no_match(const char *argument, const char *unread_directory, int reason) {
+    Details details;
+    details.add("'%s' matches no file", argument);
+    if (unread_directory != nullptr) {
+        const char *text = reason_text(reason);
+        if (text != nullptr) {
+            details.add("directory '%s' could not be read: %s", unread_directory, text);
+        } else {
+            details.add("directory '%s' could not be read", unread_directory);
+        }
+    }
+    print_with(details, "%s", "Error: Could not open file any file\n");
 }
 
-void report_cannot_open(const char *name) {
-    print("Error: Could not open file '%s'\n", name);
+void report_cannot_open(const char *name, int reason) {
+    print_with_reason(reason, "Error: Could not open file '%s'\n", name);
 }
 
-void report_cannot_read(const char *name) {
-    print("Error: Could not read file '%s'\n", name);
+void report_cannot_read(const char *name, int reason) {
+    print_with_reason(reason, "Error: Could not read file '%s'\n", name);
 }
 
 void report_not_text(const char *name) {
     print("Error: Could not convert file '%s': it is not a text file\n", name);
 }
 
-void report_cannot_write(const char *name) {
-    print("Error: Could not write file '%s'\n", name);
+void report_cannot_write(const char *name, int reason) {
+    print_with_reason(reason, "Error: Could not write file '%s'\n", name);
 }
 
-void report_kept_elsewhere(const char *name, const char *kept_in) {
-    print("Error: Could not write file '%s'; the converted text is kept in '%s'\n", name, kept_in);
+void report_kept_elsewhere(const char *name, const char *kept_in, int reason) {
+    print_with_reason(reason,
+                      "Error: Could not write file '%s'; the converted text is kept in '%s'\n",
+                      name, kept_in);
 }
 
-void report_cannot_read_directory(const char *name) {
-    print("Error: Could not read directory '%s'\n", name);
+void report_cannot_read_directory(const char *name, int reason) {
+    print_with_reason(reason, "Error: Could not read directory '%s'\n", name);
 }
 
 void report_unknown_option(const char *option) {
@@ -95,10 +157,11 @@ void report_leftover_kept(const char *path) {
 }
 
 void report_cannot_back_up(const char *name, const char *backup, const char *reason) {
-    print("Error: Could not back up file '%s' as '%s'\n", name, backup);
+    Details details;
     if (reason != nullptr) {
-        print("  %s\n", reason);
+        details.add("%s", reason);
     }
+    print_with(details, "Error: Could not back up file '%s' as '%s'\n", name, backup);
 }
 
 void report_dropped_digits(const char *name, int count, long line_number, const char *first) {

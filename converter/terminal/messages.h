@@ -1,16 +1,23 @@
 // Every message the converter writes, in one place. All go to the standard
 // error stream, each as whole lines; names are printed as data, never used as a
 // format. A message first erases the progress line, which redraws itself later.
+//
+// Where there is more to say than the message line, it follows on lines of its own,
+// each indented by two blanks: the argument that matched nothing, the directory that
+// could not be read, the reason (terminal/reason.h: an errno value or one of the
+// program's own) when one is known. A `reason` of 0 adds no line.
 #ifndef JOINT2SI_MESSAGES_H
 #define JOINT2SI_MESSAGES_H
 
-void report_no_match();
-void report_cannot_open(const char *name);
-void report_cannot_read(const char *name);
+/// The file argument `argument` matched nothing; `unread_directory`, when not null, is
+/// the directory it names that could not be listed, for `reason`.
+void report_no_match(const char *argument, const char *unread_directory = nullptr, int reason = 0);
+void report_cannot_open(const char *name, int reason = 0);
+void report_cannot_read(const char *name, int reason = 0);
 void report_not_text(const char *name);
-void report_cannot_write(const char *name);
-void report_kept_elsewhere(const char *name, const char *kept_in);
-void report_cannot_read_directory(const char *name);
+void report_cannot_write(const char *name, int reason = 0);
+void report_kept_elsewhere(const char *name, const char *kept_in, int reason = 0);
+void report_cannot_read_directory(const char *name, int reason = 0);
 void report_not_regular(const char *name);
 void report_untrusted_link(const char *name);
 void report_leftover_kept(const char *path);
@@ -25,7 +32,7 @@ void report_unknown_backup_control(const char *control, const char *source);
 void report_unknown_unit(const char *kind, const char *unit_text);
 
 // A file whose backup could not be made, and is therefore not converted; with a
-// `reason` (may be null) on the next line.
+// `reason` (may be null: none known) on the next line.
 void report_cannot_back_up(const char *name, const char *backup, const char *reason = nullptr);
 // Converted lines of `name` that dropped digits after their value: how many, and the
 // first one with its line number in the original file.

@@ -174,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
         // What the library refuses: a directory of the backup's name.
         Clash{{{"a", kIn}, {"a~", "/"}, {"b", kIn}},
               {"--backup", "a", "b"},
-              refused("a", "a~"),
+              refused("a", "a~", "Is a directory"),
               {{"b", kOut}, {"b~", kIn}}}));
 
 TEST(BackupDryRun, ReadOnlyDirectoryFailsAsTheRealRun) {
@@ -192,7 +192,7 @@ TEST(BackupDryRun, ReadOnlyDirectoryFailsAsTheRealRun) {
     const ProgramResult real = run(dir, {"--backup", "a"}, true);
     fs::permissions(dir.path(), fs::perms::owner_all);
     EXPECT_EQ(dry.exit_status, exit_status_of_minus_one());
-    EXPECT_EQ(dry.standard_error, refused("a", "a~"));
+    EXPECT_EQ(dry.standard_error, refused("a", "a~", "Permission denied"));
     EXPECT_EQ(real.exit_status, dry.exit_status);
     EXPECT_EQ(real.standard_error, dry.standard_error);
     EXPECT_EQ(read_tree(dir), (Tree{{"a", kIn}}));

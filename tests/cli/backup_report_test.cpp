@@ -60,7 +60,8 @@ TEST(BackupOption, ABackupThatCannotBeMadeStopsTheConversion) {
     fs::create_directory(dir.file("a.jnt~"));
     const ProgramResult result = run(dir, {"--backup", "a.jnt", "b.jnt"});
     EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
-    EXPECT_EQ(result.standard_error, "Error: Could not back up file 'a.jnt' as 'a.jnt~'\n");
+    EXPECT_EQ(result.standard_error,
+              "Error: Could not back up file 'a.jnt' as 'a.jnt~'\n  Is a directory\n");
     EXPECT_EQ(dir.read("a.jnt"), kText);
     EXPECT_EQ(dir.read("b.jnt~"), kText);
 }
@@ -78,7 +79,8 @@ TEST(BackupOption, ReadOnlyDirectoryAsAnOrdinaryUser) {
     const ProgramResult result = run(dir, {"--backup=simple", "--suffix=.bak", "a.jnt"}, true);
     fs::permissions(dir.path(), fs::perms::owner_all);
     EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
-    EXPECT_EQ(result.standard_error, "Error: Could not back up file 'a.jnt' as 'a.jnt.bak'\n");
+    EXPECT_EQ(result.standard_error,
+              "Error: Could not back up file 'a.jnt' as 'a.jnt.bak'\n  Permission denied\n");
     EXPECT_EQ(dir.read("a.jnt"), kText);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }

@@ -344,7 +344,8 @@ TEST(Gzip, TextAfterTheLastMemberMakesTheFileUnreadable) {
     dir.write("g.jnt", appended);
     dir.write("m.jnt", members);
     const ProgramResult result = convert(dir, {"g.jnt", "m.jnt"});
-    EXPECT_EQ(result.standard_error, "Error: Could not read file 'g.jnt'\n");
+    EXPECT_EQ(result.standard_error,
+              "Error: Could not read file 'g.jnt'\n  the compressed data is damaged\n");
     EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
     EXPECT_EQ(dir.read("g.jnt"), appended);
     EXPECT_EQ(gunzip_bytes(dir.read("m.jnt")), "shear_force 1000.000000\nshear_force "

@@ -147,7 +147,8 @@ TEST(DryRunStatus, ADiffThatCannotBeWrittenFails) {
     const ProgramResult result = run_program_under(JOINT2SI_EXE, with_units({"--dry-run", "a.jnt"}),
                                                    dir.path().string(), conditions);
     EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
-    EXPECT_EQ(result.standard_error, "Error: Could not write file '-'\n");
+    EXPECT_EQ(result.standard_error,
+              "Error: Could not write file '-'\n  No space left on device\n");
     EXPECT_EQ(dir.read("a.jnt"), "shear_force 1\n");
 }
 
@@ -159,7 +160,7 @@ TEST(DryRunStatus, IsTheStatusOfTheRealRun) {
     EXPECT_EQ(dry.exit_status, exit_status_of_minus_one());
     EXPECT_EQ(dry.standard_error,
               "Error: Could not convert file 'binary.jnt': it is not a text file\n"
-              "Error: Could not open file any file\n");
+              "Error: Could not open file any file\n  '*.x' matches no file\n");
     EXPECT_EQ(dir.read("good.jnt"), "shear_force 1\n");
     const ProgramResult real = run(dir, with_units({"good.jnt", "binary.jnt", "*.x"}));
     EXPECT_EQ(real.exit_status, dry.exit_status);

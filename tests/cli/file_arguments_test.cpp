@@ -18,6 +18,13 @@ const std::string kIn = "shear_force 1\n";
 const std::string kOut = "shear_force 1000.000000\n";
 const std::string kNoMatch = "Error: Could not open file any file\n";
 
+// The message for an argument that matched nothing, with its detail lines: the argument,
+// then the directory it names when that could not be listed, and why.
+std::string no_match(const std::string &argument, const std::string &unread = "") {
+    return kNoMatch + "  '" + argument + "' matches no file\n" +
+           (unread.empty() ? "" : "  directory " + unread + "\n");
+}
+
 // data/a.jnt, data/B.JNT, data/sub/c.jnt and top.jnt, run from `work` (an empty
 // directory beside data) unless a case says otherwise.
 class FileArguments : public ::testing::Test {
@@ -48,16 +55,27 @@ TEST_F(FileArguments, PatternsAndNamesWithADirectoryPart) {
         bool failed;
     } cases[] = {
         {{"data/*.jnt"}, "", {"data/a.jnt", "data/B.JNT"}, "", false},
-        {{"./data/b.jnt", "../top.jnt"}, "data/sub", {}, kNoMatch + kNoMatch, true},
+        {{"./data/b.jnt", "../top.jnt"},
+         "data/sub",
+         {},
+         no_match("./data/b.jnt", "'./data' could not be read: No such file or directory") +
+             no_match("../top.jnt"),
+         true},
         {{"./B.jnt", "../top.jnt"}, "data", {"data/B.JNT", "top.jnt"}, "", false},
         {{"../data/sub/*.J*"}, "work", {"data/sub/c.jnt"}, "", false},
         {{absolute + "/A.JNT"}, "work", {"data/a.jnt"}, "", false},
-        {{"data/", "missing/*.jnt", "top.jnt/x"}, "", {}, kNoMatch + kNoMatch + kNoMatch, true},
+        {{"data/", "missing/*.jnt", "top.jnt/x"},
+         "",
+         {},
+         no_match("data/") +
+             no_match("missing/*.jnt", "'missing' could not be read: No such file or directory") +
+             no_match("top.jnt/x", "'top.jnt' could not be read: Not a directory"),
+         true},
         // What `data/*` gives in a shell run elsewhere: every name on its own.
         {{"../data/a.jnt", "../data/B.JNT", "../data/sub"},
          "work",
          {"data/a.jnt", "data/B.JNT"},
-         "Error: Could not open file '../data/sub'\n",
+         "Error: Could not open file '../data/sub'\n  Is a directory\n",
          true},
     };
     for (const Case &c : cases) {
@@ -77,7 +95,7 @@ TEST_F(FileArguments, PatternsAndNamesWithADirectoryPart) {
 TEST_F(FileArguments, MessagesNameTheFileAsWritten) {
     fs::create_directory(dir_.file("data/d.jnt"));
     const ProgramResult result = run({"data/*.JNT"});
-    EXPECT_EQ(result.standard_error, "Error: Could not open file 'data/d.jnt'\n");
+    EXPECT_EQ(result.standard_error, "Error: Could not open file 'data/d.jnt'\n  Is a directory\n");
     EXPECT_TRUE(converted("data/a.jnt"));
 }
 
@@ -94,7 +112,9 @@ TEST_F(FileArguments, PathsLongerThan260CharactersWhereTheSystemAllowsThem) {
     dir_.write(deep + "/x.jnt", kIn);
     const ProgramResult result = run({deep + "/*.jnt"});
     if (std::string(text_line_end()) == "\r\n") {
-        EXPECT_EQ(result.standard_error, kNoMatch); // Windows keeps its MAX_PATH rule
+        // Windows keeps its MAX_PATH rule.
+        EXPECT_EQ(result.standard_error.rfind(no_match(deep + "/*.jnt"), 0), 0u)
+            << result.standard_error;
         EXPECT_EQ(dir_.read(deep + "/x.jnt"), kIn);
     } else {
         EXPECT_EQ(result.standard_error, "");
@@ -119,7 +139,8 @@ TEST_F(FileArguments, RecursionOverATreeWithALinkLoopAndAnUnreadableDirectory) {
         fs::permissions(dir_.file("data/locked"), fs::perms::none);
         result = run_program_under(JOINT2SI_EXE, arguments, dir_.path().string(), conditions);
         fs::permissions(dir_.file("data/locked"), fs::perms::owner_all);
-        EXPECT_EQ(result.standard_error, "Error: Could not read directory 'data/locked'\n");
+        EXPECT_EQ(result.standard_error,
+                  "Error: Could not read directory 'data/locked'\n  Permission denied\n");
         EXPECT_EQ(result.exit_status, exit_status_of_minus_one());
         EXPECT_EQ(dir_.read("data/locked/l.jnt"), kIn);
     } else {

@@ -31,7 +31,7 @@ TEST_P(StalledInput, TheProgramEndsWhenItsOutputCloses) {
     EXPECT_LT(run.seconds_after_close, 5.0) << "it waited for the stalled input (30 s)";
     EXPECT_EQ(run.first_output, "shear_force 12500.00");
     EXPECT_EQ(run.exit_status, exit_status_of_minus_one());
-    EXPECT_EQ(run.standard_error, "Error: Could not write file '-'\n");
+    EXPECT_EQ(run.standard_error, "Error: Could not write file '-'\n  Broken pipe\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(InputSizes, StalledInput,

@@ -239,7 +239,7 @@ int tool_is_writable_directory(const char *path);
 /// 1 when the running process itself may create a file in the directory `path` (unlike
 /// the owner's-bits tests here: a superuser may, an ordinary user in a read-only
 /// directory may not), asked of the system without creating anything; else 0 (also
-/// when `path` is no directory, and for null).
+/// when `path` is no directory, and for null), with errno telling why (EACCES, ENOTDIR).
 int tool_may_create_in(const char *path);
 /// 1 when the owner's read, write and execute bits of `path` are exactly bits 4, 2 and 1
 /// of the number `permissions` ("6": readable and writable, not executable), else 0.
@@ -282,7 +282,8 @@ char tool_path_separator(void);
 /// 1 when `path` itself is a symbolic link (on Windows any reparse point), else 0 (also
 /// for null).
 int tool_is_link(const char *path);
-/// 1 when `path` is a directory whose entries can be listed, else 0 (also for null).
+/// 1 when `path` is a directory whose entries can be listed, else 0 (also for null). On
+/// failure errno tells why (ENOTDIR for a file that is no directory, EINVAL for null).
 int tool_can_list_directory(const char *path);
 
 /* Options of tool_make_unique_path. */
@@ -381,6 +382,13 @@ int tool_char_from_name(const char *name, int default_character);
  * concern that thread (tool_thread.h). tool_replace_write alone may be called from
  * a worker that was handed the replacement, while no other thread uses it; its
  * `failed` field is read by the owner only after the worker was joined.
+ *
+ * Reasons: nothing here prints. When an operation below fails, errno tells why: the
+ * system's error code of the first step that failed (Windows' errors turned into their
+ * errno counterparts), ENOMEM when memory ran out, EINVAL for null arguments, and 0
+ * when the failure has no system reason (the name leads to another file since it was
+ * locked). The clean-up after a failure never replaces that code. errno is the calling
+ * thread's: a worker that writes keeps the reason of its failed write itself.
  */
 
 /// What identifies a file however it is reached (name, link or hard link).
@@ -428,6 +436,7 @@ int tool_file_identity(const char *path, ToolFileIdentity *identity);
 /// Opens and locks the file `path` leads to (see Locking above), waiting while another
 /// process holds it; fills `target` and `identity`. One of TOOL_LOCK_*; on anything
 /// but TOOL_LOCK_DONE the record is all zero. Null arguments give TOOL_LOCK_CANNOT_OPEN.
+/// On TOOL_LOCK_CANNOT_OPEN errno tells why (see Reasons above; EISDIR for a directory).
 int tool_replace_lock(ToolReplacement *replacement, const char *path);
 
 /// Opens the file a locked replacement will replace for reading through `path`, as
@@ -435,7 +444,8 @@ int tool_replace_lock(ToolReplacement *replacement, const char *path);
 /// that can block, and stores the stream in `stream`. One of TOOL_LOCK_*: DONE when
 /// `path` led to the locked file, NOT_REGULAR when it led to a device, FIFO or socket,
 /// CANNOT_OPEN otherwise (another file, no access, no lock held, null arguments);
-/// `stream` is null then.
+/// `stream` is null then, and on CANNOT_OPEN errno tells why (EACCES for a file the
+/// mode may not update; 0 for another file).
 int tool_replace_input(const ToolReplacement *replacement, const char *path, const char *mode,
                        ToolStream *stream);
 
@@ -443,17 +453,21 @@ int tool_replace_input(const ToolReplacement *replacement, const char *path, con
 /// tool_replace_lock did. 1 on success; 0 when the file cannot be locked, has changed
 /// since it was locked, or no replacement file can be created or given the target's
 /// attributes (no replacement file is left behind; a lock taken stays until abandon).
+/// On failure errno tells why (0 when the target changed).
 int tool_replace_open(ToolReplacement *replacement, const char *path);
 
 /// Appends `size` bytes of `data` unchanged (the caller writes the line ends it wants)
 /// and adds them to written_size and written_crc. 1 on success; 0 when the write
-/// failed, after which commit refuses.
+/// failed, after which commit refuses. On failure errno tells why (ENOSPC for a full
+/// disk); 0 when an earlier write had failed already.
 int tool_replace_write(ToolReplacement *replacement, const char *data, unsigned size);
 
 /// Puts the new content in place of the old, with the record set by
 /// tool_replace_set_record (see "A file's record" below); see TOOL_REPLACE_DONE and its
 /// siblings. Whether the record could be kept never changes the result: record_kept
-/// and record_status tell.
+/// and record_status tell. On FAILED and KEPT errno tells why: the flush, sync, close,
+/// rename or copy that failed (0 after a failed write, whose reason tool_replace_write
+/// gave).
 int tool_replace_commit(ToolReplacement *replacement);
 
 /// Closes and removes the replacement file unless commit kept it, releases the lock
@@ -480,10 +494,13 @@ void tool_ignore_write_signals(void);
 
 /// Test support: make the n-th write (operation 0), sync (1), close (2), rename (3) or
 /// resize of the target before an in-place copy (4) of a replacement from now fail
-/// once; 0 turns it off.
+/// once, with errno EIO; 0 turns it off. Writes and syncs of backups count as well.
 /// The counters are process-wide and safe in every thread: the n-th operation of the
 /// process fails, whichever thread makes it.
 void tool_replace_fail_nth(int operation, long n);
+/// tool_replace_fail_nth with the reason the failure gives in errno, such as ENOSPC for
+/// a full disk.
+void tool_replace_fail_nth_error(int operation, long n, int error);
 
 /* ---- A file's record ----------------------------------------------------------------
  *
@@ -532,7 +549,7 @@ void tool_replace_fail_nth(int operation, long n);
 enum {
     TOOL_RECORD_FOUND = 1,       /* the file carries a record (after a write: now carries it) */
     TOOL_RECORD_FAILED = 0,      /* the system failed or refused (no access, an I/O error), no
-                                    memory (after the allocation message), null arguments */
+                                    memory (errno ENOMEM), null arguments */
     TOOL_RECORD_NONE = -1,       /* the file carries no record */
     TOOL_RECORD_UNSUPPORTED = -2 /* the file system keeps no records */
 };
@@ -549,7 +566,7 @@ int tool_replace_read_record(const ToolReplacement *replacement, char **slot);
 /// record. Call it at any time before commit, typically after the last write, when
 /// written_size and written_crc describe the whole new content. 1 on success; 0 with
 /// nothing changed for a null replacement, a record holding a zero byte or longer than
-/// TOOL_RECORD_MAX_SIZE, or when memory runs out (after the allocation message).
+/// TOOL_RECORD_MAX_SIZE, or when memory runs out (errno ENOMEM).
 int tool_replace_set_record(ToolReplacement *replacement, const char *data, size_t size);
 
 /// The size and CRC-32 (zlib's crc32) of the bytes stored in the file `replacement` holds
@@ -592,12 +609,14 @@ void tool_record_fault(int fault);
 /// it, and tool_replace_sweep removes one left by a run that ended. 1 on success;
 /// 0 when the copy could not be made (nothing new is left behind and an existing backup
 /// stays as it was), when `path` + `suffix` is a directory or other non-regular file,
-/// for a null argument or an empty suffix.
+/// for a null argument or an empty suffix. On failure errno tells why (EISDIR or EEXIST
+/// for a backup name taken by a directory or other non-regular file, EINVAL for null
+/// or empty arguments).
 int tool_backup_file(const char *path, const char *suffix);
 
 /// tool_backup_file for the file `replacement` holds locked: 0 as well when `path` no
 /// longer leads to that file (its name was given to another file since it was locked),
-/// so that the backup always holds the content the replacement replaces.
+/// so that the backup always holds the content the replacement replaces (errno 0 then).
 int tool_replace_backup(const ToolReplacement *replacement, const char *path, const char *suffix);
 
 /* ---- Scratch files ------------------------------------------------------------------ */

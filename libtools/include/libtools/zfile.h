@@ -108,7 +108,8 @@ int zfile_gzip_level(const char *path);
 /// them); the stream's later open of `path` (the check of what follows the last gzip
 /// member) is held to the same file. Null when the file cannot be opened or is not that
 /// file; `refusal`, when not null, is then 1 for something other than a regular file, 2
-/// for another regular file and 0 otherwise.
+/// for another regular file and 0 otherwise, and errno tells the system's reason (EISDIR
+/// for a directory, ENOMEM when memory ran out, 0 for another regular file).
 ToolStream zfile_open_same_file(const char *path, const char *mode, unsigned long long device,
                                 unsigned long long index, int *refusal);
 

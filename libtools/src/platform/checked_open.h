@@ -18,7 +18,8 @@ enum class OpenCheck { opened, cannot_open, not_regular, other_file };
 /// Opens the existing file `path` for reading (`update`: reading and writing) in binary
 /// mode without any step that can block, and checks with the open handle that it is a
 /// regular file and, when `expected` is not null, the file it identifies. A C runtime
-/// descriptor that blocks as usual from then on, or -1 with `*check` telling why.
+/// descriptor that blocks as usual from then on, or -1 with `*check` telling why and
+/// errno the system's reason (EISDIR for a directory; 0 for another file).
 int open_checked(const std::string &path, bool update, const FileIdentity *expected,
                  OpenCheck *check);
 
@@ -27,7 +28,7 @@ int open_checked(const std::string &path, bool update, const FileIdentity *expec
 long read_start(int fd, unsigned char *buffer, std::size_t size);
 
 /// A stdio stream over the descriptor `fd` with `mode` (it then owns the descriptor),
-/// or null with the descriptor closed.
+/// or null with the descriptor closed and errno telling why.
 std::FILE *stream_of_descriptor(int fd, const char *mode);
 
 /// Closes a descriptor that open_checked gave.

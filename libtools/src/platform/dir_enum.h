@@ -9,7 +9,8 @@ namespace platform {
 struct DirEnum;
 
 /// Starts listing the directory `path` (toolkit syntax). Returns the enumeration and
-/// points `*name` at the first entry's name, or null when nothing can be listed.
+/// points `*name` at the first entry's name, or null, with errno telling why, when
+/// nothing can be listed.
 /// Names come in the platform's order, "." and ".." included; a name stays valid until
 /// the next call on the same enumeration.
 DirEnum *dir_enum_first(const char *path, const char **name);
@@ -20,7 +21,8 @@ const char *dir_enum_next(DirEnum *search);
 /// Ends the enumeration and releases it; false when the platform reported a failure.
 bool dir_enum_close(DirEnum *search);
 
-/// Whether `path` (toolkit syntax) names an existing directory.
+/// Whether `path` (toolkit syntax) names an existing directory; when not, errno tells
+/// why (ENOTDIR for an existing file of another kind).
 bool dir_enum_is_directory(const char *path);
 
 /// Writes the absolute form of `path` into `buffer` (terminator included); false when it

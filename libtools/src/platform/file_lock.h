@@ -25,7 +25,8 @@ enum class LockResult { locked, cannot_open, not_regular, untrusted_link };
 /// missing file gives cannot_open) and that every symbolic link on the way belongs to
 /// the running user, the superuser or the owner of the file, waits for its exclusive
 /// lock and checks that `path` still leads to the locked file, opening it again when
-/// another process replaced it meanwhile.
+/// another process replaced it meanwhile. For cannot_open errno tells the system's
+/// reason (EISDIR for a directory; 0 when the name kept leading to other files).
 LockResult lock_target(const std::string &path, LockedTarget *target);
 
 /// One attempt of lock_target, written per system: `*retry` is set when `path` led to

@@ -30,7 +30,8 @@ bool fs_exists(const char *path);
 
 /// Whether the running process may create a file in the directory `directory`, by its
 /// own rights (not the owner's bits): write and search permission on POSIX, the
-/// directory's access control list on Windows. False when it is no directory.
+/// directory's access control list on Windows. False when it is no directory; errno
+/// then tells why (ENOTDIR, EACCES, or the system's reason it has no status).
 bool fs_may_create_in(const char *directory);
 
 /// Fills `status` for the file at `path`; false when it has no status.

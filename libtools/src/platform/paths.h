@@ -11,7 +11,7 @@ namespace platform {
 
 /// The toolkit path in the form the operating system expects: the same text on both
 /// systems, since the toolkit speaks each system's own syntax. When memory runs out,
-/// "" (which names no file, so the call fails cleanly), after the allocation message.
+/// "" (which names no file, so the call fails cleanly) with errno ENOMEM.
 std::string native_path(const char *path);
 
 /// The separator the operating system writes between directory and name.

@@ -3,6 +3,7 @@
 #include "platform/file_lock.h"
 #include "platform/interrupt.h"
 #include "platform/replace_shared.h"
+#include "platform/system_error.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,6 +33,7 @@ int create_exclusive(const std::string &directory, std::string *created) {
             if (lock_replacement_handle(fd, path)) {
                 return fd;
             }
+            const SavedError reason;
             close(fd);
             unlink(path.c_str());
             release_temporary(GuardSlot::backup);
@@ -75,6 +77,13 @@ bool copy_bytes(int from, int to) {
     }
 }
 
+// Removes the unfinished copy `created` and ends its guard.
+void discard(const std::string &created) {
+    const SavedError reason;
+    unlink(created.c_str());
+    release_temporary(GuardSlot::backup);
+}
+
 // Owner and group where allowed (a failure to keep them is no failure of the backup,
 // as with cp -p), then the source's times.
 bool keep_facts_and_times(int from, int to, const TargetFacts &facts) {
@@ -102,18 +111,26 @@ bool copy_to_new_file(const std::string &source, const TargetFacts &facts,
         return false;
     }
     const int to = create_exclusive(directory, created);
-    bool copied = to >= 0 && copy_bytes(from, to) && keep_facts_and_times(from, to, facts) &&
-                  fchmod(to, static_cast<mode_t>(facts.permissions)) == 0 &&
-                  !injected_failure(FileOperation::sync) && fsync(to) == 0;
-    close(from);
+    const bool copied = to >= 0 && copy_bytes(from, to) && keep_facts_and_times(from, to, facts) &&
+                        fchmod(to, static_cast<mode_t>(facts.permissions)) == 0 &&
+                        !injected_failure(FileOperation::sync) && fsync(to) == 0;
+    {
+        const SavedError reason;
+        close(from);
+    }
     if (to < 0) {
         return false;
     }
-    const long long held = copied ? hold_replacement_handle_lock(to) : -1;
-    copied = close(to) == 0 && !injected_failure(FileOperation::close) && copied;
     if (!copied) {
-        unlink(created->c_str());
-        release_temporary(GuardSlot::backup);
+        const SavedError reason;
+        close(to);
+        discard(*created);
+        return false;
+    }
+    const long long held = hold_replacement_handle_lock(to);
+    if (close(to) != 0 || injected_failure(FileOperation::close)) {
+        discard(*created);
+        const SavedError reason;
         drop_replacement_lock(held);
         return false;
     }

@@ -1,4 +1,5 @@
 #include "platform/checked_open.h"
+#include "platform/system_error.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,7 +14,11 @@ namespace {
 // What the open descriptor `fd` is, compared with what the caller checked before.
 OpenCheck check_open(int fd, const FileIdentity *expected) {
     struct stat held {};
-    if (fstat(fd, &held) != 0 || S_ISDIR(held.st_mode)) {
+    if (fstat(fd, &held) != 0) {
+        return OpenCheck::cannot_open;
+    }
+    if (S_ISDIR(held.st_mode)) {
+        errno = EISDIR;
         return OpenCheck::cannot_open;
     }
     if (!S_ISREG(held.st_mode)) {
@@ -21,6 +26,7 @@ OpenCheck check_open(int fd, const FileIdentity *expected) {
     }
     if (expected != nullptr && (static_cast<unsigned long long>(held.st_dev) != expected->device ||
                                 static_cast<unsigned long long>(held.st_ino) != expected->index)) {
+        errno = 0; // the name leads to another file now: no system error
         return OpenCheck::other_file;
     }
     const int flags = fcntl(fd, F_GETFL);
@@ -43,6 +49,7 @@ int open_checked(const std::string &path, bool update, const FileIdentity *expec
     }
     *check = check_open(fd, expected);
     if (*check != OpenCheck::opened) {
+        const SavedError reason;
         close(fd);
         return -1;
     }
@@ -61,6 +68,7 @@ long read_start(int fd, unsigned char *buffer, std::size_t size) {
 std::FILE *stream_of_descriptor(int fd, const char *mode) {
     std::FILE *stream = fdopen(fd, mode);
     if (stream == nullptr) {
+        const SavedError reason;
         close(fd);
     }
     return stream;

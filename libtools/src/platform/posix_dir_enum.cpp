@@ -3,10 +3,12 @@
 #include "platform/dir_enum.h"
 
 #include "platform/paths.h"
+#include "platform/system_error.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -25,10 +27,13 @@ DirEnum *dir_enum_first(const char *path, const char **name) {
     auto *search = new (std::nothrow) DirEnum{stream};
     if (search == nullptr) {
         closedir(stream);
+        errno = ENOMEM;
         return nullptr;
     }
+    errno = 0; // readdir leaves it alone at the end of the listing
     *name = dir_enum_next(search);
     if (*name == nullptr) {
+        const SavedError reason;
         dir_enum_close(search);
         return nullptr;
     }
@@ -54,7 +59,14 @@ bool dir_enum_close(DirEnum *search) {
 
 bool dir_enum_is_directory(const char *path) {
     struct stat status {};
-    return stat(native_path(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+    if (stat(native_path(path).c_str(), &status) != 0) {
+        return false;
+    }
+    if (!S_ISDIR(status.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return true;
 }
 
 // realpath rather than a lexical join with the current directory: on POSIX "link/.."

@@ -1,4 +1,5 @@
 #include "platform/file_lock.h"
+#include "platform/system_error.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -129,7 +130,10 @@ LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry)
     // Each test has its own branch, in the order the checks must run, though two of
     // them give the same result.
     // NOLINTNEXTLINE(bugprone-branch-clone)
-    if (fstat(fd, &held) != 0 || S_ISDIR(held.st_mode)) {
+    if (fstat(fd, &held) != 0) {
+        result = LockResult::cannot_open;
+    } else if (S_ISDIR(held.st_mode)) {
+        errno = EISDIR;
         result = LockResult::cannot_open;
     } else if (!S_ISREG(held.st_mode)) {
         result = LockResult::not_regular;
@@ -137,6 +141,7 @@ LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry)
         result = LockResult::untrusted_link;
     } else if (links == LinkCheck::changed) {
         *retry = true; // the name was moved while it was walked
+        errno = 0;     // no system error: the name led elsewhere once
         result = LockResult::cannot_open;
     } else if (!wait_for_lock(fd)) {
         result = LockResult::cannot_open;
@@ -145,9 +150,11 @@ LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry)
     if (result == LockResult::locked &&
         (stat(path.c_str(), &named) != 0 || !same_file(named, held))) {
         *retry = true;
+        errno = 0;
         result = LockResult::cannot_open;
     }
     if (result != LockResult::locked) {
+        const SavedError reason;
         close(fd);
         return result;
     }

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -42,8 +43,14 @@ bool fs_exists(const char *path) {
 bool fs_may_create_in(const char *directory) {
     struct stat record {};
     const std::string path = native_path(directory);
-    return stat(path.c_str(), &record) == 0 && S_ISDIR(record.st_mode) &&
-           access(path.c_str(), W_OK | X_OK) == 0;
+    if (stat(path.c_str(), &record) != 0) {
+        return false;
+    }
+    if (!S_ISDIR(record.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return access(path.c_str(), W_OK | X_OK) == 0;
 }
 
 bool fs_status(const char *path, FsStatus *status) {

@@ -1,17 +1,18 @@
 #include "platform/paths.h"
 
-#include <cstdio>
+#include <cerrno>
 #include <new>
 
 namespace platform {
 
-// Out of memory, the path becomes "", which names no file: the call it was meant for
-// fails as for a missing file instead of ending the process with an exception.
+// Out of memory, the path becomes "" (errno ENOMEM), which names no file: the call it
+// was meant for fails as for a missing file instead of ending the process with an
+// exception.
 std::string native_path(const char *path) {
     try {
         return path != nullptr ? path : "";
     } catch (const std::bad_alloc &) {
-        std::fputs("Error: native_path: Memory allocation failed!\n", stderr);
+        errno = ENOMEM;
         return std::string();
     }
 }

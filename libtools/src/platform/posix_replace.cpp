@@ -3,6 +3,7 @@
 #include "platform/file_record.h"
 #include "platform/replace.h"
 #include "platform/replace_shared.h"
+#include "platform/system_error.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -42,7 +43,7 @@ int create_exclusive(const std::string &directory, ReplacementKind kind, std::st
             return -1;
         }
     }
-    return -1;
+    return -1; // errno EEXIST
 }
 
 } // namespace
@@ -96,6 +97,7 @@ std::FILE *create_locked(const std::string &directory, ReplacementKind kind,
         return nullptr; // not ours to remove any more
     }
     if (stream == nullptr) {
+        const SavedError reason;
         close(fd);
         unlink(created->c_str());
     }
@@ -306,6 +308,8 @@ bool set_final_size(int fd, off_t old_size, off_t new_size) {
     }
     // Space reserved before the failure lies past the old end and holds no content.
     // The truncation is attempted for its effect alone; the result is failure either way.
+    errno = error;
+    const SavedError reason;
     return ftruncate(fd, old_size) != 0 && false; // NOLINT(readability-simplify-boolean-expr)
 }
 
@@ -347,13 +351,20 @@ CopyResult copy_over(const std::string &source, const std::string &target,
     }
     const int to = open_checked(target, true, &identity, &check);
     if (to < 0) {
+        const SavedError reason;
         close(from);
         return CopyResult::unchanged;
     }
-    CopyResult result = copy_open(from, to, identity);
+    const CopyResult result = copy_open(from, to, identity);
+    if (result != CopyResult::done) {
+        const SavedError reason; // the copy's, not the closes'
+        close(from);
+        close(to);
+        return result;
+    }
     close(from);
     const bool closed = close(to) == 0 && !injected_failure(FileOperation::close);
-    return result == CopyResult::done && !closed ? CopyResult::torn : result;
+    return closed ? result : CopyResult::torn;
 }
 
 } // namespace platform

@@ -98,10 +98,11 @@ bool remove_file(const std::string &path);
 
 /// The operations a test can make fail.
 enum class FileOperation { write, sync, close, rename, resize, count };
-/// Test support: the n-th operation of kind `operation` from now fails once (0: never).
-/// The counters are process-wide and atomic: the n-th operation of the process, in
-/// whichever thread it comes (the writes of a replacement may come from a worker).
-void fail_nth_file_operation(FileOperation operation, long n);
+/// Test support: the n-th operation of kind `operation` from now fails once (0: never),
+/// with errno set to `error`. The counters are process-wide and atomic: the n-th
+/// operation of the process, in whichever thread it comes (the writes of a replacement
+/// may come from a worker).
+void fail_nth_file_operation(FileOperation operation, long n, int error);
 
 } // namespace platform
 

@@ -14,6 +14,9 @@ namespace {
 
 // Atomic: the writes of a replacement may come from a worker thread.
 std::atomic<long> countdown[static_cast<int>(FileOperation::count)] = {};
+// The reason an injected failure gives, as a real one of its kind would; set before
+// its countdown, so a worker that sees the countdown sees the reason too.
+std::atomic<int> injected_error[static_cast<int>(FileOperation::count)] = {};
 
 // Hidden on POSIX by the leading dot; distinctive enough that no other program's
 // files take this form, since an abandoned one may be removed.
@@ -30,7 +33,8 @@ bool is_random_character(char c) {
 
 } // namespace
 
-void fail_nth_file_operation(FileOperation operation, long n) {
+void fail_nth_file_operation(FileOperation operation, long n, int error) {
+    injected_error[static_cast<int>(operation)] = error;
     countdown[static_cast<int>(operation)] = n > 0 ? n : 0;
 }
 
@@ -42,7 +46,7 @@ bool injected_failure(FileOperation operation) {
     if (left != 1) {
         return false;
     }
-    errno = EIO;
+    errno = injected_error[static_cast<int>(operation)].load();
     return true;
 }
 

@@ -10,8 +10,10 @@
 #include "platform/file_lock.h"
 #include "platform/interrupt.h"
 #include "platform/replace_shared.h"
+#include "platform/system_error.h"
 #include "platform/wide_names.h"
 
+#include <cerrno>
 #include <io.h>
 
 namespace platform {
@@ -20,6 +22,14 @@ namespace {
 
 constexpr int kCreateAttempts = 100;
 constexpr DWORD kChunk = 1 << 16;
+
+// Whether a Win32 call `succeeded`; when not, errno is set from its error.
+bool succeeded(BOOL done) {
+    if (done == 0) {
+        keep_system_error();
+    }
+    return done != 0;
+}
 
 // A new file with a replacement file's name in `directory`, created exclusively (hidden
 // while it has that name, and shareable for deletion so an interrupt can remove it while
@@ -31,6 +41,7 @@ HANDLE create_exclusive(const std::string &directory, std::string *created) {
         const std::string path =
             directory + (ends_in_separator ? "" : "\\") + replacement_name(ReplacementKind::rename);
         if (path.size() >= MAX_PATH) {
+            errno = ENAMETOOLONG;
             return INVALID_HANDLE_VALUE;
         }
         // Held from before the file exists until it is guarded.
@@ -44,15 +55,19 @@ HANDLE create_exclusive(const std::string &directory, std::string *created) {
             if (lock_replacement_handle(reinterpret_cast<intptr_t>(handle), path)) {
                 return handle;
             }
+            keep_system_error();
+            const SavedError reason;
             CloseHandle(handle);
             DeleteFileW(wide_of(path.c_str()).c_str());
             release_temporary(GuardSlot::backup);
             return INVALID_HANDLE_VALUE;
         }
         if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+            keep_system_error();
             return INVALID_HANDLE_VALUE;
         }
     }
+    errno = EEXIST;
     return INVALID_HANDLE_VALUE;
 }
 
@@ -60,7 +75,7 @@ bool copy_bytes(HANDLE from, HANDLE to) {
     static char buffer[kChunk];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(from, buffer, kChunk, &got, nullptr)) {
+        if (!succeeded(ReadFile(from, buffer, kChunk, &got, nullptr))) {
             return false;
         }
         if (got == 0) {
@@ -68,18 +83,29 @@ bool copy_bytes(HANDLE from, HANDLE to) {
         }
         DWORD written = 0;
         if (injected_failure(FileOperation::write) ||
-            !WriteFile(to, buffer, got, &written, nullptr) || written != got) {
+            !succeeded(WriteFile(to, buffer, got, &written, nullptr))) {
+            return false;
+        }
+        if (written != got) {
+            errno = ENOSPC;
             return false;
         }
     }
+}
+
+// Removes the unfinished copy `created` and ends its guard.
+void discard(const std::string &created) {
+    const SavedError reason;
+    DeleteFileW(wide_of(created.c_str()).c_str());
+    release_temporary(GuardSlot::backup);
 }
 
 bool copy_times(HANDLE from, HANDLE to) {
     FILETIME created{};
     FILETIME accessed{};
     FILETIME written{};
-    return GetFileTime(from, &created, &accessed, &written) != 0 &&
-           SetFileTime(to, &created, &accessed, &written) != 0;
+    return succeeded(GetFileTime(from, &created, &accessed, &written)) &&
+           succeeded(SetFileTime(to, &created, &accessed, &written));
 }
 
 } // namespace
@@ -95,24 +121,33 @@ bool copy_to_new_file(const std::string &source, const TargetFacts &facts,
     }
     const HANDLE from = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
     const HANDLE to = create_exclusive(directory, created);
-    bool copied = to != INVALID_HANDLE_VALUE && copy_bytes(from, to) && copy_times(from, to) &&
-                  !injected_failure(FileOperation::sync) && FlushFileBuffers(to) != 0;
-    close_descriptor(descriptor); // and with it `from`
+    const bool copied = to != INVALID_HANDLE_VALUE && copy_bytes(from, to) &&
+                        copy_times(from, to) && !injected_failure(FileOperation::sync) &&
+                        succeeded(FlushFileBuffers(to));
+    {
+        const SavedError reason;
+        close_descriptor(descriptor); // and with it `from`
+    }
     if (to == INVALID_HANDLE_VALUE) {
         return false;
     }
-    copied = CloseHandle(to) != 0 && !injected_failure(FileOperation::close) && copied;
     if (!copied) {
-        DeleteFileW(wide_of(created->c_str()).c_str());
-        release_temporary(GuardSlot::backup);
+        const SavedError reason;
+        CloseHandle(to);
+        discard(*created);
+        return false;
     }
-    return copied;
+    if (!succeeded(CloseHandle(to)) || injected_failure(FileOperation::close)) {
+        discard(*created);
+        return false;
+    }
+    return true;
 }
 
 bool set_permissions(const std::string &path, const TargetFacts &facts) {
-    return SetFileAttributesW(wide_of(path.c_str()).c_str(),
-                              facts.permissions != 0 ? facts.permissions : FILE_ATTRIBUTE_NORMAL) !=
-           0;
+    return succeeded(
+        SetFileAttributesW(wide_of(path.c_str()).c_str(),
+                           facts.permissions != 0 ? facts.permissions : FILE_ATTRIBUTE_NORMAL));
 }
 
 } // namespace platform

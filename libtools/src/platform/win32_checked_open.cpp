@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include "platform/checked_open.h"
+#include "platform/system_error.h"
 #include "platform/wide_names.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <io.h>
 
@@ -14,12 +16,20 @@ namespace platform {
 
 namespace {
 
+// Whether `path` names a directory: such a name opens only with backup semantics, so
+// its open fails as access denied.
+bool is_directory(const std::string &path) {
+    const DWORD attributes = GetFileAttributesW(wide_of(path.c_str()).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 OpenCheck check_open(HANDLE handle, const FileIdentity *expected) {
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         return OpenCheck::not_regular;
     }
     BY_HANDLE_FILE_INFORMATION information{};
     if (!GetFileInformationByHandle(handle, &information)) {
+        keep_system_error();
         return OpenCheck::cannot_open;
     }
     const unsigned long long index =
@@ -27,6 +37,7 @@ OpenCheck check_open(HANDLE handle, const FileIdentity *expected) {
         information.nFileIndexLow;
     if (expected != nullptr &&
         (information.dwVolumeSerialNumber != expected->device || index != expected->index)) {
+        errno = 0; // the name leads to another file now: no system error
         return OpenCheck::other_file;
     }
     return OpenCheck::opened;
@@ -38,6 +49,7 @@ int open_checked(const std::string &path, bool update, const FileIdentity *expec
                  OpenCheck *check) {
     *check = OpenCheck::cannot_open;
     if (path.size() >= MAX_PATH) {
+        errno = ENAMETOOLONG;
         return -1;
     }
     // A directory does not open without FILE_FLAG_BACKUP_SEMANTICS: cannot_open.
@@ -46,6 +58,10 @@ int open_checked(const std::string &path, bool update, const FileIdentity *expec
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
+        keep_system_error();
+        if (errno == EACCES && is_directory(path)) {
+            errno = EISDIR;
+        }
         return -1;
     }
     *check = check_open(handle, expected);
@@ -54,6 +70,7 @@ int open_checked(const std::string &path, bool update, const FileIdentity *expec
                                          (update ? _O_RDWR : _O_RDONLY) | _O_BINARY)
                        : -1;
     if (fd < 0) {
+        const SavedError reason;
         CloseHandle(handle);
         *check = *check == OpenCheck::opened ? OpenCheck::cannot_open : *check;
     }
@@ -71,6 +88,7 @@ long read_start(int fd, unsigned char *buffer, std::size_t size) {
 std::FILE *stream_of_descriptor(int fd, const char *mode) {
     std::FILE *stream = _fdopen(fd, mode);
     if (stream == nullptr) {
+        const SavedError reason;
         _close(fd);
     }
     return stream;

@@ -7,8 +7,10 @@
 #include <windows.h>
 
 #include "platform/dir_enum.h"
+#include "platform/system_error.h"
 #include "platform/wide_names.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -57,19 +59,24 @@ const char *current_name(DirEnum *search) {
 DirEnum *dir_enum_first(const char *path, const char **name) {
     std::wstring pattern;
     if (name == nullptr || !search_pattern(path, &pattern)) {
+        errno = name == nullptr ? EINVAL : 0; // too long, or not UTF-8
         return nullptr;
     }
     auto *search = new (std::nothrow) DirEnum{};
     if (search == nullptr) {
+        errno = ENOMEM;
         return nullptr;
     }
     search->handle = FindFirstFileW(pattern.c_str(), &search->data);
     if (search->handle == INVALID_HANDLE_VALUE) {
+        keep_system_error();
         delete search;
         return nullptr;
     }
     *name = current_name(search);
     if (*name == nullptr) {
+        keep_system_error();
+        const SavedError reason;
         dir_enum_close(search);
         return nullptr;
     }
@@ -95,10 +102,19 @@ bool dir_enum_close(DirEnum *search) {
 bool dir_enum_is_directory(const char *path) {
     std::wstring wide;
     if (!wide_path(path, &wide)) {
+        errno = path == nullptr ? EINVAL : 0; // too long, or not UTF-8
         return false;
     }
     const DWORD attributes = GetFileAttributesW(wide.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        keep_system_error();
+        return false;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return true;
 }
 
 // GetFullPathNameW returns the length without the terminator when the result fits,

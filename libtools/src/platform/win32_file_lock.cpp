@@ -7,8 +7,10 @@
 
 #include "platform/file_lock.h"
 #include "platform/replace.h"
+#include "platform/system_error.h"
 #include "platform/wide_names.h"
 
+#include <cerrno>
 #include <io.h>
 
 namespace platform {
@@ -43,6 +45,7 @@ bool identity_of(HANDLE handle, FileIdentity *identity) {
 
 HANDLE open_shared(const std::string &path) {
     if (path.size() >= MAX_PATH) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return INVALID_HANDLE_VALUE;
     }
     return CreateFileW(wide_of(path.c_str()).c_str(), GENERIC_READ,
@@ -56,6 +59,12 @@ LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry)
     // A directory does not open without FILE_FLAG_BACKUP_SEMANTICS: cannot_open.
     const HANDLE handle = open_shared(path);
     if (handle == INVALID_HANDLE_VALUE) {
+        keep_system_error();
+        const DWORD attributes = GetFileAttributesW(wide_of(path.c_str()).c_str());
+        if (errno == EACCES && attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            errno = EISDIR;
+        }
         return LockResult::cannot_open;
     }
     FileIdentity held;
@@ -64,6 +73,8 @@ LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry)
         return LockResult::not_regular; // a device such as NUL or CON
     }
     if (!identity_of(handle, &held) || !lock_handle(handle, true)) {
+        keep_system_error();
+        const SavedError reason;
         CloseHandle(handle);
         return LockResult::cannot_open;
     }
@@ -71,6 +82,7 @@ LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry)
     if (!target_facts(path, &named) || named.identity.device != held.device ||
         named.identity.index != held.index) {
         *retry = true;
+        errno = 0; // the name led elsewhere once: no system error
         CloseHandle(handle);
         return LockResult::cannot_open;
     }

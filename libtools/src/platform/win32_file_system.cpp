@@ -4,6 +4,7 @@
 #include "platform/file_system.h"
 
 #include "platform/paths.h"
+#include "platform/system_error.h"
 #include "platform/wide_names.h"
 
 #define WIN32_LEAN_AND_MEAN
@@ -17,6 +18,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -129,14 +131,23 @@ bool grants_add_file(std::vector<char> &descriptor) {
 bool fs_may_create_in(const char *directory) {
     const std::string native = without_trailing_separators(native_path(directory));
     const DWORD attributes = attributes_of(native);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        keep_system_error();
+        return false;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        errno = ENOTDIR;
         return false;
     }
     // The read-only attribute of a directory does not stop files being made in it; its
     // access list does. A descriptor that cannot be read leaves the answer to the
     // attempt itself.
     std::vector<char> descriptor = security_of(wide_of(native.c_str()));
-    return descriptor.empty() || grants_add_file(descriptor);
+    if (descriptor.empty() || grants_add_file(descriptor)) {
+        return true;
+    }
+    errno = EACCES;
+    return false;
 }
 
 bool fs_exists(const char *path) {

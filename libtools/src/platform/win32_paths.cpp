@@ -1,17 +1,17 @@
 #include "platform/paths.h"
 
-#include <cstdio>
+#include <cerrno>
 #include <new>
 
 namespace platform {
 
 // Windows takes the toolkit's path syntax as it is: backslash and "/" both separate.
-// Out of memory, the path becomes "", which names no file.
+// Out of memory, the path becomes "" (errno ENOMEM), which names no file.
 std::string native_path(const char *path) {
     try {
         return path != nullptr ? path : "";
     } catch (const std::bad_alloc &) {
-        std::fputs("Error: native_path: Memory allocation failed!\n", stderr);
+        errno = ENOMEM;
         return std::string();
     }
 }

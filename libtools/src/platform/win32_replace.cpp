@@ -12,6 +12,7 @@
 #include "platform/file_lock.h"
 #include "platform/replace.h"
 #include "platform/replace_shared.h"
+#include "platform/system_error.h"
 #include "platform/wide_names.h"
 
 #include <fcntl.h>
@@ -28,6 +29,12 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDE
                                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
+// False, with errno set from the Win32 error of the call that just failed.
+bool system_failure() {
+    keep_system_error();
+    return false;
+}
+
 bool is_separator(char c) {
     return c == '\\' || c == '/';
 }
@@ -39,6 +46,7 @@ std::size_t last_separator(const std::string &path) {
 // Opens an existing file or directory for reading its facts, links followed.
 HANDLE open_for_query(const std::string &path) {
     if (path.size() >= MAX_PATH) {
+        errno = ENAMETOOLONG;
         return INVALID_HANDLE_VALUE;
     }
     return CreateFileW(wide_of(path.c_str()).c_str(), 0,
@@ -73,9 +81,11 @@ HANDLE create_exclusive(const std::string &directory, ReplacementKind kind, std:
             return handle;
         }
         if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+            keep_system_error();
             return INVALID_HANDLE_VALUE;
         }
     }
+    errno = EEXIST;
     return INVALID_HANDLE_VALUE;
 }
 
@@ -84,11 +94,13 @@ HANDLE create_exclusive(const std::string &directory, ReplacementKind kind, std:
 std::FILE *text_stream(HANDLE handle) {
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
     if (fd < 0) {
+        const SavedError reason;
         CloseHandle(handle);
         return nullptr;
     }
     std::FILE *stream = _fdopen(fd, "wb");
     if (stream == nullptr) {
+        const SavedError reason;
         _close(fd);
     }
     return stream;
@@ -99,12 +111,20 @@ std::FILE *text_stream(HANDLE handle) {
 bool resolve_final_path(const std::string &path, std::string *resolved) {
     const HANDLE handle = open_for_query(path);
     if (handle == INVALID_HANDLE_VALUE) {
-        return false;
+        return system_failure();
     }
     wchar_t buffer[MAX_PATH + 8]; // room for the "\\\\?\\UNC\\" prefix
     const DWORD length =
         GetFinalPathNameByHandleW(handle, buffer, MAX_PATH + 8, FILE_NAME_NORMALIZED);
-    CloseHandle(handle);
+    if (length == 0) {
+        keep_system_error();
+    } else if (length >= MAX_PATH + 8) {
+        errno = ENAMETOOLONG;
+    }
+    {
+        const SavedError reason;
+        CloseHandle(handle);
+    }
     if (length == 0 || length >= MAX_PATH + 8) {
         return false;
     }
@@ -120,11 +140,17 @@ bool resolve_final_path(const std::string &path, std::string *resolved) {
 bool target_facts(const std::string &path, TargetFacts *facts) {
     const HANDLE handle = open_for_query(path);
     if (handle == INVALID_HANDLE_VALUE) {
-        return false;
+        return system_failure();
     }
     BY_HANDLE_FILE_INFORMATION information{};
     const bool known = GetFileInformationByHandle(handle, &information) != 0;
-    CloseHandle(handle);
+    if (!known) {
+        keep_system_error();
+    }
+    {
+        const SavedError reason;
+        CloseHandle(handle);
+    }
     if (!known) {
         return false;
     }
@@ -147,10 +173,13 @@ std::FILE *create_replacement(const std::string &directory, ReplacementKind kind
     *kept_owner = true;
     std::FILE *stream = text_stream(handle);
     if (stream != nullptr && !lock_replacement(stream, *created)) {
+        keep_system_error();
+        const SavedError reason;
         std::fclose(stream);
         stream = nullptr;
     }
     if (stream == nullptr) {
+        const SavedError reason;
         DeleteFileW(system_path_of(*created).c_str());
     }
     return stream;
@@ -194,7 +223,7 @@ bool flush_and_sync(std::FILE *stream) {
         return false;
     }
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) != 0;
+    return handle != INVALID_HANDLE_VALUE && (FlushFileBuffers(handle) != 0 || system_failure());
 }
 
 namespace {
@@ -240,6 +269,7 @@ bool refused_move(DWORD error) {
 RenameResult move_to_new_name(const std::string &replacement, const std::string &target) {
     const std::wstring from = system_path_of(replacement);
     if (!SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+        keep_system_error();
         return RenameResult::failed;
     }
     if (MoveFileExW(from.c_str(), system_path_of(target).c_str(),
@@ -247,6 +277,8 @@ RenameResult move_to_new_name(const std::string &replacement, const std::string 
         return RenameResult::done;
     }
     const DWORD error = GetLastError();
+    keep_system_error();
+    const SavedError reason;
     SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_HIDDEN);
     return refused_move(error) ? RenameResult::refused : RenameResult::failed;
 }
@@ -262,6 +294,7 @@ RenameResult replace_existing(const std::string &replacement, const std::string 
     const DWORD writable = kept & ~FILE_ATTRIBUTE_READONLY;
     if (!SetFileAttributesW(system_path_of(replacement).c_str(),
                             writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL)) {
+        keep_system_error();
         return RenameResult::failed;
     }
     const bool read_only = (kept & FILE_ATTRIBUTE_READONLY) != 0;
@@ -271,6 +304,8 @@ RenameResult replace_existing(const std::string &replacement, const std::string 
     }
     if (!move_over(replacement, target)) {
         const DWORD error = GetLastError();
+        keep_system_error();
+        const SavedError reason;
         if (read_only) {
             SetFileAttributesW(wide_of(target.c_str()).c_str(), target_attributes);
         }
@@ -316,6 +351,7 @@ RenameResult replace_atomically(const std::string &replacement, const std::strin
     std::string full_replacement;
     std::string full_target;
     if (!full_path_of(replacement, &full_replacement) || !full_path_of(target, &full_target)) {
+        keep_system_error();
         return RenameResult::failed;
     }
     const DWORD target_attributes = GetFileAttributesW(system_path_of(full_target).c_str());
@@ -344,7 +380,11 @@ bool write_chunk(HANDLE to, const char *data, DWORD size) {
     }
     while (size > 0) {
         DWORD written = 0;
-        if (!WriteFile(to, data, size, &written, nullptr) || written == 0) {
+        if (!WriteFile(to, data, size, &written, nullptr)) {
+            return system_failure();
+        }
+        if (written == 0) {
+            errno = ENOSPC;
             return false;
         }
         data += written;
@@ -360,6 +400,7 @@ long long copy_bytes(HANDLE from, HANDLE to) {
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(from, buffer, sizeof buffer, &got, nullptr)) {
+            keep_system_error();
             return -1;
         }
         if (got == 0) {
@@ -376,7 +417,8 @@ long long copy_bytes(HANDLE from, HANDLE to) {
 bool truncate_at(HANDLE file, long long size) {
     LARGE_INTEGER end{};
     end.QuadPart = size;
-    return SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    return (SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file)) ||
+           system_failure();
 }
 
 // Opens the replacement file or its resolved target; the former may pass MAX_PATH.
@@ -391,8 +433,11 @@ HANDLE open_existing(const std::string &path, DWORD access) {
 // target's size as it was, when that failed.
 bool set_final_size(HANDLE file, long long new_size) {
     LARGE_INTEGER old_size{};
-    if (injected_failure(FileOperation::resize) || !GetFileSizeEx(file, &old_size)) {
+    if (injected_failure(FileOperation::resize)) {
         return false;
+    }
+    if (!GetFileSizeEx(file, &old_size)) {
+        return system_failure();
     }
     if (new_size > old_size.QuadPart) {
         // Asks for the space in one step where the file system supports it.
@@ -403,6 +448,7 @@ bool set_final_size(HANDLE file, long long new_size) {
     if (truncate_at(file, new_size)) {
         return true;
     }
+    const SavedError reason;
     truncate_at(file, old_size.QuadPart);
     return false;
 }
@@ -410,11 +456,12 @@ bool set_final_size(HANDLE file, long long new_size) {
 bool same_identity(HANDLE file, const FileIdentity &identity) {
     BY_HANDLE_FILE_INFORMATION information{};
     if (!GetFileInformationByHandle(file, &information)) {
-        return false;
+        return system_failure();
     }
     const unsigned long long index =
         (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) |
         information.nFileIndexLow;
+    errno = 0; // another file has the name now: no system error
     return information.dwVolumeSerialNumber == identity.device && index == identity.index;
 }
 
@@ -422,14 +469,15 @@ bool same_identity(HANDLE file, const FileIdentity &identity) {
 CopyResult copy_open(HANDLE from, HANDLE to, const FileIdentity &identity) {
     LARGE_INTEGER source_size{};
     const LARGE_INTEGER start{};
-    if (!same_identity(to, identity) || !GetFileSizeEx(from, &source_size) ||
+    if (!same_identity(to, identity) || !(GetFileSizeEx(from, &source_size) || system_failure()) ||
         !set_final_size(to, source_size.QuadPart) ||
-        !SetFilePointerEx(to, start, nullptr, FILE_BEGIN)) {
+        !(SetFilePointerEx(to, start, nullptr, FILE_BEGIN) || system_failure())) {
         return CopyResult::unchanged;
     }
     const long long total = copy_bytes(from, to);
     bool copied = total == source_size.QuadPart && truncate_at(to, total);
-    copied = copied && !injected_failure(FileOperation::sync) && FlushFileBuffers(to) != 0;
+    copied = copied && !injected_failure(FileOperation::sync) &&
+             (FlushFileBuffers(to) != 0 || system_failure());
     return copied ? CopyResult::done : CopyResult::torn;
 }
 
@@ -439,17 +487,27 @@ CopyResult copy_over(const std::string &source, const std::string &target,
                      const FileIdentity &identity) {
     const HANDLE from = open_existing(source, GENERIC_READ);
     if (from == INVALID_HANDLE_VALUE) {
+        keep_system_error();
         return CopyResult::unchanged;
     }
     const HANDLE to = open_existing(target, GENERIC_WRITE | GENERIC_READ);
     if (to == INVALID_HANDLE_VALUE) {
+        keep_system_error();
+        const SavedError reason;
         CloseHandle(from);
         return CopyResult::unchanged;
     }
     const CopyResult result = copy_open(from, to, identity);
+    if (result != CopyResult::done) {
+        const SavedError reason; // the copy's, not the closes'
+        CloseHandle(from);
+        CloseHandle(to);
+        return result;
+    }
     CloseHandle(from);
-    const bool closed = CloseHandle(to) != 0 && !injected_failure(FileOperation::close);
-    return result == CopyResult::done && !closed ? CopyResult::torn : result;
+    const bool closed =
+        (CloseHandle(to) != 0 || system_failure()) && !injected_failure(FileOperation::close);
+    return closed ? result : CopyResult::torn;
 }
 
 } // namespace platform

@@ -10,8 +10,10 @@
 #include "platform/interrupt.h"
 #include "platform/paths.h"
 #include "platform/replace.h"
+#include "platform/system_error.h"
 #include "sys_io/records.h"
 
+#include <cerrno>
 #include <new>
 #include <string>
 
@@ -32,7 +34,8 @@ bool carry_record(const std::string &source, const std::string &copy) noexcept {
 
 // The backup's path is the file's path as given plus the suffix, so a backup of a file
 // reached through a symbolic link sits beside the link.
-// With `expected`, only the file of that identity is backed up.
+// With `expected`, only the file of that identity is backed up. On failure errno tells
+// the system's reason (0 when the name leads to another file now).
 int make_backup(const char *path, const char *suffix, const ToolFileIdentity *expected) {
     const std::string source = platform::native_path(path);
     const std::string backup = source + suffix;
@@ -44,12 +47,15 @@ int make_backup(const char *path, const char *suffix, const ToolFileIdentity *ex
     }
     if (expected != nullptr &&
         (facts.identity.device != expected->device || facts.identity.index != expected->index)) {
+        errno = 0;
         return 0;
     }
     platform::FsStatus existing;
     if (platform::fs_status(backup.c_str(), &existing) &&
         (existing.mode & platform::kFsRegular) == 0) {
-        return 0; // a directory or device of that name is never replaced
+        // A directory or device of that name is never replaced.
+        errno = (existing.mode & platform::kFsDirectory) != 0 ? EISDIR : EEXIST;
+        return 0;
     }
     std::string copy;
     long long held_lock = -1;
@@ -59,18 +65,21 @@ int make_backup(const char *path, const char *suffix, const ToolFileIdentity *ex
     }
     const bool recorded = carry_record(resolved, copy);
     const bool moved = platform::replace_atomically(copy, backup) == platform::RenameResult::done;
-    if (!moved) {
-        platform::remove_file(copy);
-    } else if (!recorded) {
-        // The move over an older backup may keep the older one's record (Windows keeps
-        // the streams that the copy lacks); it describes other bytes.
-        try {
-            sys_io::change_record_at(backup, nullptr);
-        } catch (const std::bad_alloc &) {
+    {
+        const platform::SavedError reason;
+        if (!moved) {
+            platform::remove_file(copy);
+        } else if (!recorded) {
+            // The move over an older backup may keep the older one's record (Windows
+            // keeps the streams that the copy lacks); it describes other bytes.
+            try {
+                sys_io::change_record_at(backup, nullptr);
+            } catch (const std::bad_alloc &) {
+            }
         }
+        platform::release_temporary(platform::GuardSlot::backup);
+        platform::drop_replacement_lock(held_lock);
     }
-    platform::release_temporary(platform::GuardSlot::backup);
-    platform::drop_replacement_lock(held_lock);
     return moved && platform::set_permissions(backup, facts) ? 1 : 0;
 }
 
@@ -80,22 +89,26 @@ extern "C" {
 
 int tool_backup_file(const char *path, const char *suffix) {
     if (path == nullptr || suffix == nullptr || *suffix == '\0') {
+        errno = EINVAL;
         return 0;
     }
     try {
         return make_backup(path, suffix, nullptr);
     } catch (const std::bad_alloc &) {
+        errno = ENOMEM;
         return 0;
     }
 }
 
 int tool_replace_backup(const ToolReplacement *replacement, const char *path, const char *suffix) {
     if (replacement == nullptr || path == nullptr || suffix == nullptr || *suffix == '\0') {
+        errno = EINVAL;
         return 0;
     }
     try {
         return make_backup(path, suffix, &replacement->identity);
     } catch (const std::bad_alloc &) {
+        errno = ENOMEM;
         return 0;
     }
 }

@@ -9,18 +9,19 @@
 #include "sys_io/records.h"
 #include "sys_io/source_tag.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
 namespace sys_io {
 
-bool store_text(char **slot, const char *text, std::size_t size, const char *operation) {
+bool store_text(char **slot, const char *text, std::size_t size, const char * /*operation*/) {
     char *copy =
         size < TOOL_RECORD_MAX_SIZE + 1
             ? static_cast<char *>(tool_malloc(static_cast<unsigned>(size) + 1, SYS_IO_HERE))
             : nullptr;
     if (copy == nullptr) {
-        std::fprintf(stderr, "Error: %s: Memory allocation failed!\n", operation);
+        errno = ENOMEM;
         return false;
     }
     if (size > 0) {

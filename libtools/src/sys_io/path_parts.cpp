@@ -6,6 +6,8 @@
 #include "platform/path_rules.h"
 #include "platform/paths.h"
 
+#include <cerrno>
+
 extern "C" {
 
 unsigned tool_path_directory_length(const char *path) {
@@ -21,7 +23,11 @@ int tool_is_link(const char *path) {
 }
 
 int tool_can_list_directory(const char *path) {
-    if (path == nullptr || !platform::dir_enum_is_directory(path)) {
+    if (path == nullptr) {
+        errno = EINVAL;
+        return 0;
+    }
+    if (!platform::dir_enum_is_directory(path)) {
         return 0;
     }
     const char *first = nullptr;

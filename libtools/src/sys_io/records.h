@@ -30,7 +30,8 @@ void record_onto_target(ToolReplacement *replacement) noexcept;
 void settle_record_after_rename(const ToolReplacement *replacement) noexcept;
 
 /// Stores a heap copy of the `size` bytes of `text` in `*slot`, releasing what the slot
-/// held; false (the slot untouched) after the allocation message naming `operation`.
+/// held; false (the slot untouched) with errno ENOMEM when memory ran out. `operation`
+/// names the entry point for a reader of the call.
 bool store_text(char **slot, const char *text, std::size_t size, const char *operation);
 
 /// The TOOL_RECORD_* code of a read that gave `result` and `record`, with the record in

@@ -2,17 +2,22 @@
 // the commit, new content in a file of its own, renamed over the target (or, where
 // a rename would lose something, copied into it) only when all of it is on disk.
 #include "platform/replace.h"
+#include "libtools/tool_memory.h"
 #include "libtools/tool_sys_io.h"
 #include "platform/file_lock.h"
 #include "platform/file_system.h"
 #include "platform/interrupt.h"
 #include "platform/paths.h"
+#include "platform/system_error.h"
 #include "sys_io/guarded_call.h"
 #include "sys_io/records.h"
+#include "sys_io/source_tag.h"
 
 #include <zlib.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -34,6 +39,19 @@ void unlock(ToolReplacement *replacement) {
     replacement->locked = 0;
 }
 
+// A tracked copy of `text`; null with errno ENOMEM when memory ran out. Unlike
+// tool_strdup it prints nothing: the caller reports the failure with its reason.
+char *copy_of(const std::string &text) {
+    auto *copy =
+        static_cast<char *>(tool_malloc(static_cast<unsigned>(text.size() + 1), SYS_IO_HERE));
+    if (copy == nullptr) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    std::memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
+}
+
 bool is_copy_kind(const char *temporary) {
     platform::ReplacementKind kind = platform::ReplacementKind::rename;
     const std::string name = platform::name_of(temporary);
@@ -52,8 +70,9 @@ bool retag_as_copy(ToolReplacement *replacement) {
     const std::string separator(1, platform::native_separator());
     const std::string new_path = directory + (directory.back() == separator[0] ? "" : separator) +
                                  platform::replacement_name(platform::ReplacementKind::copy);
-    char *kept = tool_strdup(new_path.c_str());
+    char *kept = copy_of(new_path);
     if (kept == nullptr || !platform::fs_rename(old_path.c_str(), new_path.c_str())) {
+        const platform::SavedError reason;
         tool_strfree(&kept);
         return false;
     }
@@ -83,12 +102,16 @@ std::FILE *open_beside_or_elsewhere(ToolReplacement *replacement,
     return stream;
 }
 
-// Creates the replacement file of a locked target; false when it could not.
+// Creates the replacement file of a locked target; false, with errno telling why (0
+// when the target was changed since it was locked), when it could not.
 bool open_replacement(ToolReplacement *replacement) {
     platform::TargetFacts facts;
-    if (!platform::target_facts(replacement->target, &facts) ||
-        facts.identity.device != replacement->identity.device ||
+    if (!platform::target_facts(replacement->target, &facts)) {
+        return false;
+    }
+    if (facts.identity.device != replacement->identity.device ||
         facts.identity.index != replacement->identity.index) {
+        errno = 0; // another file has the name now: no system error to tell
         return false;
     }
     // An interrupt waits until the new file is guarded: it would otherwise end the run
@@ -107,8 +130,9 @@ bool open_replacement(ToolReplacement *replacement) {
         return false;
     }
     replacement->stream = stream;
-    replacement->temporary = tool_strdup(created.c_str());
+    replacement->temporary = copy_of(created);
     if (replacement->temporary == nullptr) {
+        const platform::SavedError reason;
         platform::close_stream(stream);
         replacement->stream = nullptr;
         platform::remove_file(created);
@@ -144,6 +168,7 @@ int commit_by_copy(ToolReplacement *replacement) {
     const platform::CopyResult copied =
         platform::copy_over(replacement->temporary, replacement->target,
                             {replacement->identity.device, replacement->identity.index});
+    const platform::SavedError reason;
     platform::resume_interrupts();
     if (copied == platform::CopyResult::unchanged) {
         return TOOL_REPLACE_FAILED;
@@ -194,17 +219,27 @@ int put_in_place(ToolReplacement *replacement) {
 }
 
 // Syncs and closes the replacement file, keeping its lock, and puts it in place. A
-// replacement to be renamed gets its record first, so the sync puts both on disk.
+// replacement to be renamed gets its record first, so the sync puts both on disk. On
+// failure errno holds the reason of the first step that failed.
 int commit(ToolReplacement *replacement) {
     std::FILE *stream = stream_of(replacement);
     replacement->stream = nullptr;
     if (!replacement->in_place) {
         sys_io::record_onto_replacement(replacement, stream);
     }
+    errno = 0;
     const bool synced = platform::flush_and_sync(stream);
+    const int sync_error = errno;
     const long long held = platform::hold_replacement_lock(stream);
+    errno = 0;
     const bool closed = platform::close_stream(stream);
-    const int result = synced && closed ? put_in_place(replacement) : TOOL_REPLACE_FAILED;
+    int result = TOOL_REPLACE_FAILED;
+    if (synced && closed) {
+        result = put_in_place(replacement);
+    } else if (!synced) {
+        errno = sync_error;
+    }
+    const platform::SavedError reason;
     platform::drop_replacement_lock(held);
     return result;
 }
@@ -214,6 +249,9 @@ int lock(ToolReplacement *replacement, const char *path) {
     platform::ignore_write_signals();
     platform::LockedTarget locked;
     const std::string native = platform::native_path(path);
+    if (native.empty() && *path != '\0') {
+        return TOOL_LOCK_CANNOT_OPEN; // no memory to copy the path (errno ENOMEM)
+    }
     const platform::LockResult result = platform::lock_target(native, &locked);
     if (result == platform::LockResult::not_regular) {
         return TOOL_LOCK_NOT_REGULAR;
@@ -229,7 +267,8 @@ int lock(ToolReplacement *replacement, const char *path) {
     replacement->identity = {locked.identity.device, locked.identity.index};
     std::string target;
     if (!platform::resolve_final_path(native, &target) ||
-        (replacement->target = tool_strdup(target.c_str())) == nullptr) {
+        (replacement->target = copy_of(target)) == nullptr) {
+        const platform::SavedError reason;
         tool_replace_abandon(replacement);
         return TOOL_LOCK_CANNOT_OPEN;
     }
@@ -255,11 +294,13 @@ int tool_file_identity(const char *path, ToolFileIdentity *identity) {
 
 int tool_replace_lock(ToolReplacement *replacement, const char *path) {
     if (replacement == nullptr || path == nullptr) {
+        errno = EINVAL;
         return TOOL_LOCK_CANNOT_OPEN;
     }
     const int result =
         sys_io::guarded_call("tool_replace_lock", -100, [&] { return lock(replacement, path); });
     if (result == -100) {
+        const platform::SavedError reason;
         tool_replace_abandon(replacement);
         return TOOL_LOCK_CANNOT_OPEN;
     }
@@ -269,10 +310,12 @@ int tool_replace_lock(ToolReplacement *replacement, const char *path) {
 int tool_replace_input(const ToolReplacement *replacement, const char *path, const char *mode,
                        ToolStream *stream) {
     if (stream == nullptr) {
+        errno = EINVAL;
         return TOOL_LOCK_CANNOT_OPEN;
     }
     *stream = nullptr;
     if (replacement == nullptr || !replacement->locked || path == nullptr || mode == nullptr) {
+        errno = EINVAL;
         return TOOL_LOCK_CANNOT_OPEN;
     }
     int refusal = 0;
@@ -286,6 +329,7 @@ int tool_replace_input(const ToolReplacement *replacement, const char *path, con
 
 int tool_replace_open(ToolReplacement *replacement, const char *path) {
     if (replacement == nullptr || path == nullptr) {
+        errno = EINVAL;
         return 0;
     }
     if (!replacement->locked && tool_replace_lock(replacement, path) != TOOL_LOCK_DONE) {
@@ -295,6 +339,7 @@ int tool_replace_open(ToolReplacement *replacement, const char *path) {
                                              [&] { return open_replacement(replacement); });
     if (!opened) {
         // The target stays locked for the caller; only the replacement file goes.
+        const platform::SavedError reason;
         close_replacement_stream(replacement);
         if (replacement->temporary != nullptr) {
             platform::remove_file(replacement->temporary);
@@ -308,9 +353,15 @@ int tool_replace_open(ToolReplacement *replacement, const char *path) {
 
 int tool_replace_write(ToolReplacement *replacement, const char *data, unsigned size) {
     if (replacement == nullptr || replacement->stream == nullptr || replacement->failed) {
+        errno = replacement != nullptr && replacement->failed ? 0 : EINVAL; // told once
         return 0;
     }
-    if (size > 0 && (data == nullptr || !platform::write_all(stream_of(replacement), data, size))) {
+    if (size > 0 && data == nullptr) {
+        errno = EINVAL;
+        replacement->failed = 1;
+        return 0;
+    }
+    if (size > 0 && !platform::write_all(stream_of(replacement), data, size)) {
         replacement->failed = 1;
         return 0;
     }
@@ -322,11 +373,13 @@ int tool_replace_write(ToolReplacement *replacement, const char *data, unsigned 
 
 int tool_replace_commit(ToolReplacement *replacement) {
     if (replacement == nullptr) {
+        errno = EINVAL;
         return TOOL_REPLACE_FAILED;
     }
     replacement->record_kept = 0;
     replacement->record_status = TOOL_RECORD_FAILED;
     if (replacement->stream == nullptr || replacement->failed) {
+        errno = replacement->failed ? 0 : EINVAL; // a failed write told its reason
         return TOOL_REPLACE_FAILED;
     }
     const int result =
@@ -364,8 +417,13 @@ int tool_is_replacement_name(const char *name) {
 }
 
 void tool_replace_fail_nth(int operation, long n) {
+    tool_replace_fail_nth_error(operation, n, EIO);
+}
+
+void tool_replace_fail_nth_error(int operation, long n, int error) {
     if (operation >= 0 && operation < static_cast<int>(platform::FileOperation::count)) {
-        platform::fail_nth_file_operation(static_cast<platform::FileOperation>(operation), n);
+        platform::fail_nth_file_operation(static_cast<platform::FileOperation>(operation), n,
+                                          error);
     }
 }
 

@@ -4,9 +4,11 @@
 #include "platform/checked_open.h"
 #include "platform/paths.h"
 #include "platform/stream_io.h"
+#include "platform/system_error.h"
 #include "zfile/handles.h"
 #include "zfile/registry.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -73,17 +75,20 @@ ToolStream open_compressed(const std::string &path, const char *mode) {
 }
 
 // Registers the compressed stream over the checked descriptor `fd` (which it then owns)
-// and notes the file it must stay, with the level its `header` records.
+// and notes the file it must stay, with the level its `header` records. Null with errno
+// ENOMEM when zlib or the registry found no memory.
 ToolStream compressed_over(int fd, const std::string &path, const platform::FileIdentity &file,
                            const unsigned char *header, long got) {
     gzFile stream = gzdopen(fd, "rb");
     if (stream == nullptr) {
         platform::close_descriptor(fd);
+        errno = ENOMEM;
         return nullptr;
     }
     if (!zfile_register(stream) || !zfile::remember_path(stream, path.c_str())) {
         zfile_unregister(stream);
         gzclose(stream);
+        errno = ENOMEM;
         return nullptr;
     }
     zfile::RegistryEntry *entry = zfile::entry_of(stream);
@@ -99,6 +104,7 @@ ToolStream open_same_file(const std::string &path, const char *mode,
     const bool asks_for_gzip = has_letter(mode, 'z');
     const char *plain_mode = zfile_mode_without_z(mode);
     if (plain_mode[0] != 'r') {
+        errno = EINVAL;
         return nullptr;
     }
     const int fd = platform::open_checked(path, has_letter(plain_mode, '+'), &file, check);
@@ -108,6 +114,7 @@ ToolStream open_same_file(const std::string &path, const char *mode,
     unsigned char header[zfile::kGzipHeaderStart] = {};
     const long got = platform::read_start(fd, header, sizeof header);
     if (got < 0) {
+        const platform::SavedError reason;
         platform::close_descriptor(fd);
         return nullptr;
     }
@@ -176,6 +183,8 @@ ToolStream zfile_open_same_file(const char *path, const char *mode, unsigned lon
     ToolStream stream = nullptr;
     if (path != nullptr && mode != nullptr) {
         stream = open_same_file(platform::native_path(path), mode, {device, index}, &check);
+    } else {
+        errno = EINVAL;
     }
     if (refusal != nullptr) {
         *refusal = check == platform::OpenCheck::not_regular  ? 1
