@@ -17,12 +17,12 @@ gzFile open_gzip(const char *path, const char *mode) {
     return path != nullptr && mode != nullptr ? gzopen(path, mode) : nullptr;
 }
 
-gzFile open_standard_input() {
+std::FILE *open_standard_input() {
     const int duplicate = dup(STDIN_FILENO);
     if (duplicate < 0) {
         return nullptr;
     }
-    gzFile stream = gzdopen(duplicate, "rb");
+    std::FILE *stream = fdopen(duplicate, "rb");
     if (stream == nullptr) {
         close(duplicate);
     }

@@ -10,7 +10,7 @@
 namespace platform {
 
 /// The next byte of `stream` as 0 to 255, or EOF at the end or on an error, read
-/// without taking the stream's lock (the toolkit is single-threaded).
+/// without taking the stream's lock (a stream is read by one thread at a time).
 int read_byte_unlocked(std::FILE *stream);
 
 /// fopen(path, mode); null on failure, for a null argument, or for a name the system
@@ -21,9 +21,9 @@ std::FILE *open_file(const char *path, const char *mode);
 /// cannot take.
 gzFile open_gzip(const char *path, const char *mode);
 
-/// gzdopen over a duplicate of standard input in binary mode, reading it decompressed
-/// when it holds gzip data and unchanged otherwise; null on failure.
-gzFile open_standard_input();
+/// A binary stdio stream over a duplicate of standard input (closing it leaves standard
+/// input open); null on failure.
+std::FILE *open_standard_input();
 
 } // namespace platform
 

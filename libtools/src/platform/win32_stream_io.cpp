@@ -29,7 +29,7 @@ gzFile open_gzip(const char *path, const char *mode) {
     return gzopen_w(wide_path.c_str(), mode);
 }
 
-gzFile open_standard_input() {
+std::FILE *open_standard_input() {
     const int input = _fileno(stdin);
     if (_setmode(input, _O_BINARY) == -1) {
         return nullptr;
@@ -38,7 +38,7 @@ gzFile open_standard_input() {
     if (duplicate < 0) {
         return nullptr;
     }
-    gzFile stream = gzdopen(duplicate, "rb");
+    std::FILE *stream = _fdopen(duplicate, "rb");
     if (stream == nullptr) {
         _close(duplicate);
     }
