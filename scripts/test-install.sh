@@ -69,10 +69,12 @@ check_completion() { # <completion file>
         "lbf-in lbf-ft|joint2si -m LBF-"
         "--recursive|joint2si --rec"
         "--backup --backup=|joint2si --ba"
-        "--recursive --dry-run --backup --backup= --verbose --no-progress --exact --help --version|joint2si --"
+        "--recursive --dry-run --backup --backup= --suffix --suffix= --force --allow-dropped-digits --verbose --no-progress --exact --help --version|joint2si --"
         "hall_b.jnt|joint2si -f kN hal"
         "-odd.jnt|joint2si -f kN -- -o"
-        "|joint2si --backup = "
+        "none off numbered t existing nil simple never|joint2si --backup = "
+        "numbered|joint2si --backup = nu"
+        "|joint2si --suffix = "
     )
     local entry expected words
     (

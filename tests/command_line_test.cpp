@@ -94,8 +94,10 @@ TEST_F(CommandLineTest, UsageTextKeepsTheOriginalLinesFirst) {
     const std::string usage = capture_stderr([] { print_usage("prog"); });
     EXPECT_EQ(usage.substr(0, expected.size()), expected);
     // Every long option is listed after the original lines.
-    for (const char *option : {"--recursive", "--dry-run", "--backup[=SUFFIX]", "--verbose",
-                               "--no-progress", "--exact", "--help", "--version", "\t  -- "}) {
+    for (const char *option :
+         {"--recursive", "--dry-run", "--backup[=CONTROL]", "--suffix=SUFFIX", "--force",
+          "--allow-dropped-digits", "--verbose", "--no-progress", "--exact", "--help",
+          "--version", "\t  -- "}) {
         EXPECT_NE(usage.find(option, expected.size()), std::string::npos) << option;
     }
 }

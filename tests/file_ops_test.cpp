@@ -1,5 +1,6 @@
 // Tests, status queries, path strings and character names of the file operations.
 #include "libtools/tool_sys_io.h"
+#include "support/environment.h"
 #include "support/file_system.h"
 #include "support/memory_check.h"
 #include "support/process_control.h"
@@ -224,6 +225,33 @@ TEST_F(FileOps, CharacterNames) {
     for (const auto &c : cases) {
         EXPECT_EQ(tool_char_from_name(c.name, fallback), c.expected) << shown(c.name);
     }
+}
+
+// A scratch file lies in the user's temporary directory, gives back what was written,
+// and is gone once closed; without a usable temporary directory there is none.
+TEST_F(FileOps, ScratchFilesComeAndGoInTheTemporaryDirectory) {
+    const fs::path scratch = temp_.path() / "scratch";
+    fs::create_directory(scratch);
+    const std::string bytes("line\r\n\0\x1f\x8b", 9);
+    // POSIX reads TMPDIR; Windows TMP, then TEMP.
+    ScopedVariable tmpdir("TMPDIR", scratch.string().c_str());
+    ScopedVariable tmp("TMP", scratch.string().c_str());
+    ScopedVariable temp("TEMP", scratch.string().c_str());
+    FILE *file = tool_scratch_file();
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+    std::rewind(file);
+    std::string read(bytes.size() + 1, '\0');
+    EXPECT_EQ(std::fread(&read[0], 1, read.size(), file), bytes.size());
+    EXPECT_EQ(read.substr(0, bytes.size()), bytes);
+    EXPECT_EQ(std::fclose(file), 0);
+    EXPECT_TRUE(fs::is_empty(scratch));
+
+    const std::string missing = (temp_.path() / "missing").string();
+    ScopedVariable no_tmpdir("TMPDIR", missing.c_str());
+    ScopedVariable no_tmp("TMP", missing.c_str());
+    ScopedVariable no_temp("TEMP", missing.c_str());
+    EXPECT_EQ(tool_scratch_file(), nullptr);
 }
 
 } // namespace

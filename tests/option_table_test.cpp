@@ -1,7 +1,10 @@
 // The option table and the acceptance steps: which record a command line fills and
 // with which status a run that cannot start ends.
 #include "app/command_line.h"
+#include "support/environment.h"
 #include "support/memory_check.h"
+
+#include "libtools/tool_sys_io.h"
 
 #include <string>
 #include <vector>
@@ -40,17 +43,22 @@ std::string files_of(const CommandLine &command) {
 }
 
 TEST_F(Options, LongOptionsFillTheRecord) {
+    const ScopedVariable control("VERSION_CONTROL", nullptr);
+    const ScopedVariable suffix("SIMPLE_BACKUP_SUFFIX", nullptr);
     Accepted a;
     accept({"--recursive", "--dry-run", "-f", "kip", "--verbose", "--no-progress", "--exact",
-            "--backup", "a.jnt", "-m", "lbf-ft", "--", "-f", "--x"},
+            "--backup", "--force", "a.jnt", "--allow-dropped-digits", "-m", "lbf-ft", "--", "-f",
+            "--x"},
            &a);
     EXPECT_TRUE(a.accepted);
     EXPECT_EQ(a.status, 0);
     EXPECT_EQ(a.messages, "");
     const CommandLine &c = a.command;
     EXPECT_TRUE(c.recursive && c.dry_run && c.verbose && c.no_progress);
+    EXPECT_TRUE(c.force && c.allow_dropped_digits);
     EXPECT_EQ(c.factors, UnitFactors::exact);
     EXPECT_STREQ(c.backup, "~");
+    EXPECT_EQ(c.backup_control, BackupControl::existing);
     EXPECT_EQ(files_of(c), "a.jnt -f --x");
     EXPECT_EQ(c.conversion.force, 4448.2216152605);
     EXPECT_EQ(c.conversion.moment, 1.3558179483314);
@@ -62,8 +70,10 @@ TEST_F(Options, WithoutLongOptionsTheRecordKeepsItsDefaults) {
     accept({"-f", "kip", "-m", "lbf-ft", "a.jnt", "-"}, &a);
     ASSERT_TRUE(a.accepted);
     const CommandLine &c = a.command;
-    EXPECT_FALSE(c.recursive || c.dry_run || c.verbose || c.no_progress);
+    EXPECT_FALSE(c.recursive || c.dry_run || c.verbose || c.no_progress || c.force ||
+                 c.allow_dropped_digits);
     EXPECT_EQ(c.backup, nullptr);
+    EXPECT_EQ(c.backup_control, BackupControl::none);
     EXPECT_EQ(c.factors, UnitFactors::table);
     EXPECT_EQ(c.conversion.force, 4448.222);
     EXPECT_EQ(c.conversion.moment, 1.356);
@@ -71,28 +81,70 @@ TEST_F(Options, WithoutLongOptionsTheRecordKeepsItsDefaults) {
     release_command_line(&a.command);
 }
 
-TEST_F(Options, BackupSuffixes) {
+// --backup[=CONTROL], --suffix and the two environment variables, as the common tools
+// read them (the names each control gives: tests/cli/backup_names_test.cpp).
+TEST_F(Options, BackupControlsAndSuffixes) {
     struct Case {
-        const char *argument;
-        const char *suffix; // null: refused
+        std::vector<std::string> options;
+        const char *version_control;      // null: unset
+        const char *simple_backup_suffix; // null: unset
+        BackupControl control;
+        const char *suffix;  // null: no backups
+        std::string refusal; // the message when refused
+    };
+    const auto E = BackupControl::existing;
+    const auto N = BackupControl::numbered;
+    const auto S = BackupControl::simple;
+    const auto O = BackupControl::none;
+    const auto unknown = [](const std::string &control, const std::string &source) {
+        return "Error: Unknown backup control '" + control + "'\n  " + source +
+               " takes none, off, numbered, t, existing, nil, simple or never\n";
+    };
+    const auto bad = [](const std::string &suffix) {
+        return "Error: Invalid backup suffix '" + suffix + "'\n";
     };
     const std::vector<Case> cases = {
-        {"--backup", "~"},      {"--backup=.bak", ".bak"}, {"--backup=~1", "~1"},
-        {"--backup=", nullptr}, {"--backup=a/b", nullptr}, {"--backup=a\\b", nullptr},
+        {{"--backup"}, nullptr, nullptr, E, "~", ""},
+        {{"--backup=nil"}, "numbered", nullptr, E, "~", ""},
+        {{"--backup=simple", "--suffix", ".s"}, nullptr, nullptr, S, ".s", ""},
+        {{"--backup=ex"}, nullptr, nullptr, E, "~", ""}, // a unique abbreviation
+        {{"--backup=nu"}, nullptr, nullptr, N, "~", ""},
+        {{"--suffix=.s"}, "t", nullptr, O, nullptr, ""}, // no backups without --backup
+        {{"--backup=n"}, nullptr, nullptr, O, nullptr, unknown("n", "--backup")},
+        {{"--backup=Simple"}, nullptr, nullptr, O, nullptr, unknown("Simple", "--backup")},
+        {{"--backup"}, "bogus", nullptr, O, nullptr, unknown("bogus", "VERSION_CONTROL")},
+        {{"--backup", "--suffix="}, nullptr, nullptr, O, nullptr, bad("")},
+        {{"--backup", "--suffix=a/b"}, nullptr, nullptr, O, nullptr, bad("a/b")},
+        {{"--suffix=/"}, nullptr, nullptr, O, nullptr, bad("/")},
+        {{"--backup"}, nullptr, "x/", O, nullptr, bad("x/")},
     };
     for (const Case &c : cases) {
+        const ScopedVariable control("VERSION_CONTROL", c.version_control);
+        const ScopedVariable suffix("SIMPLE_BACKUP_SUFFIX", c.simple_backup_suffix);
+        std::vector<std::string> arguments = {"-f", "kN"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        arguments.push_back("a.jnt");
         Accepted a;
-        accept({"-f", "kN", c.argument, "a.jnt"}, &a);
-        EXPECT_EQ(a.accepted, c.suffix != nullptr) << c.argument;
-        if (c.suffix != nullptr) {
-            EXPECT_STREQ(a.command.backup, c.suffix);
+        accept(arguments, &a);
+        const std::string label = c.options[0] + (c.options.size() > 1 ? " " + c.options[1] : "");
+        EXPECT_EQ(a.accepted, c.refusal.empty()) << label;
+        EXPECT_EQ(a.messages, c.refusal) << label;
+        if (c.refusal.empty()) {
+            EXPECT_EQ(a.command.backup_control, c.control) << label;
+            EXPECT_EQ(a.command.backup != nullptr, c.suffix != nullptr) << label;
+            if (c.suffix != nullptr && a.command.backup != nullptr) {
+                EXPECT_STREQ(a.command.backup, c.suffix) << label;
+            }
         } else {
-            EXPECT_EQ(a.status, -1);
-            EXPECT_EQ(a.messages,
-                      std::string("Error: Invalid backup suffix '") + (c.argument + 9) + "'\n");
+            EXPECT_EQ(a.status, -1) << label;
         }
         release_command_line(&a.command);
     }
+    // A backslash separates directories only where the system says so.
+    Accepted a;
+    accept({"-f", "kN", "--backup", "--suffix=a\\b", "a.jnt"}, &a);
+    EXPECT_EQ(a.accepted, tool_path_separator() != '\\');
+    release_command_line(&a.command);
 }
 
 TEST_F(Options, RunsThatEndAtAcceptance) {
@@ -133,7 +185,7 @@ TEST_F(Options, UnitTextsThatAreAccepted) {
         double moment_factor;
     };
     const std::vector<Case> cases = {
-        {"false", "FALSE", 0.0, 0.0}, {"kn", "KNM", 1000.0, 1000.0}, {"2kN", "-3.5", 2.0, -3.5},
+        {"false", "FALSE", 0.0, 0.0}, {"kn", "KNM", 1000.0, 1000.0}, {"2", "-3.5", 2.0, -3.5},
         {" 1e3", "Nm", 1000.0, 1.0},  {"", "kgm", 0.0, 9.80665},     {"t", "", 9806.65, 0.0},
     };
     for (const Case &c : cases) {

@@ -1,6 +1,6 @@
 // The unified diff of --dry-run: its edit script is a valid one, and its text equals
 // what `diff -u` writes for the same pair of texts.
-#include "diff/unified_diff.h"
+#include "support/unified_diff.h"
 #include "support/process_control.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"

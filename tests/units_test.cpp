@@ -227,7 +227,7 @@ TEST_F(Units, ResolvesTheTableAndTheExactFactors) {
         {KIND_MOMENT, "kip-in", 113.0, 112.984829027617},
         {KIND_MOMENT, "kip-ft", 1356.0, 1355.8179483314},
         {KIND_FORCE, "false", 0.0, 0.0},
-        {KIND_FORCE, "2.5kip", 2.5, 2.5},
+        {KIND_FORCE, "2.5", 2.5, 2.5},
     };
     for (const Case &c : cases) {
         double table = -7.0;
@@ -255,6 +255,8 @@ TEST_F(Units, RefusesTextsThatNameNoUnit) {
     const std::vector<Case> cases = {
         {KIND_FORCE, "kNN"}, {KIND_FORCE, "kNm"},   {KIND_MOMENT, "kN"}, {KIND_FORCE, "abc"},
         {KIND_FORCE, ""},    {KIND_FORCE, nullptr}, {3, "kN"},           {KIND_FORCE, "kN "},
+        // The run takes a number only when nothing follows it.
+        {KIND_FORCE, "2.5kip"}, {KIND_MOMENT, "1 kNm"},
     };
     for (const Case &c : cases) {
         double factor = -7.0;

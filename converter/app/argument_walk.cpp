@@ -1,5 +1,6 @@
 #include "app/argument_walk.h"
 
+#include "file/argument_match.h"
 #include "terminal/messages.h"
 
 #include "libtools/tool_dir.h"
@@ -115,6 +116,21 @@ char separator_of(const std::string &prefix) {
     return last == '/' || last == '\\' ? last : tool_path_separator();
 }
 
+// An argument that names an existing file: that file, then with --recursive the
+// entries of that name (compared as patterns compare, but with no wildcards) in every
+// subdirectory below.
+void walk_literal(Walk *walk, const char *argument, const std::string &prefix) {
+    ++walk->result.matched;
+    walk->visit(argument);
+    if (!walk->recursive) {
+        return;
+    }
+    walk->pattern = literal_pattern(walk->pattern);
+    for (const std::string &subdirectory : subdirectories(prefix, walk->separator)) {
+        walk_directory(walk, subdirectory);
+    }
+}
+
 } // namespace
 
 WalkResult walk_argument(const char *argument, bool recursive,
@@ -122,7 +138,12 @@ WalkResult walk_argument(const char *argument, bool recursive,
     const std::size_t cut = tool_path_directory_length(argument);
     const std::string prefix(argument, cut);
     Walk walk{argument + cut, separator_of(prefix), recursive, visit, WalkResult{}};
-    if (!walk.pattern.empty()) {
+    if (walk.pattern.empty()) {
+        return walk.result;
+    }
+    if (names_existing_file(argument)) {
+        walk_literal(&walk, argument, prefix);
+    } else {
         walk_directory(&walk, prefix);
     }
     return walk.result;

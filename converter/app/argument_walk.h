@@ -13,7 +13,11 @@ struct WalkResult {
     bool lost = false;       // a match was lost to memory exhaustion (reported)
 };
 
-/// Calls `visit` with every name that `argument` matches, in order: the pattern after
+/// Calls `visit` with every name that `argument` matches, in order. An argument that
+/// names an existing file (not a directory) is that file, visited as written, and with
+/// `recursive` the entries of exactly that name (letters folded as patterns fold them)
+/// in every subdirectory below; wildcard characters in it stand for themselves.
+/// Any other argument is a pattern: the pattern after
 /// the argument's last separator is matched (tool_expand_pattern, case folded) in the
 /// directory before it, the current directory when there is none, and each match is
 /// named as the directory part as written plus the entry name ("data/a.jnt"). A

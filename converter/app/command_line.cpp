@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "app/backup_options.h"
 #include "terminal/messages.h"
 
 #include <cstdio>
@@ -19,13 +20,14 @@ struct Scan {
     bool version_asked = false;    // "--version"
     bool options_ended = false;    // after "--"
     const char *unknown = nullptr; // the first unknown long option
-    const char *bad_suffix = nullptr;
+    BackupRequest backup{};        // --backup[=CONTROL], --suffix
 };
 
 enum class Value {
     none,     // the option stands alone
     next,     // the next argument, if there is one, is the value and is skipped
     attached, // an optional value after "=" in the same argument
+    required, // a value after "=", else the next argument (null when there is none)
 };
 
 struct Option {
@@ -44,20 +46,14 @@ void store(Scan *scan, char **slot, const char *text) {
     }
 }
 
-// A suffix must name a file beside the original: not empty, no directory part.
-bool valid_suffix(const char *suffix) {
-    return suffix[0] != '\0' && std::strpbrk(suffix, "/\\") == nullptr;
+void set_backup(Scan *scan, const char *control) {
+    scan->backup.asked = true;
+    scan->backup.control = control; // null: VERSION_CONTROL or existing
 }
 
-void set_backup(Scan *scan, const char *suffix) {
-    if (suffix == nullptr) {
-        suffix = "~";
-    }
-    if (!valid_suffix(suffix)) {
-        scan->bad_suffix = suffix;
-        return;
-    }
-    store(scan, &scan->command->backup, suffix);
+void set_suffix(Scan *scan, const char *suffix) {
+    scan->backup.suffix_given = true;
+    scan->backup.suffix = suffix != nullptr ? suffix : ""; // refused as empty
 }
 
 void set_force_unit(Scan *scan, const char *unit) {
@@ -85,6 +81,10 @@ const Option kOptions[] = {
     {"--recursive", Value::none, [](Scan *scan, const char *) { scan->command->recursive = true; }},
     {"--dry-run", Value::none, [](Scan *scan, const char *) { scan->command->dry_run = true; }},
     {"--backup", Value::attached, set_backup},
+    {"--suffix", Value::required, set_suffix},
+    {"--force", Value::none, [](Scan *scan, const char *) { scan->command->force = true; }},
+    {"--allow-dropped-digits", Value::none,
+     [](Scan *scan, const char *) { scan->command->allow_dropped_digits = true; }},
     {"--verbose", Value::none, [](Scan *scan, const char *) { scan->command->verbose = true; }},
     {"--no-progress", Value::none,
      [](Scan *scan, const char *) { scan->command->no_progress = true; }},
@@ -103,7 +103,9 @@ const Option *find_option(const char *argument, const char **attached) {
         if (std::strcmp(argument, option.name) == 0) {
             return &option;
         }
-        if (option.value == Value::attached && std::strncmp(argument, option.name, length) == 0 &&
+        const bool takes_attached =
+            option.value == Value::attached || option.value == Value::required;
+        if (takes_attached && std::strncmp(argument, option.name, length) == 0 &&
             argument[length] == '=') {
             *attached = argument + length + 1;
             return &option;
@@ -136,11 +138,13 @@ bool scan_one(Scan *scan, int argc, char **argv, int *index) {
         add_file(scan, argument);
         return true;
     }
-    if (option->value == Value::next && *index + 1 < argc) {
+    const bool wants_next =
+        option->value == Value::next || (option->value == Value::required && value == nullptr);
+    if (wants_next && *index + 1 < argc) {
         value = argv[++*index];
     }
     option->handle(scan, value);
-    return scan->bad_suffix == nullptr;
+    return true;
 }
 
 void scan_arguments(int argc, char **argv, Scan *scan) {
@@ -164,16 +168,27 @@ void write_usage(std::FILE *out, const char *program) {
     std::fprintf(out, "\t  -?              = display this help\n");
     std::fprintf(out, "\t  file(s)...      = list of input files (wild cards can be used)\n\n");
     std::fputs("\tLong options:\n"
-               "\t  --recursive       = also match the patterns in every subdirectory\n"
-               "\t  --dry-run         = change nothing; show the changes as a unified diff\n"
-               "\t  --backup[=SUFFIX] = keep the old content as file + SUFFIX (default ~)\n"
-               "\t  --verbose         = count the converted values per file and in total\n"
-               "\t  --no-progress     = never show the progress line on a terminal\n"
-               "\t  --exact           = exact imperial factors (1 lbf = 4.4482216152605 N)\n"
-               "\t  --help            = display this help on standard output\n"
-               "\t  --version         = display the version\n"
-               "\t  --                = every later argument is a file argument\n"
-               "\t  -                 = as a file: standard input to standard output\n\n",
+               "\t  --recursive        = also look in every subdirectory\n"
+               "\t  --dry-run          = change nothing; show the changes as a unified diff\n"
+               "\t  --backup[=CONTROL] = keep the old content: CONTROL none/off, numbered/t,\n"
+               "\t                       existing/nil (default, or $VERSION_CONTROL),\n"
+               "\t                       simple/never (file + SUFFIX)\n"
+               "\t  --suffix=SUFFIX    = suffix of simple backups (default ~, or\n"
+               "\t                       $SIMPLE_BACKUP_SUFFIX)\n"
+               "\t  --force            = convert files again even when they carry the record\n"
+               "\t                       of an earlier conversion\n"
+               "\t  --allow-dropped-digits = convert lines whose value is followed by more\n"
+               "\t                       digits (12,5 or 1.0 2.0) by their first number only,\n"
+               "\t                       with a warning, instead of refusing the file\n"
+               "\t  --verbose          = count the converted values per file and in total\n"
+               "\t  --no-progress      = never show the progress line on a terminal\n"
+               "\t  --exact            = exact imperial factors (1 lbf = 4.4482216152605 N)\n"
+               "\t  --help             = display this help on standard output\n"
+               "\t  --version          = display the version\n"
+               "\t  --                 = every later argument is a file argument\n"
+               "\t  -                  = as a file: standard input to standard output\n\n"
+               "\tA unit is a name above or a number alone (2.5, 1e3). A file argument that\n"
+               "\tnames an existing file is that file; any other is a wildcard pattern.\n\n",
                out);
     std::fprintf(out, "\tExample: %s -f kip -m kip-ft --dry-run data/*.jnt\n\n", program);
 }
@@ -211,8 +226,7 @@ bool accept_scan(const Scan &scan, int argc, CommandLine *command) {
         report_unknown_option(scan.unknown);
         return false;
     }
-    if (scan.bad_suffix != nullptr) {
-        report_bad_backup_suffix(scan.bad_suffix);
+    if (!resolve_backup_request(scan.backup, command)) {
         return false;
     }
     if (scan.help_asked || scan.version_asked) {

@@ -11,6 +11,7 @@
 #define JOINT2SI_COMMAND_LINE_H
 
 #include "convert/units.h"
+#include "file/backup_name.h"
 
 #include "libtools/tool_dstring.h"
 
@@ -22,12 +23,17 @@ struct CommandLine {
     char *force_unit = nullptr;
     char *moment_unit = nullptr;
     StringList files = {0, nullptr};
-    bool complete = true;     // false when memory ran out while storing an argument
-    bool recursive = false;   // --recursive: patterns also match in subdirectories
-    bool dry_run = false;     // --dry-run: change nothing, print a unified diff
-    char *backup = nullptr;   // --backup[=SUFFIX]: the suffix of backups; null: none
-    bool verbose = false;     // --verbose: per-file counts and a total on stderr
-    bool no_progress = false; // --no-progress: never show the progress line
+    bool complete = true;   // false when memory ran out while storing an argument
+    bool recursive = false; // --recursive: patterns also match in subdirectories
+    bool dry_run = false;   // --dry-run: change nothing, print a unified diff
+    // --backup[=CONTROL] and --suffix: the suffix of simple backups when the run makes
+    // backups (control not none), else null.
+    char *backup = nullptr;
+    BackupControl backup_control = BackupControl::none;
+    bool verbose = false;                     // --verbose: per-file counts and a total on stderr
+    bool no_progress = false;                 // --no-progress: never show the progress line
+    bool force = false;                       // --force: convert again files that carry a record
+    bool allow_dropped_digits = false;        // --allow-dropped-digits: first number only, warned
     UnitFactors factors = UnitFactors::table; // --exact: UnitFactors::exact
     Conversion conversion;                    // the factors resolved from the unit texts
     int status = 0;                           // the exit status when the run ends at acceptance
@@ -48,7 +54,10 @@ void print_usage(const char *program);
 /// the run goes on to file processing, with `command->conversion` resolved. Returns
 /// false when it ends here, with `command->status` the run's exit status: 0 when help or
 /// the version was asked for (or there were no arguments), -1 after a usage mistake (the
-/// usage text was printed), an unknown option or an unknown unit (a message named it).
+/// usage text was printed), an unknown option, an unknown unit, backup control or an
+/// unusable backup suffix (a message named it). With --backup alone the control comes
+/// from VERSION_CONTROL (unset or empty: existing); without --suffix the suffix comes
+/// from SIMPLE_BACKUP_SUFFIX (unset or empty: "~").
 /// `command->complete` tells whether every argument was stored.
 bool accept_command_line(int argc, char **argv, CommandLine *command);
 

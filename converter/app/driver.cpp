@@ -25,8 +25,29 @@ FileSettings settings_of(const CommandLine &command) {
     FileSettings settings;
     settings.conversion = command.conversion;
     settings.dry_run = command.dry_run;
-    settings.backup_suffix = command.backup;
+    settings.backup.control = command.backup_control;
+    settings.backup.suffix = command.backup;
+    settings.backup.arguments = &command.files;
+    settings.backup.recursive = command.recursive;
+    settings.force_unit = command.force_unit;
+    settings.moment_unit = command.moment_unit;
+    settings.force = command.force;
+    settings.verbose = command.verbose;
     return settings;
+}
+
+// A dry run replaces no file, so a file it converted keeps its identity: noted here, a
+// second visit of it is skipped as in the real run, where it would have been converted
+// already.
+void note_dry_run_conversion(const char *name, FileRun *files) {
+    ToolFileIdentity identity = {};
+    if (tool_file_identity(name, &identity)) {
+        try {
+            files->converted.push_back(identity);
+        } catch (const std::bad_alloc &) {
+            report_out_of_memory();
+        }
+    }
 }
 
 // Converts standard input to standard output; false when that failed.
@@ -41,10 +62,16 @@ bool rewrite_standard_input(Run *run) {
 
 // Rewrites one matched file; false when it failed.
 bool rewrite_match(const char *name, Run *run) {
+    if (is_backup_of_run(run->files.backups, name)) {
+        return true; // never converted
+    }
     ConversionCounts counts;
     const FileResult result = rewrite_file(name, run->settings, &run->files, &counts);
     if (result == FileResult::converted) {
         report_converted(name, counts, run->command.verbose, &run->totals);
+        if (run->settings.dry_run) {
+            note_dry_run_conversion(name, &run->files);
+        }
     }
     return result != FileResult::failed;
 }
@@ -64,6 +91,10 @@ bool rewrite_argument(const char *argument, Run *run) {
     } catch (const std::bad_alloc &) {
         report_out_of_memory(); // the names still to visit are lost with the walk
         walk.lost = true;
+    }
+    // The backups a dry run did not make would have been there for the walk to meet.
+    if (run->settings.dry_run && walk.matched == 0 && !walk.lost) {
+        walk.matched = unmade_backups_matched(run->files.backups, argument, run->command.recursive);
     }
     if (walk.matched == 0 && !walk.lost) {
         report_no_match();

@@ -2,7 +2,10 @@
 
 #include "libtools/tool_dstring.h"
 
+#include <cerrno>
+#include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -58,10 +61,46 @@ const Unit *find_unit(const Unit (&table)[N], const char *unit_text) {
     return nullptr;
 }
 
-// 1 and the factor `unit_text` names in `table`, or the number the text begins with;
+// How much of a unit text that names no unit must be a number.
+enum class NumberRule {
+    prefix, // the number the text begins with; what follows is ignored ("2kN" is 2)
+    whole,  // a number and nothing after it, finite and not below the normal range
+};
+
+// Whether `text` is the number `value` (read by tool_atof) and nothing else, and that
+// number is what the text says: finite, and neither rounded to zero nor into the
+// denormal range ("1e-400"), where a factor would keep only part of its digits or none.
+// strtod, from which tool_atof takes every finite value, tells where the number ends
+// (where "%lf" may read on: "1e" is 1 followed by "e") and reports the range error that
+// tool_atof does not.
+bool whole_number(const char *text, double value) {
+    if (!std::isfinite(value) || (value != 0.0 && std::fabs(value) < DBL_MIN)) {
+        return false;
+    }
+    errno = 0;
+    char *end = nullptr;
+    const double read = std::strtod(text, &end);
+    return errno != ERANGE && end != text && *end == '\0' && read == value;
+}
+
+// 1 and the number `unit_text` holds by `rule` in `*factor`; 0 and 0.0 when it holds
+// none.
+int read_factor(const char *unit_text, NumberRule rule, double *factor) {
+    if (!tool_atof_checked(unit_text, factor)) {
+        return 0;
+    }
+    if (rule == NumberRule::whole && !whole_number(unit_text, *factor)) {
+        *factor = 0.0;
+        return 0;
+    }
+    return 1;
+}
+
+// 1 and the factor `unit_text` names in `table`, or the number it holds by `rule`;
 // 0 and 0.0 when it is neither.
 template <std::size_t N>
-int lookup(const Unit (&table)[N], const char *unit_text, UnitFactors factors, double *factor) {
+int lookup(const Unit (&table)[N], const char *unit_text, UnitFactors factors, NumberRule rule,
+           double *factor) {
     *factor = 0.0;
     if (unit_text == nullptr) {
         return 0;
@@ -71,14 +110,14 @@ int lookup(const Unit (&table)[N], const char *unit_text, UnitFactors factors, d
         *factor = factors == UnitFactors::exact ? unit->exact : unit->factor;
         return 1;
     }
-    return tool_atof_checked(unit_text, factor);
+    return read_factor(unit_text, rule, factor);
 }
 
 // The slot's factor, resolving it from `unit_text` while it is unresolved.
 template <std::size_t N>
 double resolve(double *slot, const Unit (&table)[N], const char *unit_text) {
     if (*slot == kUnresolved) {
-        lookup(table, unit_text, UnitFactors::table, slot);
+        lookup(table, unit_text, UnitFactors::table, NumberRule::prefix, slot);
     }
     return *slot;
 }
@@ -97,10 +136,10 @@ int resolve_unit(const char *unit_text, int kind, UnitFactors factors, double *f
     double ignored = 0.0;
     double *result = factor != nullptr ? factor : &ignored;
     if (kind == KIND_FORCE) {
-        return lookup(kForceUnits, unit_text, factors, result);
+        return lookup(kForceUnits, unit_text, factors, NumberRule::whole, result);
     }
     if (kind == KIND_MOMENT) {
-        return lookup(kMomentUnits, unit_text, factors, result);
+        return lookup(kMomentUnits, unit_text, factors, NumberRule::whole, result);
     }
     *result = 0.0;
     return 0;

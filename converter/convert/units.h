@@ -33,10 +33,13 @@ struct Conversion {
 int classify_line(const char *line);
 
 /// Resolves `unit_text` for `kind` into `*factor`: the table factor of a unit name
-/// (ASCII case ignored) or of "false" (0), else the number the text begins with as
-/// tool_atof reads it. Returns 1 then; returns 0 with `*factor` 0 for a text that is
-/// none of these (an unknown unit), and for a null text or a kind that is neither
-/// KIND_FORCE nor KIND_MOMENT.
+/// (ASCII case ignored) or of "false" (0), else the number the text holds as tool_atof
+/// reads it, with nothing after it ("1e3", "0x10", " 2"). Returns 1 then; returns 0 with
+/// `*factor` 0 for a text that is none of these (an unknown unit: "1kN", "1,5", "12 kN"),
+/// for a number that is not finite ("nan", "inf", "1e400") or whose magnitude is not 0
+/// and below the smallest normal double ("1e-400"), for a null text, and for a kind
+/// that is neither KIND_FORCE nor KIND_MOMENT. Unlike the cached lookups below, which
+/// take the number a text begins with.
 int resolve_unit(const char *unit_text, int kind, UnitFactors factors, double *factor);
 
 /// Rewrites the line in `*line` as its head up to and including the first blank

@@ -1,71 +1,44 @@
 #include "file/preview.h"
 
-#include "diff/unified_diff.h"
+#include "diff/preview_sink.h"
 #include "file/convert_failure.h"
 #include "pipeline/convert_pass.h"
 #include "terminal/messages.h"
-
-#include "libtools/tool_console.h"
-#include "libtools/tool_sys_io.h"
+#include "terminal/progress.h"
 
 #include <cstdio>
-#include <string>
 
 namespace {
 
-constexpr int kBlock = 1 << 16;
-
-// Collects the converted text in memory.
-class TextSink : public OutputSink {
+// The preview, whose diff reaches standard output in its finish: the progress line is
+// erased first, so the two never share a terminal line.
+class ErasingPreview : public OutputSink {
   public:
+    explicit ErasingPreview(PreviewSink *preview) : preview_(preview) {}
     bool append(const char *data, std::size_t size) override {
-        text.append(data, size);
-        return true;
+        return preview_->append(data, size);
     }
-    bool finish() override { return true; }
-    std::string text;
-};
+    bool finish() override {
+        progress_erase();
+        return preview_->finish();
+    }
+    int error() const override { return preview_->error(); }
 
-// The whole text of `input` from its start, in the file's own bytes (no translation of
-// line ends); false when it cannot be rewound or read.
-bool read_again(ToolStream input, std::string *text) {
-    // A plain stream's seek gives 0 on success, a compressed one's the new position, 0.
-    if (tool_fseek(input, 0, SEEK_SET) != 0 ||
-        (zfile_is_compressed(input) == 0 &&
-         tool_binary_mode(static_cast<std::FILE *>(input)) == 0)) {
-        return false;
-    }
-    char block[kBlock];
-    for (;;) {
-        const int got = tool_fread(block, 1, kBlock, input);
-        if (got <= 0) {
-            return tool_ferror(input) == 0;
-        }
-        text->append(block, static_cast<std::size_t>(got));
-    }
-}
+  private:
+    PreviewSink *preview_;
+};
 
 } // namespace
 
-bool preview_file(const char *name, ToolStream input, ByteSource source,
-                  const Conversion &conversion, ConversionCounts *counts) {
-    TextSink converted;
-    const ConvertOutcome outcome = convert(source, &converted, conversion, counts);
-    if (outcome != ConvertOutcome::converted) {
-        report_convert_failure(outcome, name);
+bool preview_file(const char *name, ByteSource source, const Conversion &conversion,
+                  ConversionCounts *counts) {
+    PreviewSink preview(stdout, name);
+    ErasingPreview sink(&preview);
+    const ConvertOutcome outcome = convert(source, &sink, conversion, counts, &preview);
+    if (outcome == ConvertOutcome::write_failed) {
+        report_cannot_write("-"); // the diff's destination, standard output
         return false;
     }
-    std::string original;
-    if (!read_again(input, &original)) {
-        report_cannot_read(name);
-        return false;
-    }
-    // Untranslated on every system: the diff carries the file's own line ends, so that
-    // it applies to the file byte for byte, as diff -u writes it.
-    if (tool_binary_mode(stdout) == 0 ||
-        !write_unified_diff(stdout, name, original, converted.text) || std::fflush(stdout) != 0) {
-        report_cannot_write("-");
-        return false;
-    }
-    return true;
+    report_convert_failure(outcome, name);
+    return outcome == ConvertOutcome::converted;
 }

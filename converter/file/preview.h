@@ -7,12 +7,11 @@
 #include "convert/conversion_counts.h"
 #include "convert/units.h"
 
-#include "libtools/zfile.h"
-
-/// Converts `source` (the text of the open `input`) and writes the diff of the
-/// conversion, headed with `name`, to standard output; counts into `*counts`. False,
-/// after a message, when the text could not be read or converted or the diff written.
-bool preview_file(const char *name, ToolStream input, ByteSource source,
-                  const Conversion &conversion, ConversionCounts *counts);
+/// Converts `source` (the text of `name`) and writes the diff of the conversion, built
+/// while converting, to standard output; counts into `*counts`. Nothing is written
+/// when the text could not be read or converted; false then, or when the diff could
+/// not be written, after a message.
+bool preview_file(const char *name, ByteSource source, const Conversion &conversion,
+                  ConversionCounts *counts);
 
 #endif

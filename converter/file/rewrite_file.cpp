@@ -1,6 +1,7 @@
 #include "file/rewrite_file.h"
 
 #include "file/backup.h"
+#include "file/conversion_mark.h"
 #include "file/convert_failure.h"
 #include "file/input_source.h"
 #include "file/leftovers.h"
@@ -149,7 +150,12 @@ FileResult convert_file(const char *name, InputStream *input, ToolReplacement *r
     ProgressFile progress(run->progress, name);
     WatchedInput watched(input->get(), run->progress);
     if (settings.dry_run) {
-        if (!preview_file(name, input->get(), watched.source(), settings.conversion, counts)) {
+        if (!preview_file(name, watched.source(), settings.conversion, counts)) {
+            return FileResult::failed;
+        }
+        // The backup's checks of the real run, which backs up only a changed file.
+        if (counts->changed &&
+            !keep_backup(name, replacement, settings.backup, true, &run->backups)) {
             return FileResult::failed;
         }
     } else {
@@ -164,10 +170,12 @@ FileResult convert_file(const char *name, InputStream *input, ToolReplacement *r
             return FileResult::converted;
         }
         input->close(); // some systems refuse to replace a file that is still open
-        if (!keep_backup(name, replacement, settings.backup_suffix) ||
+        set_mark(replacement, settings);
+        if (!keep_backup(name, replacement, settings.backup, false, &run->backups) ||
             !commit(replacement, name, run)) {
             return FileResult::failed;
         }
+        report_mark_kept(name, *replacement, settings);
     }
     warn_dropped_digits(name, *counts);
     return FileResult::converted;
@@ -186,6 +194,10 @@ FileResult rewrite_file(const char *name, const FileSettings &settings, FileRun 
     }
     if (already_converted(*run, replacement.get()->identity)) {
         return FileResult::skipped;
+    }
+    const MarkCheck mark = check_mark(name, replacement.get(), settings);
+    if (mark != MarkCheck::convert) {
+        return mark == MarkCheck::leave ? FileResult::skipped : FileResult::failed;
     }
     if (!settings.dry_run) { // a dry run changes nothing on disk, leftovers included
         sweep_leftovers_beside(replacement.get()->target);

@@ -17,6 +17,7 @@ struct FileRun {
     /// (the same name twice, two patterns, a symbolic or hard link).
     std::vector<ToolFileIdentity> converted;
     Progress *progress = nullptr;
+    BackupLedger backups; // the backups made (with a dry run: that would have been made)
 };
 
 enum class FileResult {

@@ -1,25 +1,35 @@
 #include "pipeline/read_ahead.h"
 
+#include "pipeline/worker_faults.h"
+
 #include <algorithm>
 #include <cstring>
-#include <system_error>
+#include <new>
 #include <utility>
 
 namespace {
 
 // Blocks going round: one being converted, one being read, one ready in between.
-constexpr int kBlocks = 3;
+constexpr std::size_t kBlocks = 3;
 
 } // namespace
 
 ReadAhead::ReadAhead(ByteSource source, std::size_t block_size)
-    : source_(source), block_size_(std::max<std::size_t>(block_size, 1)) {}
+    : source_(source), block_size_(std::max<std::size_t>(block_size, 1)),
+      stop_(&ReadingStop::of_this_thread()), to_fill_(kBlocks), filled_(kBlocks) {}
 
 ReadAhead::~ReadAhead() {
+    cancel();
+}
+
+void ReadAhead::cancel() noexcept {
+    cancelled_ = true;
     if (started_) {
-        to_fill_.close(); // the thread ends at its next block
-        filled_.close();
-        thread_.join();
+        stop_->detach();
+        to_fill_.cancel();
+        filled_.cancel();
+        thread_.stop();
+        started_ = false;
     }
 }
 
@@ -28,6 +38,9 @@ long ReadAhead::read_through(void *context, char *buffer, std::size_t size) {
 }
 
 long ReadAhead::read(char *buffer, std::size_t size) {
+    if (cancelled_) {
+        return -1;
+    }
     if (!first_read_done_) {
         first_read_done_ = true;
         const long got = source_.read(source_.context, buffer, size);
@@ -42,7 +55,7 @@ long ReadAhead::read(char *buffer, std::size_t size) {
         return ended_ ? 0 : source_.read(source_.context, buffer, size);
     }
     if (taken_ == current_.used && !next_block()) {
-        return failed_ ? -1 : 0;
+        return end_result_;
     }
     const std::size_t count = std::min(size, current_.used - taken_);
     std::memcpy(buffer, current_.bytes.data() + taken_, count);
@@ -50,62 +63,75 @@ long ReadAhead::read(char *buffer, std::size_t size) {
     return static_cast<long>(count);
 }
 
-// Gives the used block back and takes the next one; false at the end of the input.
+// Gives the used block back and takes the next one; false at the end of the input,
+// with end_result_ set.
 bool ReadAhead::next_block() {
     if (ended_) {
         return false;
     }
     if (!current_.bytes.empty()) {
-        to_fill_.put(std::move(current_));
+        to_fill_.put(&current_);
     }
-    current_ = Block{};
+    current_.used = 0;
     taken_ = 0;
-    if (!filled_.take(&current_) || current_.used == 0) {
-        ended_ = true;
-        if (error_) {
-            std::rethrow_exception(error_);
-        }
+    if (filled_.take(&current_)) {
+        return true;
+    }
+    ended_ = true;
+    if (filled_.cancelled()) { // the output failed; the thread may still be in a read
+        end_result_ = -1;
         return false;
     }
-    return true;
+    // Closed: the thread has set failed_ and error_ for good.
+    if (error_) {
+        std::rethrow_exception(error_);
+    }
+    end_result_ = failed_ ? -1 : 0;
+    return false;
 }
 
-// Starts the thread; when the system cannot give one, the source is read in this
-// thread as before.
+// Starts the thread with its blocks. Without memory for them or a thread, the source
+// is read in this thread as before.
 void ReadAhead::start() {
-    for (int i = 0; i < kBlocks; ++i) {
-        to_fill_.put(Block{std::vector<char>(block_size_), 0});
-    }
     try {
-        thread_ = std::thread([this] { run(); });
-        started_ = true;
-    } catch (const std::system_error &) {
-        started_ = false;
+        for (std::size_t i = 0; i < kBlocks; ++i) {
+            Block block{std::vector<char>(block_size_), 0};
+            to_fill_.put(&block);
+        }
+    } catch (const std::bad_alloc &) {
+        return;
+    }
+    started_ = thread_.start(run, this);
+    if (started_) {
+        stop_->attach(&filled_);
     }
 }
 
-// The thread. Whatever it meets goes back to the converting thread with the empty
-// block that ends the input.
-void ReadAhead::run() {
+// The thread. The end of the input, a failure and whatever it throws all end with
+// filled_ closed, which the converting thread meets after the last block.
+void ReadAhead::run(void *self) {
+    auto *ahead = static_cast<ReadAhead *>(self);
     try {
-        read_blocks();
+        ahead->read_blocks();
     } catch (...) {
-        error_ = std::current_exception();
-        filled_.put(Block{});
+        ahead->error_ = std::current_exception();
     }
+    ahead->filled_.close();
 }
 
-// Fills blocks until the source ends or fails, or the reading is stopped. The last
-// block sent is empty; failed_ is set before it is sent.
+// Fills blocks until the source ends or fails, or the reading is cancelled.
 void ReadAhead::read_blocks() {
     Block block;
     while (to_fill_.take(&block)) {
+        throw_if_block_fails(WorkerSide::reading);
         const long got = source_.read(source_.context, block.bytes.data(), block.bytes.size());
-        block.used = got > 0 ? static_cast<std::size_t>(got) : 0;
-        failed_ = got < 0;
-        if (!filled_.put(std::move(block)) || got <= 0) {
+        if (got <= 0) {
+            failed_ = got < 0;
             return;
         }
-        block = Block{};
+        block.used = static_cast<std::size_t>(got);
+        if (!filled_.put(&block)) {
+            return;
+        }
     }
 }

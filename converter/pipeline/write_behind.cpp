@@ -1,19 +1,35 @@
 #include "pipeline/write_behind.h"
 
-#include <system_error>
+#include "pipeline/worker_faults.h"
+
+#include <new>
 #include <utility>
 
 namespace {
 
-// Blocks besides the one being filled: one being written, one waiting.
-constexpr int kSpareBlocks = 2;
+// Blocks going round: the one being filled, one being written, one waiting.
+constexpr std::size_t kBlocks = 3;
 
 } // namespace
 
-WriteBehind::WriteBehind(OutputSink *sink) : sink_(sink) {}
+WriteBehind::WriteBehind(OutputSink *sink)
+    : sink_(sink), reading_(&ReadingStop::of_this_thread()), to_write_(kBlocks), written_(kBlocks) {
+    reading_->clear();
+}
 
 WriteBehind::~WriteBehind() {
-    stop();
+    cancel();
+    reading_->clear();
+}
+
+void WriteBehind::cancel() noexcept {
+    cancelled_ = true;
+    if (started_) {
+        to_write_.cancel();
+        written_.cancel();
+        thread_.stop();
+        started_ = false;
+    }
 }
 
 bool WriteBehind::write_now(Block *block) const {
@@ -23,73 +39,83 @@ bool WriteBehind::write_now(Block *block) const {
 }
 
 bool WriteBehind::hand_over(Block *block) {
-    if (!started_ && !threadless_) {
+    if (!started_ && !threadless_ && !cancelled_) {
         start(block->bytes.size());
     }
     if (started_) {
-        to_write_.put(std::move(*block));
-        *block = Block{};
-        written_.take(block);
-    } else if (!failed_.load() && !write_now(block)) {
+        if (to_write_.put(block)) {
+            written_.take(block); // waits while the thread writes the blocks before
+        }
+    } else if (!cancelled_ && !failed_.load() && !write_now(block)) {
         failed_.store(true);
     }
     block->used = 0;
-    return !failed_.load();
+    return !failed_.load() && !cancelled_;
 }
 
 bool WriteBehind::finish(Block *block) {
     if (started_) {
-        to_write_.put(std::move(*block));
-        *block = Block{};
-        stop();
+        to_write_.put(block);
+        to_write_.close();
+        thread_.join();
+        started_ = false;
+        error_ = error_ ? error_ : thread_.error();
         written_.take(block); // one of the blocks back, for the next output
-    } else if (!failed_.load() && !write_now(block)) {
+    } else if (!cancelled_ && !failed_.load() && !write_now(block)) {
         failed_.store(true);
     }
     block->used = 0;
     if (error_) {
         std::rethrow_exception(error_);
     }
-    return !failed_.load();
+    return !failed_.load() && !cancelled_;
 }
 
-// Starts the thread; when the system cannot give one, blocks are written in this
-// thread as before.
+// Starts the thread with two more blocks of the current one's size. Without memory
+// for them or a thread, blocks are written in this thread as before.
 void WriteBehind::start(std::size_t block_size) {
-    for (int i = 0; i < kSpareBlocks; ++i) {
-        written_.put(Block{std::vector<char>(block_size), 0});
-    }
     try {
-        thread_ = std::thread([this] { run(); });
-        started_ = true;
-    } catch (const std::system_error &) {
-        threadless_ = true;
-    }
-}
-
-void WriteBehind::stop() {
-    if (started_) {
-        to_write_.close();
-        thread_.join();
-        started_ = false;
-    }
-}
-
-// The thread: writes every block it is given, in order, and gives it back. After a
-// failure the rest is given back unwritten.
-void WriteBehind::run() {
-    Block block;
-    while (to_write_.take(&block)) {
-        if (!failed_.load()) {
-            try {
-                failed_.store(!write_now(&block));
-            } catch (...) {
-                error_ = std::current_exception();
-                failed_.store(true);
-            }
+        for (std::size_t i = 1; i < kBlocks; ++i) {
+            Block block{std::vector<char>(block_size), 0};
+            written_.put(&block);
         }
-        block.used = 0;
-        written_.put(std::move(block));
-        block = Block{};
+    } catch (const std::bad_alloc &) {
+        threadless_ = true;
+        return;
     }
+    started_ = thread_.start(run, this);
+    threadless_ = !started_;
+}
+
+// The thread: writes every block it is given, in order, and gives it back, so the
+// converting thread always gets its blocks back. written_ is closed when it ends, so
+// a converting thread waiting for a block is never left waiting.
+void WriteBehind::run(void *self) {
+    auto *behind = static_cast<WriteBehind *>(self);
+    Block block;
+    while (behind->to_write_.take(&block)) {
+        behind->write_one(&block);
+        if (!behind->written_.put(&block)) {
+            break;
+        }
+    }
+    behind->written_.close();
+}
+
+// Writes one block unless a write failed before; a failure or an exception is kept
+// for the converting thread. The block is empty afterwards.
+void WriteBehind::write_one(Block *block) noexcept {
+    if (!failed_.load()) {
+        try {
+            throw_if_block_fails(WorkerSide::writing);
+            failed_.store(!write_now(block));
+        } catch (...) {
+            error_ = std::current_exception();
+            failed_.store(true);
+        }
+        if (failed_.load()) {
+            reading_->stop();
+        }
+    }
+    block->used = 0;
 }

@@ -69,6 +69,11 @@ void report_bad_backup_suffix(const char *suffix) {
     print("Error: Invalid backup suffix '%s'\n", suffix);
 }
 
+void report_unknown_backup_control(const char *control, const char *source) {
+    print("Error: Unknown backup control '%s'\n", control);
+    print("  %s takes none, off, numbered, t, existing, nil, simple or never\n", source);
+}
+
 void report_unknown_unit(const char *kind, const char *unit_text) {
     print("Error: Unknown %s unit '%s'\n", kind, unit_text);
 }
@@ -89,8 +94,11 @@ void report_leftover_kept(const char *path) {
           path);
 }
 
-void report_cannot_back_up(const char *name, const char *backup) {
+void report_cannot_back_up(const char *name, const char *backup, const char *reason) {
     print("Error: Could not back up file '%s' as '%s'\n", name, backup);
+    if (reason != nullptr) {
+        print("  %s\n", reason);
+    }
 }
 
 void report_dropped_digits(const char *name, int count, long line_number, const char *first) {
@@ -113,4 +121,27 @@ void report_total_counts(long files, long forces, long moments, long long commen
 void report_out_of_memory() {
     progress_erase();
     std::fputs("Error: rewrite_file: Memory allocation failed!\n", stderr);
+}
+
+void report_converted_already(const char *name, const char *units) {
+    if (*units != '\0') {
+        print("Warning: '%s' was converted from %s already; it is left as it is (--force "
+              "converts it again)\n",
+              name, units);
+    } else {
+        print("Warning: '%s' was converted already; it is left as it is (--force converts it "
+              "again)\n",
+              name);
+    }
+}
+
+void report_changed_since_converted(const char *name, const char *units) {
+    print("Error: Could not convert file '%s': it was converted%s%s and has changed since\n", name,
+          *units != '\0' ? " from " : "", units);
+    print("  converting it would multiply the values converted before again, leaving it would "
+          "keep the ones added since; --force converts it\n");
+}
+
+void report_no_mark_kept(const char *name) {
+    print("%s: converted; no mark of the conversion could be kept on this file system\n", name);
 }

@@ -16,14 +16,17 @@ void report_untrusted_link(const char *name);
 void report_leftover_kept(const char *path);
 void report_out_of_memory();
 
-// Command line: an unknown long option, an unusable backup suffix, a unit text that
-// names no unit of its kind ("force" or "moment").
+// Command line: an unknown long option, an unusable backup suffix, a backup control
+// that names none (given by `source`: "--backup" or "VERSION_CONTROL"), a unit text
+// that names no unit of its kind ("force" or "moment").
 void report_unknown_option(const char *option);
 void report_bad_backup_suffix(const char *suffix);
+void report_unknown_backup_control(const char *control, const char *source);
 void report_unknown_unit(const char *kind, const char *unit_text);
 
-// A file whose backup could not be made, and is therefore not converted.
-void report_cannot_back_up(const char *name, const char *backup);
+// A file whose backup could not be made, and is therefore not converted; with a
+// `reason` (may be null) on the next line.
+void report_cannot_back_up(const char *name, const char *backup, const char *reason = nullptr);
 // Converted lines of `name` that dropped digits after their value: how many, and the
 // first one with its line number in the original file.
 void report_dropped_digits(const char *name, int count, long line_number, const char *first);
@@ -32,3 +35,10 @@ void report_file_counts(const char *name, long forces, long moments, long long c
 void report_total_counts(long files, long forces, long moments, long long comment_lines);
 
 #endif
+
+// The mark of an earlier conversion: `units` are the units it names ("kN and kNm"; ""
+// when it names none that can be read).
+void report_converted_already(const char *name, const char *units);
+void report_changed_since_converted(const char *name, const char *units);
+// --verbose: the file system kept no mark of the conversion of `name`.
+void report_no_mark_kept(const char *name);

@@ -2,21 +2,27 @@
 // count and one injectable failure for tests. The requested size of each live
 // block is noted so that the injected failure can tell a growing resize from
 // one that keeps or shrinks the block.
+//
+// Any thread may allocate: the counters are atomic and the size table is locked.
+// The lock is taken once per call, around the table alone, never around the heap.
 #include "libtools/tool_memory.h"
 
 #include "platform/heap.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <unordered_map>
 
 namespace {
 
-long live_blocks = 0;
-long fail_countdown = 0; // 0: no failure planned; n: the n-th allocation from now fails
-bool failure_happened = false;
+std::atomic<long> live_blocks{0};
+// 0: no failure planned; n: the n-th allocation from now fails
+std::atomic<long> fail_countdown{0};
+std::atomic<bool> failure_happened{false};
 
 // The size each live block was last asked for. A block missing here (its note
 // could not be stored) counts as growing on every resize.
@@ -34,8 +40,17 @@ SizeTable *requested_sizes() {
     return sizes;
 }
 
+// Guards the size table. Built in static storage (no allocation that could fail)
+// and never destroyed, like the table.
+std::mutex &table_lock() {
+    alignas(std::mutex) static unsigned char storage[sizeof(std::mutex)];
+    static std::mutex *lock = new (storage) std::mutex;
+    return *lock;
+}
+
 void forget_size(std::uintptr_t key) {
     if (SizeTable *sizes = requested_sizes()) {
+        std::lock_guard<std::mutex> lock(table_lock());
         sizes->erase(key);
     }
 }
@@ -45,6 +60,7 @@ void note_size(std::uintptr_t key, unsigned size) {
     if (sizes == nullptr) {
         return;
     }
+    std::lock_guard<std::mutex> lock(table_lock());
     try {
         (*sizes)[key] = size;
     } catch (const std::bad_alloc &) {
@@ -58,16 +74,21 @@ bool grows(const void *block, unsigned size) {
     if (sizes == nullptr) {
         return true;
     }
+    std::lock_guard<std::mutex> lock(table_lock());
     const auto found = sizes->find(key_of(block));
     return found == sizes->end() || size > found->second;
 }
 
-// Whether this allocation is the one a test asked to fail.
+// Whether this allocation is the one a test asked to fail: the call that takes the
+// countdown from 1 to 0, in whatever thread it comes.
 bool injected_failure() {
-    if (fail_countdown == 0 || --fail_countdown != 0) {
+    long left = fail_countdown.load();
+    while (left > 0 && !fail_countdown.compare_exchange_weak(left, left - 1)) {
+    }
+    if (left != 1) {
         return false;
     }
-    failure_happened = true;
+    failure_happened.store(true);
     return true;
 }
 
@@ -128,16 +149,16 @@ void tool_free(void *block, const char *, int) {
 }
 
 long tool_memory_live_blocks(void) {
-    return live_blocks;
+    return live_blocks.load();
 }
 
 void tool_memory_fail_nth(long n) {
-    fail_countdown = n > 0 ? n : 0;
-    failure_happened = false;
+    failure_happened.store(false);
+    fail_countdown.store(n > 0 ? n : 0);
 }
 
 int tool_memory_failure_happened(void) {
-    return failure_happened ? 1 : 0;
+    return failure_happened.load() ? 1 : 0;
 }
 
 } // extern "C"

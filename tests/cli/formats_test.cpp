@@ -147,6 +147,7 @@ TEST(Formats, NamesBeyondTheCodePage) {
     };
     EXPECT_EQ(convert(dir, {"*.jnt"}).exit_status, 0);
     EXPECT_EQ(read(), kOut);
+    fs::remove(fs::u8path(dir.path().u8string() + "/" + name)); // a new, unconverted file
     std::ofstream(fs::u8path(dir.path().u8string() + "/" + name), std::ios::binary) << kIn;
     const ProgramResult result = convert(dir, {name, "missing-" + name});
     EXPECT_EQ(read(), kOut);

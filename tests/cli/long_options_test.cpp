@@ -46,7 +46,10 @@ TEST(Options, RefusedCommandLinesTouchNoFile) {
         {{"-f", "kN", "--dryrun", "a.jnt"}, "Error: Unknown option '--dryrun'\n"},
         {{"-f", "kNN", "-m", "kNm", "a.jnt"}, "Error: Unknown force unit 'kNN'\n"},
         {{"-f", "kN", "-m", "kN", "*.jnt"}, "Error: Unknown moment unit 'kN'\n"},
-        {{"-f", "kN", "--backup=", "a.jnt"}, "Error: Invalid backup suffix ''\n"},
+        {{"-f", "kN", "--backup", "--suffix=", "a.jnt"}, "Error: Invalid backup suffix ''\n"},
+        {{"-f", "kN", "--backup=", "a.jnt"},
+         "Error: Unknown backup control ''\n"
+         "  --backup takes none, off, numbered, t, existing, nil, simple or never\n"},
     };
     for (const Case &c : cases) {
         TempDir dir;

@@ -31,6 +31,12 @@ std::string set_extended_attribute(const std::filesystem::path &path, const std:
 /// The value of the extended attribute `name` of `path`; "<none>" when it has none.
 std::string extended_attribute(const std::filesystem::path &path, const std::string &name);
 
+/// Mounts a small file system that keeps no extended attributes (ramfs) on the empty
+/// directory `path`; "" on success, else why none can be mounted here (no privilege, no
+/// such file system, Windows). unmount_scratch takes it away again.
+std::string mount_without_records(const std::filesystem::path &path);
+void unmount_scratch(const std::filesystem::path &path);
+
 /// The size, terminator included, of the longest path the toolkit accepts here:
 /// PATH_MAX on POSIX, MAX_PATH (260) on Windows.
 std::size_t path_limit();

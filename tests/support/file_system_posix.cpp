@@ -1,5 +1,6 @@
 #include "support/file_system.h"
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
@@ -39,4 +40,14 @@ std::string extended_attribute(const std::filesystem::path &path, const std::str
     char buffer[4096];
     const ssize_t size = getxattr(path.c_str(), name.c_str(), buffer, sizeof buffer);
     return size < 0 ? "<none>" : std::string(buffer, static_cast<std::size_t>(size));
+}
+
+std::string mount_without_records(const std::filesystem::path &path) {
+    return mount("ramfs", path.c_str(), "ramfs", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) == 0
+               ? ""
+               : std::string("ramfs cannot be mounted here: ") + std::strerror(errno);
+}
+
+void unmount_scratch(const std::filesystem::path &path) {
+    umount2(path.c_str(), MNT_DETACH);
 }

@@ -38,3 +38,9 @@ std::string set_extended_attribute(const std::filesystem::path &, const std::str
 std::string extended_attribute(const std::filesystem::path &, const std::string &) {
     return "<none>";
 }
+
+std::string mount_without_records(const std::filesystem::path &) {
+    return "Windows mounts no file system for a test";
+}
+
+void unmount_scratch(const std::filesystem::path &) {}

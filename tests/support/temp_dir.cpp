@@ -34,6 +34,10 @@ TempDir::~TempDir() {
 }
 
 void TempDir::write(const std::string &name, const std::string &content) const {
+    // A new file each time: one written over in place would keep the marks a run left on
+    // the file it had converted.
+    std::error_code ignored;
+    std::filesystem::remove(path_ / name, ignored);
     std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
     out << content;
 }

@@ -16,7 +16,8 @@ class TempDir {
     const std::filesystem::path &path() const { return path_; }
     std::filesystem::path file(const std::string &name) const { return path_ / name; }
 
-    /// Writes `content` byte for byte into `name` (relative to the directory).
+    /// Writes `content` byte for byte into a new file `name` (relative to the directory),
+    /// in place of any file of that name.
     void write(const std::string &name, const std::string &content) const;
     /// The bytes of `name`; empty when it cannot be read.
     std::string read(const std::string &name) const;

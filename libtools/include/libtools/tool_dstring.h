@@ -33,8 +33,11 @@
  *
  * Static results: tool_itoa, tool_itoa_fmt, tool_dtoa and tool_dtoa_fmt return
  * text in a buffer of their own that the next call of the same function
- * overwrites. tool_sprintf and tool_memswap use module-wide storage too. The
- * module is not re-entrant; the system is single-threaded.
+ * overwrites. tool_sprintf and tool_memswap use module-wide storage too. Those
+ * functions are not re-entrant and belong to the program's main thread; worker
+ * threads (tool_thread.h) never call them. Every other function here keeps no
+ * state of its own and may be called from any thread on strings that thread owns;
+ * its allocations go through the tracked allocator, which is safe in every thread.
  */
 #ifndef LIBTOOLS_TOOL_DSTRING_H
 #define LIBTOOLS_TOOL_DSTRING_H

@@ -13,6 +13,11 @@
  * taken back, and can be told to fail one chosen allocation, so tests can check
  * for leaks and walk through every failure point of an operation. Both cost one
  * counter update per call.
+ *
+ * Threads: every function here may be called from any thread. The counters are
+ * process-wide and atomic: the live-block count sums all threads, and the failure
+ * set by tool_memory_fail_nth falls on the n-th allocation of the process, in
+ * whichever thread it comes.
  */
 #ifndef LIBTOOLS_TOOL_MEMORY_H
 #define LIBTOOLS_TOOL_MEMORY_H

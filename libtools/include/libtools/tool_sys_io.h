@@ -10,6 +10,9 @@
 #include "libtools/tool_dstring.h"
 #include "libtools/zfile.h"
 
+#include <stddef.h>
+#include <stdio.h>
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -31,6 +34,12 @@ extern "C" {
  * Reading to the end: tool_fgetc gives -1 both at the end and on damage. Ask
  * tool_ferror afterwards: 0 means the input was read whole; non-zero means a
  * damaged or truncated gzip file or a device error.
+ *
+ * Threads: a stream belongs to one thread at a time. A worker may read or write a
+ * stream it was handed (tool_fread, tool_fwrite, tool_ferror) while no other thread
+ * uses it; opening, closing and the push-back slot (tool_fgetc, tool_ungetc) belong
+ * to the main thread, since the slot and the registry of compressed streams are
+ * process-wide and unlocked (see tool_thread.h).
  */
 
 /// Opens `path` through zfile_open; a null mode means "r". Null on failure and for
@@ -116,6 +125,9 @@ int tool_fprintf(ToolStream stream, const char *format, ...);
  * gather over calls until tool_read_line_clear_status; a caller clears them
  * before the first line of a stream and asks after the last. Also ask
  * tool_ferror after the last line: a damaged file also ends in null.
+ *
+ * Threads: the status flags are process-wide and unlocked, and the reader uses the
+ * push-back slot: the line reader is for the main thread only.
  */
 
 #define TOOL_STRIP_BLOCK_COMMENTS 1
@@ -224,6 +236,11 @@ int tool_is_directory_in(const char *directory, const char *name);
 int tool_can_access(const char *path, const char *mode);
 /// 1 when `path` is a directory whose owner may write to it, else 0 (also for null).
 int tool_is_writable_directory(const char *path);
+/// 1 when the running process itself may create a file in the directory `path` (unlike
+/// the owner's-bits tests here: a superuser may, an ordinary user in a read-only
+/// directory may not), asked of the system without creating anything; else 0 (also
+/// when `path` is no directory, and for null).
+int tool_may_create_in(const char *path);
 /// 1 when the owner's read, write and execute bits of `path` are exactly bits 4, 2 and 1
 /// of the number `permissions` ("6": readable and writable, not executable), else 0.
 /// A null or empty `permissions` gives 1; a null path 0.
@@ -340,9 +357,9 @@ int tool_char_from_name(const char *name, int default_character);
  * Rename path: the new content goes to a new, exclusively created hidden file beside
  * the target (symbolic links are followed to the final target, which is what gets
  * replaced), with the target's permission bits, owner, group and extended attributes
- * (POSIX access control lists included; on Windows the move keeps them). Commit
- * flushes and syncs it and renames it over the target: the target is whole at every
- * instant.
+ * (POSIX access control lists included, the file's record not; on Windows the move
+ * keeps them). Commit flushes and syncs it and renames it over the target: the target
+ * is whole at every instant.
  *
  * In-place path: when a rename would lose something (the target has several hard
  * links, or its owner cannot be kept), no file can be created beside it, or the
@@ -358,6 +375,12 @@ int tool_char_from_name(const char *name, int default_character);
  * two paths apart, and are locked by their writer while it lives. An interrupt or
  * termination signal while a replacement is open removes its file; a copy into the
  * target holds such signals off until it is done.
+ *
+ * Threads: a replacement belongs to the thread that locked and opened it, which
+ * also commits or abandons it: the guard of its file and the hold of interrupts
+ * concern that thread (tool_thread.h). tool_replace_write alone may be called from
+ * a worker that was handed the replacement, while no other thread uses it; its
+ * `failed` field is read by the owner only after the worker was joined.
  */
 
 /// What identifies a file however it is reached (name, link or hard link).
@@ -367,15 +390,22 @@ typedef struct ToolFileIdentity {
 } ToolFileIdentity;
 
 typedef struct ToolReplacement {
-    char *target;              /* the final file the path leads to (system syntax) */
-    char *temporary;           /* the file the new content is written to */
-    void *stream;              /* open stream of `temporary`, internal */
-    ToolFileIdentity identity; /* of the locked target */
-    int in_place;              /* commit copies into the target instead of renaming */
-    int failed;                /* a write failed; commit will refuse */
-    int kept;                  /* commit failed after starting to copy: `temporary` stays */
-    int locked;                /* the target is open and locked, internal */
-    long long lock;            /* the system's handle of the locked target, internal */
+    char *target;                    /* the final file the path leads to (system syntax) */
+    char *temporary;                 /* the file the new content is written to */
+    void *stream;                    /* open stream of `temporary`, internal */
+    ToolFileIdentity identity;       /* of the locked target */
+    int in_place;                    /* commit copies into the target instead of renaming */
+    int failed;                      /* a write failed; commit will refuse */
+    int kept;                        /* commit failed after starting to copy: `temporary` stays */
+    int locked;                      /* the target is open and locked, internal */
+    long long lock;                  /* the system's handle of the locked target, internal */
+    unsigned long long written_size; /* bytes tool_replace_write took so far */
+    unsigned long written_crc;       /* their CRC-32 (zlib's crc32; 0 while there are none) */
+    char *record;      /* the record commit attaches (tool_replace_set_record); null for none */
+    int record_kept;   /* after commit: 1 when `record` is on the new file, else 0 */
+    int record_status; /* after commit: TOOL_RECORD_FOUND when kept, NONE when none was set,
+                          UNSUPPORTED when the file system keeps none, FAILED otherwise
+                          (also for every commit that did not give TOOL_REPLACE_DONE) */
 } ToolReplacement;
 
 enum {
@@ -415,15 +445,19 @@ int tool_replace_input(const ToolReplacement *replacement, const char *path, con
 /// attributes (no replacement file is left behind; a lock taken stays until abandon).
 int tool_replace_open(ToolReplacement *replacement, const char *path);
 
-/// Appends `size` bytes of `data` unchanged (the caller writes the line ends it wants).
-/// 1 on success; 0 when the write failed, after which commit refuses.
+/// Appends `size` bytes of `data` unchanged (the caller writes the line ends it wants)
+/// and adds them to written_size and written_crc. 1 on success; 0 when the write
+/// failed, after which commit refuses.
 int tool_replace_write(ToolReplacement *replacement, const char *data, unsigned size);
 
-/// Puts the new content in place of the old; see TOOL_REPLACE_DONE and its siblings.
+/// Puts the new content in place of the old, with the record set by
+/// tool_replace_set_record (see "A file's record" below); see TOOL_REPLACE_DONE and its
+/// siblings. Whether the record could be kept never changes the result: record_kept
+/// and record_status tell.
 int tool_replace_commit(ToolReplacement *replacement);
 
 /// Closes and removes the replacement file unless commit kept it, releases the lock
-/// and the record's strings; the record is all zero afterwards. Null is ignored.
+/// and the strings the ToolReplacement holds; it is all zero afterwards. Null is ignored.
 void tool_replace_abandon(ToolReplacement *replacement);
 
 /// 1 when the bare entry name `name` has the form of a replacement file's name, so
@@ -447,7 +481,106 @@ void tool_ignore_write_signals(void);
 /// Test support: make the n-th write (operation 0), sync (1), close (2), rename (3) or
 /// resize of the target before an in-place copy (4) of a replacement from now fail
 /// once; 0 turns it off.
+/// The counters are process-wide and safe in every thread: the n-th operation of the
+/// process fails, whichever thread makes it.
 void tool_replace_fail_nth(int operation, long n);
+
+/* ---- A file's record ----------------------------------------------------------------
+ *
+ * A short text kept with a file but outside its bytes, so that the bytes stay exactly
+ * what their writer wrote: the extended attribute "user.joint2si" on POSIX, the named
+ * stream ":joint2si" on NTFS. joint2si notes there what it did to a file; this module
+ * keeps the text and knows nothing of its form. A record is text: at most
+ * TOOL_RECORD_MAX_SIZE bytes, none of them zero. File systems without such attributes
+ * or streams (FAT, a tmpfs or network share without user attributes, Wine's volumes)
+ * keep no records: the operations say TOOL_RECORD_UNSUPPORTED there and change nothing.
+ *
+ * A record travels with the new content of a replacement:
+ *
+ *     tool_replace_lock(&r, path);
+ *     if (tool_replace_read_record(&r, &text) == TOOL_RECORD_FOUND) {
+ *         ... compare `text` with tool_replace_target_crc32(&r, &size, &crc) ...
+ *     }
+ *     tool_replace_open(&r, path);  ... tool_replace_write(&r, ...) ...
+ *     ... build the record from r.written_size and r.written_crc ...
+ *     tool_replace_set_record(&r, record, length);
+ *     if (tool_replace_commit(&r) == TOOL_REPLACE_DONE && !r.record_kept) ... say so ...
+ *     tool_replace_abandon(&r);
+ *     tool_strfree(&text);
+ *
+ * On the rename path commit writes the record onto the replacement file before it is
+ * synced and renamed, so the new content and its record take the file's place
+ * together. On the in-place path it writes the record onto the target right after the
+ * copy, before the replacement file goes (a run killed in between leaves new content
+ * without a record, and the replacement file that the next run names).
+ *
+ * The record of the old content never outlives it: the replacement takes the target's
+ * other extended attributes but not this one, and wherever the old record could remain
+ * (the target keeps its attributes on the in-place path; on Windows the move keeps the
+ * target's streams that the replacement lacks) commit removes it when no record was
+ * set or the new one could not be written. Should even that removal fail, the old
+ * record describes bytes the file no longer holds, which its size and CRC-32 show.
+ *
+ * Backups (tool_backup_file, tool_replace_backup) carry the record of the file they
+ * copy: the backup holds the same bytes, so the record describes it as well, and a
+ * backup put back in the file's place is known for what it is. A backup whose record
+ * could not be copied is still made; one of a file without a record has none.
+ */
+
+#define TOOL_RECORD_MAX_SIZE 65536
+
+enum {
+    TOOL_RECORD_FOUND = 1,       /* the file carries a record (after a write: now carries it) */
+    TOOL_RECORD_FAILED = 0,      /* the system failed or refused (no access, an I/O error), no
+                                    memory (after the allocation message), null arguments */
+    TOOL_RECORD_NONE = -1,       /* the file carries no record */
+    TOOL_RECORD_UNSUPPORTED = -2 /* the file system keeps no records */
+};
+
+/// The record of the file `replacement` holds locked, read through the lock, into
+/// `*slot` (a slot as in tool_dstring.h: what it held is released). TOOL_RECORD_FOUND
+/// with the record in the slot; a value that is no text (holding a zero byte) comes back
+/// as "", which no writer of records writes. On any other result the slot is null.
+/// FAILED also when nothing is locked and for null arguments (a null slot is left alone).
+int tool_replace_read_record(const ToolReplacement *replacement, char **slot);
+
+/// Makes commit attach the record `data` (`size` bytes) to the new content, replacing one
+/// set before; a null `data` or a `size` of 0 sets none, so commit only removes the old
+/// record. Call it at any time before commit, typically after the last write, when
+/// written_size and written_crc describe the whole new content. 1 on success; 0 with
+/// nothing changed for a null replacement, a record holding a zero byte or longer than
+/// TOOL_RECORD_MAX_SIZE, or when memory runs out (after the allocation message).
+int tool_replace_set_record(ToolReplacement *replacement, const char *data, size_t size);
+
+/// The size and CRC-32 (zlib's crc32) of the bytes stored in the file `replacement` holds
+/// locked, read from its start through a new handle checked to be that file. 1 with
+/// `*size` and `*crc` set; 0 (nothing written) when it cannot be read, nothing is locked,
+/// or for a null argument.
+int tool_replace_target_crc32(const ToolReplacement *replacement, unsigned long long *size,
+                              unsigned long *crc);
+
+/// tool_replace_target_crc32 for the regular file `path` (links followed).
+int tool_file_crc32(const char *path, unsigned long long *size, unsigned long *crc);
+
+/// tool_replace_read_record for the file `path` leads to (links followed), which need not
+/// be locked; a file that cannot be opened gives TOOL_RECORD_FAILED.
+int tool_file_read_record(const char *path, char **slot);
+
+/// Gives the file `path` leads to the record `data` (`size` bytes, the rules of
+/// tool_replace_set_record; size 0 or null data remove it as tool_file_remove_record).
+/// TOOL_RECORD_FOUND when the file carries it now, UNSUPPORTED, or FAILED (also for a
+/// record the rules refuse and a null path).
+int tool_file_write_record(const char *path, const char *data, size_t size);
+
+/// Takes the record of the file `path` leads to away. TOOL_RECORD_FOUND when it carries
+/// none now (also when it had none), UNSUPPORTED, or FAILED.
+int tool_file_remove_record(const char *path);
+
+/// Test support: from now on record operations behave as `fault` says without asking
+/// the system: TOOL_RECORD_UNSUPPORTED as on a file system that keeps no records (reads,
+/// writes and removals), TOOL_RECORD_FAILED as on a write error (every write fails; reads
+/// and removals go on). Any other value, such as TOOL_RECORD_NONE, turns it off.
+void tool_record_fault(int fault);
 
 /* ---- Backups ------------------------------------------------------------------------ */
 
@@ -466,6 +599,15 @@ int tool_backup_file(const char *path, const char *suffix);
 /// longer leads to that file (its name was given to another file since it was locked),
 /// so that the backup always holds the content the replacement replaces.
 int tool_replace_backup(const ToolReplacement *replacement, const char *path, const char *suffix);
+
+/* ---- Scratch files ------------------------------------------------------------------ */
+
+/// A new empty file in the user's temporary directory (TMPDIR on POSIX, the system's
+/// temporary path on Windows), open for reading and writing in binary mode, that
+/// removes itself: no name leads to it (POSIX), or the system deletes it when its handle
+/// closes (Windows), so that nothing is left behind however the process ends. The
+/// caller closes it with fclose. Null when none could be created.
+FILE *tool_scratch_file(void);
 
 /* ---- Terminal ----------------------------------------------------------------------- */
 

@@ -44,11 +44,18 @@
  * member with text appended never passes for a whole file; the bytes of the members
  * before it are delivered first.
  *
- * Threads: a stream may be opened in one thread and read or written in another, one
- * thread at a time (handed over with the usual synchronisation); everything a stream
- * reads into lives in the stream itself. The registry and its cache may be used from
- * any thread. The mode buffer of zfile_mode_without_z is process-wide and unlocked.
- * The layer prints nothing.
+ * Threads: a stream may be opened in one thread and read or written in another (a
+ * worker thread, tool_thread.h), one thread at a time, handed over with the usual
+ * synchronisation; everything about a stream (its buffers, inflate state, position,
+ * error and end flags) is its own. The registry and its cache are locked and may be
+ * used from any thread. The mode buffer of zfile_mode_without_z is process-wide and
+ * unlocked.
+ *
+ * Reads cut by a stop: when a worker told to stop (tool_thread_stop) has a read of
+ * its cut short, the read gives what it had (-1 when nothing, for a compressed
+ * stream) and the stream's error flag is cleared again: the stream is not at fault,
+ * and the thread that stopped the worker abandons the read. The layer prints
+ * nothing.
  */
 #ifndef LIBTOOLS_ZFILE_H
 #define LIBTOOLS_ZFILE_H

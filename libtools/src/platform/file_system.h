@@ -28,6 +28,11 @@ struct FsStatus {
 /// Whether something exists at `path` (links followed: a dangling link does not count).
 bool fs_exists(const char *path);
 
+/// Whether the running process may create a file in the directory `directory`, by its
+/// own rights (not the owner's bits): write and search permission on POSIX, the
+/// directory's access control list on Windows. False when it is no directory.
+bool fs_may_create_in(const char *directory);
+
 /// Fills `status` for the file at `path`; false when it has no status.
 bool fs_status(const char *path, FsStatus *status);
 

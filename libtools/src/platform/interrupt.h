@@ -1,6 +1,15 @@
 // Interrupts during a rewrite: an interrupt or termination signal (Ctrl-C,
 // SIGTERM) removes the guarded temporary file before the process ends, and can
 // be held off while the original file is being overwritten in place.
+//
+// Threads: everything here is for the threads the program runs itself (the main
+// thread), never for a worker started through thread.h. A worker starts with the
+// interrupts blocked and keeps them blocked, so on POSIX an interrupt is always
+// delivered to a thread that may hold it; on Windows interrupts arrive as console
+// events on a thread of the system's own. Either way a hold made by the main thread
+// delays every interrupt until that thread resumes them, and the removal of the
+// guarded files never runs inside a worker. Debug builds check that no worker guards,
+// releases, holds or resumes.
 #ifndef LIBTOOLS_PLATFORM_INTERRUPT_H
 #define LIBTOOLS_PLATFORM_INTERRUPT_H
 
@@ -21,7 +30,9 @@ void release_temporary(GuardSlot slot = GuardSlot::replacement);
 /// Between hold_interrupts and resume_interrupts an interrupt waits; it takes effect at
 /// resume_interrupts. Guarding and releasing a path in between keep it waiting, so a
 /// file created and guarded under the hold is never left by an interrupt that came
-/// between the two. Holds do not nest.
+/// between the two. Holds do not nest; the thread that holds is the one that resumes.
+/// The contract is the same on both systems: the hold concerns the process's
+/// interrupts, not only those aimed at the holding thread, because no worker takes one.
 void hold_interrupts();
 void resume_interrupts();
 
@@ -33,6 +44,10 @@ class InterruptHold {
     InterruptHold(const InterruptHold &) = delete;
     InterruptHold &operator=(const InterruptHold &) = delete;
 };
+
+/// The signal numbers interrupts and terminations arrive as on this system, ended by 0:
+/// the signals a worker thread blocks. Empty on Windows.
+const int *interrupt_signal_numbers();
 
 /// Makes the signals that a failing write raises on POSIX systems (SIGPIPE for a closed
 /// pipe, SIGXFSZ for a file-size limit) ignored, so the write reports an error instead

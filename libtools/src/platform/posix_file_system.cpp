@@ -39,6 +39,13 @@ bool fs_exists(const char *path) {
     return access(native_path(path).c_str(), F_OK) == 0;
 }
 
+bool fs_may_create_in(const char *directory) {
+    struct stat record {};
+    const std::string path = native_path(directory);
+    return stat(path.c_str(), &record) == 0 && S_ISDIR(record.st_mode) &&
+           access(path.c_str(), W_OK | X_OK) == 0;
+}
+
 bool fs_status(const char *path, FsStatus *status) {
     struct stat record {};
     if (stat(native_path(path).c_str(), &record) != 0) {

@@ -1,8 +1,15 @@
+// Interrupts on POSIX systems are signals. Worker threads keep them blocked
+// (thread.h), so they are delivered to the threads that call the functions here,
+// and a mask set with pthread_sigmask in the holding thread holds them for the
+// whole process.
 #include "platform/interrupt.h"
+#include "platform/thread.h"
 
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cassert>
 #include <climits>
 #include <cstring>
 
@@ -10,14 +17,16 @@ namespace platform {
 
 namespace {
 
-const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// The signals handled here, ended by 0 as interrupt_signal_numbers gives them.
+constexpr int kSignalCount = 3;
+const int kSignals[kSignalCount + 1] = {SIGINT, SIGTERM, SIGHUP, 0};
 
 // The guarded paths live in static storage so the handler can use them without
 // allocating; the handler may only make async-signal-safe calls.
 constexpr int kSlots = static_cast<int>(GuardSlot::count);
 char guarded_path[kSlots][PATH_MAX + 1];
 volatile sig_atomic_t guarding[kSlots] = {};
-struct sigaction previous[sizeof kSignals / sizeof kSignals[0]];
+struct sigaction previous[kSignalCount];
 bool installed = false;
 
 extern "C" void remove_guarded_and_reraise(int signal_number) {
@@ -37,11 +46,11 @@ void install_handlers() {
     struct sigaction action {};
     action.sa_handler = remove_guarded_and_reraise;
     sigemptyset(&action.sa_mask);
-    for (int signal_number : kSignals) {
-        sigaddset(&action.sa_mask, signal_number);
+    for (int i = 0; i < kSignalCount; ++i) {
+        sigaddset(&action.sa_mask, kSignals[i]);
     }
     // A signal the process was started with ignored (a background job) stays ignored.
-    for (std::size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i) {
+    for (int i = 0; i < kSignalCount; ++i) {
         sigaction(kSignals[i], nullptr, &previous[i]);
         if (previous[i].sa_handler != SIG_IGN) {
             sigaction(kSignals[i], &action, nullptr);
@@ -55,10 +64,10 @@ void install_handlers() {
 void change_mask(int how, sigset_t *old = nullptr) {
     sigset_t set;
     sigemptyset(&set);
-    for (int signal_number : kSignals) {
-        sigaddset(&set, signal_number);
+    for (int i = 0; i < kSignalCount; ++i) {
+        sigaddset(&set, kSignals[i]);
     }
-    sigprocmask(how, &set, old);
+    pthread_sigmask(how, &set, old);
 }
 
 } // namespace
@@ -68,6 +77,7 @@ void guard_temporary(const std::string &path, GuardSlot slot) {
     if (path.size() > PATH_MAX || index < 0 || index >= kSlots) {
         return;
     }
+    assert(!in_worker_thread() && "a worker never guards a path");
     sigset_t before;
     change_mask(SIG_BLOCK, &before);
     std::memcpy(guarded_path[index], path.c_str(), path.size() + 1);
@@ -75,7 +85,7 @@ void guard_temporary(const std::string &path, GuardSlot slot) {
     if (!installed) {
         install_handlers();
     }
-    sigprocmask(SIG_SETMASK, &before, nullptr);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 void release_temporary(GuardSlot slot) {
@@ -83,18 +93,25 @@ void release_temporary(GuardSlot slot) {
     if (index < 0 || index >= kSlots) {
         return;
     }
+    assert(!in_worker_thread() && "a worker never releases a guarded path");
     sigset_t before;
     change_mask(SIG_BLOCK, &before);
     guarding[index] = 0;
-    sigprocmask(SIG_SETMASK, &before, nullptr);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 void hold_interrupts() {
+    assert(!in_worker_thread() && "a worker never holds interrupts");
     change_mask(SIG_BLOCK);
 }
 
 void resume_interrupts() {
+    assert(!in_worker_thread() && "a worker never resumes interrupts");
     change_mask(SIG_UNBLOCK);
+}
+
+const int *interrupt_signal_numbers() {
+    return kSignals;
 }
 
 void ignore_write_signals() {

@@ -1,5 +1,6 @@
 #include "platform/checked_open.h"
 #include "platform/file_lock.h"
+#include "platform/file_record.h"
 #include "platform/replace.h"
 #include "platform/replace_shared.h"
 
@@ -176,6 +177,10 @@ bool copy_attributes(long long from_handle, std::FILE *to) {
         return false;
     }
     for (std::size_t at = 0; at < names.size(); at += std::strlen(&names[at]) + 1) {
+        // The record describes the old bytes: the new ones get their own at commit.
+        if (std::strcmp(&names[at], record_name()) == 0) {
+            continue;
+        }
         if (!copy_attribute(from, fileno(to), &names[at])) {
             return false;
         }

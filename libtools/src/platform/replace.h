@@ -59,7 +59,8 @@ std::FILE *create_replacement(const std::string &directory, ReplacementKind kind
                               const TargetFacts &facts, std::string *created, bool *kept_owner);
 
 /// Copies the extended attributes (POSIX access control lists included) of the open
-/// file `from_handle` to the replacement `to`; a file system without extended
+/// file `from_handle` to the replacement `to`, all but the file's record (record_name
+/// in file_record.h), which describes the old bytes; a file system without extended
 /// attributes has none to copy. False when one could not be copied. On Windows the
 /// move keeps them, and this does nothing.
 bool copy_attributes(long long from_handle, std::FILE *to);
@@ -98,6 +99,8 @@ bool remove_file(const std::string &path);
 /// The operations a test can make fail.
 enum class FileOperation { write, sync, close, rename, resize, count };
 /// Test support: the n-th operation of kind `operation` from now fails once (0: never).
+/// The counters are process-wide and atomic: the n-th operation of the process, in
+/// whichever thread it comes (the writes of a replacement may come from a worker).
 void fail_nth_file_operation(FileOperation operation, long n);
 
 } // namespace platform

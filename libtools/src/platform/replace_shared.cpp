@@ -2,6 +2,7 @@
 // fault-injection counters, the checked write and close, and the random name part.
 #include "platform/replace_shared.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,7 +12,8 @@ namespace platform {
 
 namespace {
 
-long countdown[static_cast<int>(FileOperation::count)] = {};
+// Atomic: the writes of a replacement may come from a worker thread.
+std::atomic<long> countdown[static_cast<int>(FileOperation::count)] = {};
 
 // Hidden on POSIX by the leading dot; distinctive enough that no other program's
 // files take this form, since an abandoned one may be removed.
@@ -33,8 +35,11 @@ void fail_nth_file_operation(FileOperation operation, long n) {
 }
 
 bool injected_failure(FileOperation operation) {
-    long &left = countdown[static_cast<int>(operation)];
-    if (left == 0 || --left != 0) {
+    std::atomic<long> &countdown_of = countdown[static_cast<int>(operation)];
+    long left = countdown_of.load();
+    while (left > 0 && !countdown_of.compare_exchange_weak(left, left - 1)) {
+    }
+    if (left != 1) {
         return false;
     }
     errno = EIO;

@@ -10,7 +10,7 @@
 namespace platform {
 
 /// The next byte of `stream` as 0 to 255, or EOF at the end or on an error, read
-/// without taking the stream's lock (a stream is read by one thread at a time).
+/// without taking the stream's lock: a stream belongs to one thread at a time.
 int read_byte_unlocked(std::FILE *stream);
 
 /// fopen(path, mode); null on failure, for a null argument, or for a name the system

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 namespace platform {
 
@@ -83,7 +84,60 @@ DWORD attributes_of(const std::string &path) {
     return GetFileAttributesW(wide_of(path.c_str()).c_str());
 }
 
+// The security descriptor of `path` (owner, group and access list), or empty.
+std::vector<char> security_of(const std::wstring &path) {
+    const SECURITY_INFORMATION parts =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD size = 0;
+    GetFileSecurityW(path.c_str(), parts, nullptr, 0, &size);
+    std::vector<char> descriptor(size);
+    if (size == 0 || !GetFileSecurityW(path.c_str(), parts, descriptor.data(), size, &size)) {
+        descriptor.clear();
+    }
+    return descriptor;
+}
+
+// Whether the process's token is granted FILE_ADD_FILE by `descriptor`. AccessCheck
+// wants an impersonation token, so the process token is duplicated as one.
+bool grants_add_file(std::vector<char> &descriptor) {
+    HANDLE process = nullptr;
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &process)) {
+        return false;
+    }
+    const bool duplicated = DuplicateToken(process, SecurityImpersonation, &token) != 0;
+    CloseHandle(process);
+    if (!duplicated) {
+        return false;
+    }
+    GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                               FILE_ALL_ACCESS};
+    DWORD wanted = FILE_ADD_FILE;
+    MapGenericMask(&wanted, &mapping);
+    PRIVILEGE_SET privileges{};
+    DWORD privileges_size = sizeof privileges;
+    DWORD granted = 0;
+    BOOL allowed = FALSE;
+    const BOOL checked = AccessCheck(descriptor.data(), token, wanted, &mapping, &privileges,
+                                     &privileges_size, &granted, &allowed);
+    CloseHandle(token);
+    return checked != 0 && allowed != 0;
+}
+
 } // namespace
+
+bool fs_may_create_in(const char *directory) {
+    const std::string native = without_trailing_separators(native_path(directory));
+    const DWORD attributes = attributes_of(native);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return false;
+    }
+    // The read-only attribute of a directory does not stop files being made in it; its
+    // access list does. A descriptor that cannot be read leaves the answer to the
+    // attempt itself.
+    std::vector<char> descriptor = security_of(wide_of(native.c_str()));
+    return descriptor.empty() || grants_add_file(descriptor);
+}
 
 bool fs_exists(const char *path) {
     return _waccess(wide_of(native_path(path).c_str()).c_str(), 0) == 0;

@@ -1,14 +1,18 @@
 // Interrupts on Windows are console control events (Ctrl-C, Ctrl-Break, closing
 // the console, log-off, shutdown). The system delivers them on a thread of its
 // own, so the guarded path and the hold are shared under one lock: while the main
-// thread holds interrupts, the handler waits for the lock.
+// thread holds interrupts, the handler waits for the lock. Worker threads never
+// take these events, so they have nothing to block (thread.h); they never guard or
+// hold either, which debug builds check.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
 
 #include "platform/interrupt.h"
+#include "platform/thread.h"
 #include "platform/wide_names.h"
 
+#include <cassert>
 #include <cstring>
 
 namespace platform {
@@ -62,6 +66,7 @@ void guard_temporary(const std::string &path, GuardSlot slot) {
     if (index < 0 || index >= kSlots) {
         return;
     }
+    assert(!in_worker_thread() && "a worker never guards a path");
     const std::wstring wide = system_path_of(path);
     if (wide.empty() || wide.size() >= kGuardedLength) {
         return;
@@ -80,17 +85,25 @@ void release_temporary(GuardSlot slot) {
     if (index < 0 || index >= kSlots) {
         return;
     }
+    assert(!in_worker_thread() && "a worker never releases a guarded path");
     lock();
     guarding[index] = false;
     unlock();
 }
 
 void hold_interrupts() {
+    assert(!in_worker_thread() && "a worker never holds interrupts");
     lock();
 }
 
 void resume_interrupts() {
+    assert(!in_worker_thread() && "a worker never resumes interrupts");
     unlock();
+}
+
+const int *interrupt_signal_numbers() {
+    static const int none[] = {0};
+    return none;
 }
 
 void ignore_write_signals() {}

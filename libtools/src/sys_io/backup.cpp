@@ -10,11 +10,25 @@
 #include "platform/interrupt.h"
 #include "platform/paths.h"
 #include "platform/replace.h"
+#include "sys_io/records.h"
 
 #include <new>
 #include <string>
 
 namespace {
+
+// Gives the copy the record of the file it copies, whose bytes it holds, so that the
+// backup put back in the file's place is known for what it is. True when the copy
+// carries it; a backup is made all the same when it cannot.
+bool carry_record(const std::string &source, const std::string &copy) noexcept {
+    try {
+        std::string record;
+        return sys_io::read_record_at(source, &record) == platform::RecordResult::found &&
+               sys_io::change_record_at(copy, &record) == platform::RecordResult::found;
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+}
 
 // The backup's path is the file's path as given plus the suffix, so a backup of a file
 // reached through a symbolic link sits beside the link.
@@ -43,9 +57,17 @@ int make_backup(const char *path, const char *suffix, const ToolFileIdentity *ex
                                     &held_lock)) {
         return 0;
     }
+    const bool recorded = carry_record(resolved, copy);
     const bool moved = platform::replace_atomically(copy, backup) == platform::RenameResult::done;
     if (!moved) {
         platform::remove_file(copy);
+    } else if (!recorded) {
+        // The move over an older backup may keep the older one's record (Windows keeps
+        // the streams that the copy lacks); it describes other bytes.
+        try {
+            sys_io::change_record_at(backup, nullptr);
+        } catch (const std::bad_alloc &) {
+        }
     }
     platform::release_temporary(platform::GuardSlot::backup);
     platform::drop_replacement_lock(held_lock);

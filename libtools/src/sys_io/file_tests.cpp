@@ -77,6 +77,10 @@ int tool_is_writable_directory(const char *path) {
     return tool_is_directory(path) && tool_can_access(path, nullptr) ? 1 : 0;
 }
 
+int tool_may_create_in(const char *path) {
+    return path != nullptr && platform::fs_may_create_in(path) ? 1 : 0;
+}
+
 int tool_has_permissions(const char *permissions, const char *path) {
     if (path == nullptr) {
         return 0;

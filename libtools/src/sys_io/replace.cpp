@@ -8,6 +8,9 @@
 #include "platform/interrupt.h"
 #include "platform/paths.h"
 #include "sys_io/guarded_call.h"
+#include "sys_io/records.h"
+
+#include <zlib.h>
 
 #include <cstdio>
 #include <string>
@@ -175,20 +178,33 @@ int commit_by_rename(ToolReplacement *replacement) {
     return TOOL_REPLACE_DONE;
 }
 
-// Syncs and closes the replacement file, keeping its lock, and puts it in place.
+// Puts the synced and closed replacement in place: renamed over the target with the
+// record it carries, or copied into the target, which then gets the record.
+int put_in_place(ToolReplacement *replacement) {
+    int result = replacement->in_place ? kRefused : commit_by_rename(replacement);
+    if (result == kRefused) {
+        result = commit_by_copy(replacement);
+        if (result == TOOL_REPLACE_DONE) {
+            sys_io::record_onto_target(replacement);
+        }
+    } else if (result == TOOL_REPLACE_DONE) {
+        sys_io::settle_record_after_rename(replacement);
+    }
+    return result;
+}
+
+// Syncs and closes the replacement file, keeping its lock, and puts it in place. A
+// replacement to be renamed gets its record first, so the sync puts both on disk.
 int commit(ToolReplacement *replacement) {
     std::FILE *stream = stream_of(replacement);
     replacement->stream = nullptr;
+    if (!replacement->in_place) {
+        sys_io::record_onto_replacement(replacement, stream);
+    }
     const bool synced = platform::flush_and_sync(stream);
     const long long held = platform::hold_replacement_lock(stream);
     const bool closed = platform::close_stream(stream);
-    int result = TOOL_REPLACE_FAILED;
-    if (synced && closed) {
-        result = replacement->in_place ? kRefused : commit_by_rename(replacement);
-        if (result == kRefused) {
-            result = commit_by_copy(replacement);
-        }
-    }
+    const int result = synced && closed ? put_in_place(replacement) : TOOL_REPLACE_FAILED;
     platform::drop_replacement_lock(held);
     return result;
 }
@@ -298,15 +314,29 @@ int tool_replace_write(ToolReplacement *replacement, const char *data, unsigned 
         replacement->failed = 1;
         return 0;
     }
+    replacement->written_size += size;
+    replacement->written_crc =
+        crc32(replacement->written_crc, reinterpret_cast<const Bytef *>(data), size);
     return 1;
 }
 
 int tool_replace_commit(ToolReplacement *replacement) {
-    if (replacement == nullptr || replacement->stream == nullptr || replacement->failed) {
+    if (replacement == nullptr) {
         return TOOL_REPLACE_FAILED;
     }
-    return sys_io::guarded_call("tool_replace_commit", static_cast<int>(TOOL_REPLACE_FAILED),
-                                [&] { return commit(replacement); });
+    replacement->record_kept = 0;
+    replacement->record_status = TOOL_RECORD_FAILED;
+    if (replacement->stream == nullptr || replacement->failed) {
+        return TOOL_REPLACE_FAILED;
+    }
+    const int result =
+        sys_io::guarded_call("tool_replace_commit", static_cast<int>(TOOL_REPLACE_FAILED),
+                             [&] { return commit(replacement); });
+    if (result != TOOL_REPLACE_DONE) {
+        replacement->record_status = TOOL_RECORD_FAILED;
+    }
+    replacement->record_kept = replacement->record_status == TOOL_RECORD_FOUND ? 1 : 0;
+    return result;
 }
 
 void tool_replace_abandon(ToolReplacement *replacement) {
@@ -321,6 +351,7 @@ void tool_replace_abandon(ToolReplacement *replacement) {
     unlock(replacement);
     tool_strfree(&replacement->target);
     tool_strfree(&replacement->temporary);
+    tool_strfree(&replacement->record);
     *replacement = ToolReplacement{};
 }
 

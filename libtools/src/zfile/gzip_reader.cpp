@@ -2,6 +2,7 @@
 // what follows each member looked at.
 #include "zfile/gzip_reader.h"
 
+#include "platform/thread.h"
 #include "zfile/gzip_header.h"
 
 #include <cstring>
@@ -56,6 +57,18 @@ void GzipReader::fail(int code) {
     step_ = Step::end;
 }
 
+// A read of the file failed. In a worker told to stop it was cut short: the stream is
+// not at fault, so nothing is recorded and only the call that met it gives up.
+bool GzipReader::read_failed() {
+    if (platform::told_to_stop()) {
+        std::clearerr(file_);
+        cut_ = true;
+    } else {
+        fail(Z_ERRNO);
+    }
+    return false;
+}
+
 // Reads until at least `count` bytes wait in the input or the file has ended, keeping
 // the bytes that waited (moved to the front). False after a read error.
 bool GzipReader::load_at_least(unsigned count) {
@@ -68,13 +81,10 @@ bool GzipReader::load_at_least(unsigned count) {
         const std::size_t got = std::fread(input_ + inflater_.avail_in, 1, wanted, file_);
         inflater_.avail_in += static_cast<uInt>(got);
         loaded_ += static_cast<long long>(got);
-        if (got < wanted) {
-            if (std::ferror(file_) != 0) {
-                fail(Z_ERRNO);
-                return false;
-            }
-            file_end_ = true;
+        if (got < wanted && std::ferror(file_) != 0) {
+            return read_failed();
         }
+        file_end_ = got < wanted;
     }
     return true;
 }
@@ -104,7 +114,7 @@ void GzipReader::look() {
 }
 
 // Inflates into `to` until it is full or the member ends (the next step is then to look
-// at what follows). The count made; damage or a cut stops the stream with its code.
+// at what follows). The count made; damage or truncation stops the stream with its code.
 unsigned GzipReader::inflate_into(unsigned char *to, unsigned room) {
     inflater_.next_out = to;
     inflater_.avail_out = room;
@@ -157,6 +167,9 @@ unsigned GzipReader::make(unsigned char *to, unsigned room) {
         case Step::look_first:
         case Step::look_next:
             look();
+            if (cut_) {
+                return 0;
+            }
             continue;
         case Step::inflate:
             made = inflate_into(to, room);
@@ -167,7 +180,7 @@ unsigned GzipReader::make(unsigned char *to, unsigned room) {
         case Step::end:
             return 0;
         }
-        if (made > 0) {
+        if (made > 0 || cut_) {
             return made;
         }
     }

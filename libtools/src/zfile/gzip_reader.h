@@ -36,7 +36,8 @@ class GzipReader {
     int close();
 
     /// Up to `length` bytes (at most INT_MAX) into `buffer`: the count, 0 at the end, -1
-    /// when nothing was read because of an error.
+    /// when nothing was read because of an error, or because a worker told to stop had
+    /// its read of the file cut short (no error is recorded then).
     int read(void *buffer, unsigned length);
 
     /// The next byte as 0 to 255, or -1 at the end or on an error.
@@ -94,6 +95,7 @@ class GzipReader {
     int get_byte_slow();
     bool hard_error() const { return error_ != Z_OK && error_ != Z_BUF_ERROR; }
     void fail(int code);
+    bool read_failed();
     bool load_at_least(unsigned count);
     void look();
     unsigned inflate_into(unsigned char *to, unsigned room);
@@ -107,7 +109,8 @@ class GzipReader {
     long start_ = -1;       // the file's position when opened; -1 when it cannot seek
     long long loaded_ = 0;  // bytes read from the file since `start_`
     bool file_end_ = false; // the file gave its last byte
-    int error_ = Z_OK;      // the first error met; Z_BUF_ERROR: cut inside a member
+    int error_ = Z_OK;      // the first error met; Z_BUF_ERROR: ended inside a member
+    bool cut_ = false;      // the current call's read was cut short by a stop
     Step step_ = Step::look_first;
     int level_ = 0; // from the first member's header
     z_stream inflater_ = {};

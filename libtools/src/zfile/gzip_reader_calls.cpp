@@ -1,5 +1,5 @@
 // The reader's calls, with the contracts of zlib's gzread, gzgetc, gzgets and gzseek:
-// a read after damage gives -1, a cut file delivers what it held, a seek backwards
+// a read after damage gives -1, a truncated file delivers what it held, a seek backwards
 // rewinds the file and a seek forwards is passed over at the next read.
 #include "zfile/gzip_reader.h"
 
@@ -16,6 +16,7 @@ unsigned smaller(unsigned a, long long b) {
 } // namespace
 
 int GzipReader::read(void *buffer, unsigned length) {
+    cut_ = false;
     if (file_ == nullptr || hard_error() || !pass_skip()) {
         return -1;
     }
@@ -39,7 +40,7 @@ int GzipReader::read(void *buffer, unsigned length) {
         got += count;
         position_ += count;
     }
-    return got == 0 && hard_error() ? -1 : static_cast<int>(got);
+    return got == 0 && (hard_error() || cut_) ? -1 : static_cast<int>(got);
 }
 
 int GzipReader::get_byte_slow() {
@@ -48,6 +49,7 @@ int GzipReader::get_byte_slow() {
 }
 
 char *GzipReader::gets(char *buffer, int size) {
+    cut_ = false;
     if (file_ == nullptr || hard_error() || !pass_skip()) {
         return nullptr;
     }
@@ -90,7 +92,8 @@ long long GzipReader::seek(long long offset, int origin) {
     return target;
 }
 
-// Passes over the bytes a seek forwards left to skip; false on an error.
+// Passes over the bytes a seek forwards left to skip; false on an error or a read cut
+// short by a stop (the rest is passed over at the next call).
 bool GzipReader::pass_skip() {
     while (skip_ > 0 && refill()) {
         const unsigned count = smaller(have_, skip_);
@@ -99,12 +102,15 @@ bool GzipReader::pass_skip() {
         position_ += count;
         skip_ -= count;
     }
+    if (cut_) {
+        return false;
+    }
     skip_ = 0; // the end of the text stops a seek past it
     return !hard_error();
 }
 
-// Back to the start of the file, forgetting a cut met before; false when the file
-// cannot seek.
+// Back to the start of the file, forgetting that the data ended inside a member; false
+// when the file cannot seek.
 bool GzipReader::rewind() {
     if (start_ < 0 || std::fseek(file_, start_, SEEK_SET) != 0) {
         return false;

@@ -4,6 +4,7 @@
 // conventions of stdio and zlib.
 #include "libtools/zfile.h"
 #include "platform/stream_io.h"
+#include "platform/thread.h"
 #include "zfile/handles.h"
 #include "zfile/registry.h"
 
@@ -69,8 +70,13 @@ int zfile_read(void *buffer, int size, int count, ToolStream stream) {
         return 0;
     }
     if (!is_listed(stream)) {
-        return static_cast<int>(std::fread(buffer, static_cast<std::size_t>(size),
-                                           static_cast<std::size_t>(count), as_file(stream)));
+        const int got =
+            static_cast<int>(std::fread(buffer, static_cast<std::size_t>(size),
+                                        static_cast<std::size_t>(count), as_file(stream)));
+        if (got < count && platform::told_to_stop()) {
+            std::clearerr(as_file(stream)); // the read was cut, the file is not at fault
+        }
+        return got;
     }
     const long long bytes = byte_count(size, count);
     zfile::CompressedStream *compressed = as_compressed(stream);

@@ -1,4 +1,4 @@
-#include "diff/diff_boundaries.h"
+#include "support/diff_boundaries.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #ifndef JOINT2SI_DIFF_BOUNDARIES_H
 #define JOINT2SI_DIFF_BOUNDARIES_H
 
-#include "diff/unified_diff.h"
+#include "support/unified_diff.h"
 
 #include <string_view>
 #include <vector>

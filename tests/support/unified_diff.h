@@ -1,5 +1,5 @@
-// The unified diff that --dry-run prints: the edit script between the lines of the
-// current and the converted text, and its hunks in the form `diff -u` writes them.
+// A whole-text unified diff, as `diff -u` writes it: the model the preview's streaming
+// diff is checked against (the converter itself builds its diff while converting).
 #ifndef JOINT2SI_UNIFIED_DIFF_H
 #define JOINT2SI_UNIFIED_DIFF_H
 

@@ -1,6 +1,6 @@
-#include "diff/unified_diff.h"
+#include "support/unified_diff.h"
 
-#include "diff/diff_boundaries.h"
+#include "support/diff_boundaries.h"
 
 #include <dtl/dtl.hpp>
 

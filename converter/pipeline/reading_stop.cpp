@@ -1,0 +1,32 @@
+#include "pipeline/reading_stop.h"
+
+ReadingStop &ReadingStop::of_this_thread() noexcept {
+    thread_local ReadingStop stop;
+    return stop;
+}
+
+void ReadingStop::attach(BlockChannel *filled) noexcept {
+    std::lock_guard<std::mutex> lock(mutex_);
+    filled_ = filled;
+    if (stopped_ && filled_ != nullptr) {
+        filled_->cancel();
+    }
+}
+
+void ReadingStop::detach() noexcept {
+    std::lock_guard<std::mutex> lock(mutex_);
+    filled_ = nullptr;
+}
+
+void ReadingStop::stop() noexcept {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopped_ = true;
+    if (filled_ != nullptr) {
+        filled_->cancel();
+    }
+}
+
+void ReadingStop::clear() noexcept {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopped_ = false;
+}
