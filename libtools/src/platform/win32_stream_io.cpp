@@ -12,6 +12,11 @@ int read_byte_unlocked(std::FILE *stream) {
     return _fgetc_nolock(stream);
 }
 
+long read_some(std::FILE *stream, unsigned char *buffer, std::size_t size) {
+    // Windows has no signals that interrupt a read; a stop cancels it (CancelSynchronousIo).
+    return _read(_fileno(stream), buffer, static_cast<unsigned>(size));
+}
+
 std::FILE *open_file(const char *path, const char *mode) {
     std::wstring wide_path;
     std::wstring wide_mode;

@@ -2,6 +2,7 @@
 // what follows each member looked at.
 #include "zfile/gzip_reader.h"
 
+#include "platform/stream_io.h"
 #include "platform/thread.h"
 #include "zfile/gzip_header.h"
 
@@ -29,7 +30,7 @@ bool GzipReader::open(std::FILE *file) {
         close();
         return false;
     }
-    // Unbuffered: every block goes from the system straight into input_.
+    // Read through its descriptor (read_some), so stdio must hold nothing back.
     std::setvbuf(file, nullptr, _IONBF, 0);
     file_ = file;
     start_ = std::ftell(file);
@@ -61,7 +62,6 @@ void GzipReader::fail(int code) {
 // not at fault, so nothing is recorded and only the call that met it gives up.
 bool GzipReader::read_failed() {
     if (platform::told_to_stop()) {
-        std::clearerr(file_);
         cut_ = true;
     } else {
         fail(Z_ERRNO);
@@ -70,21 +70,22 @@ bool GzipReader::read_failed() {
 }
 
 // Reads until at least `count` bytes wait in the input or the file has ended, keeping
-// the bytes that waited (moved to the front). False after a read error.
+// the bytes that waited (moved to the front). Each read takes what the file gives at
+// once, so input from a pipe is inflated as it comes. False after a failed read.
 bool GzipReader::load_at_least(unsigned count) {
     while (inflater_.avail_in < count && !file_end_) {
         if (inflater_.avail_in > 0 && inflater_.next_in != input_) {
             std::memmove(input_, inflater_.next_in, inflater_.avail_in);
         }
         inflater_.next_in = input_;
-        const std::size_t wanted = kInputSize - inflater_.avail_in;
-        const std::size_t got = std::fread(input_ + inflater_.avail_in, 1, wanted, file_);
-        inflater_.avail_in += static_cast<uInt>(got);
-        loaded_ += static_cast<long long>(got);
-        if (got < wanted && std::ferror(file_) != 0) {
+        const long got = platform::read_some(file_, input_ + inflater_.avail_in,
+                                             kInputSize - inflater_.avail_in);
+        if (got < 0) {
             return read_failed();
         }
-        file_end_ = got < wanted;
+        inflater_.avail_in += static_cast<uInt>(got);
+        loaded_ += got;
+        file_end_ = got == 0;
     }
     return true;
 }
