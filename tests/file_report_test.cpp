@@ -47,6 +47,8 @@ TEST_F(FileReport, LinesThatDropDigits) {
         {"shear_force abc 3", false},    {"shear_force\t3 4", false},
         {"shear_force", false},          {"bending_moment 4 kN/m2", true},
         {"max shear_force 3", false},    {"shear_force 1.5.3", true},
+        {"  shear_force 1,5", true},     {"shear_force=2 kN", false},
+        {"shear_force:\t1,5", true},     {"shear_force\t1e309 2", false},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(converter_drops(c.line), c.drops) << c.line;

@@ -33,6 +33,7 @@ FileSettings settings_of(const CommandLine &command) {
     settings.moment_unit = command.moment_unit;
     settings.force = command.force;
     settings.verbose = command.verbose;
+    settings.allow_dropped_digits = command.allow_dropped_digits;
     return settings;
 }
 
@@ -53,7 +54,7 @@ void note_dry_run_conversion(const char *name, FileRun *files) {
 // Converts standard input to standard output; false when that failed.
 bool rewrite_standard_input(Run *run) {
     ConversionCounts counts;
-    if (!convert_standard_input(run->command.conversion, &counts)) {
+    if (!convert_standard_input(run->settings, &counts)) {
         return false;
     }
     report_converted(kStandardInputName, counts, run->command.verbose, &run->totals);

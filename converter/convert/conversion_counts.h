@@ -14,6 +14,16 @@ struct ConversionCounts {
     long long first_dropped_line = 0; // the first of them: its line in the original, 0: none
     std::string first_dropped;        // and its text as read (comments removed)
     bool changed = false;             // the written bytes differ from the bytes read
+
+    // Force and moment lines of a converted kind from which no number could be read, and
+    // values whose conversion is not a finite number; the first of each as for dropped
+    // digits.
+    long long no_value = 0;
+    long long first_no_value_line = 0;
+    std::string first_no_value;
+    long long not_finite = 0;
+    long long first_not_finite_line = 0;
+    std::string first_not_finite;
 };
 
 /// The lines the conversion removed: comment lines and lines joined by a block comment.

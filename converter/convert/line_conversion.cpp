@@ -38,13 +38,26 @@ int classify(LineView line) {
     return kind;
 }
 
-// The number after the blank as tool_atof_checked reads it.
-bool read_value(const char *p, const char *end, PlainDecimal *number, bool *plain) {
-    *plain = read_plain_decimal(p, end, number);
-    if (*plain) {
-        return true;
+bool is_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Whether the text at `p` may begin a number after its white space: a sign, a digit,
+// a point, or the first letter of inf or nan. No other text is read as one.
+bool may_begin_number(const char *p, const char *end) {
+    while (p < end && is_space(*p)) {
+        ++p;
     }
-    const std::string text(p, end); // rare: every form but the plain decimal
+    return p < end && *p != '\0' && std::strchr("+-.0123456789iInN", *p) != nullptr;
+}
+
+// The number at `p` as tool_atof_checked reads it, in every form but the plain
+// decimal: rare, and kept apart so that the common path stays small.
+bool read_general(const char *p, const char *end, PlainDecimal *number) {
+    if (!may_begin_number(p, end)) {
+        return false; // without a copy: the lines the second reading is for come here
+    }
+    const std::string text(p, end);
     double value = 0.0;
     if (tool_atof_checked(text.c_str(), &value) == 0) {
         return false;
@@ -54,6 +67,13 @@ bool read_value(const char *p, const char *end, PlainDecimal *number, bool *plai
     const char *number_end = p + (stop - text.c_str());
     *number = PlainDecimal{value, 0, 0, std::signbit(value), number_end, p, nullptr, p};
     return true;
+}
+
+// The number at `p` as tool_atof_checked reads it; `*plain` tells whether it is a plain
+// decimal.
+bool read_value(const char *p, const char *end, PlainDecimal *number, bool *plain) {
+    *plain = read_plain_decimal(p, end, number);
+    return *plain || read_general(p, end, number);
 }
 
 // The converted number's text at `out` (room kFixedTextRoom), or null when only the
@@ -79,38 +99,86 @@ bool digit_in(const char *p, const char *end) {
     return false;
 }
 
-// The text of the converted value of a force or moment line whose head ends at
-// `blank`, in *text and *length (in `digits` or tool_dtoa's buffer); false when the
-// line stays as it is. Sets *dropped when a digit follows the value.
-bool converted_value(LineView line, const char *blank, const ResolvedKind &how,
-                     char (&digits)[kFixedTextRoom], const char **text, std::size_t *length,
-                     bool *dropped) {
-    const double factor = how.factor;
-    const char *end = line.text + line.length;
-    PlainDecimal number{};
-    bool plain = false;
-    if (!read_value(blank + 1, end, &number, &plain) || !(std::fabs(factor) > kSmallestFactor) ||
-        number.value == kUnsetValue) {
+// The number of a force or moment line and where the line's kept head ends.
+struct Value {
+    PlainDecimal number;
+    bool plain;
+    const char *head_end;
+};
+
+// The first-blank rule: the number after the line's first blank.
+bool read_after_blank(LineView line, Value *value) {
+    const char *blank = static_cast<const char *>(std::memchr(line.text, ' ', line.length));
+    if (blank == nullptr ||
+        !read_value(blank + 1, line.text + line.length, &value->number, &value->plain)) {
         return false;
     }
-    const double product = number.value * factor;
-    if (!std::isfinite(number.value) || !std::isfinite(product)) {
-        return false;
-    }
-    *dropped = digit_in(number.end, end);
-    const char *written = write_product(number, plain, how.power_of_ten, product, digits);
-    if (written != nullptr) {
-        *text = digits;
-        *length = static_cast<std::size_t>(written - digits);
-    } else {
-        *text = tool_dtoa(6, 6, product);
-        *length = std::strlen(*text);
-    }
+    value->head_end = blank + 1;
     return true;
 }
 
+bool is_blank_or_tab(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Where the number of the word-and-separator reading would begin: after indentation,
+// one word and a separator of blanks and tabs with at most one "=" or ":", and after
+// the white space the number reading skips too (so none of it is lost from the head);
+// null when the line has no word followed by a separator.
+const char *after_word(const char *p, const char *end) {
+    while (p < end && is_blank_or_tab(*p)) {
+        ++p;
+    }
+    const char *word = p;
+    while (p < end && !is_blank_or_tab(*p) && *p != '=') {
+        ++p;
+    }
+    if (p == word || p == end) {
+        return nullptr;
+    }
+    bool marked = false; // the separator's one "=" or ":" has been passed
+    for (; p < end; ++p) {
+        if (is_blank_or_tab(*p)) {
+            continue;
+        }
+        if (marked || (*p != '=' && *p != ':')) {
+            break;
+        }
+        marked = true;
+    }
+    while (p < end && is_space(*p)) {
+        ++p;
+    }
+    return p;
+}
+
+// The word-and-separator reading, for lines the first-blank rule finds no number in.
+bool read_after_word(LineView line, Value *value) {
+    const char *end = line.text + line.length;
+    const char *start = after_word(line.text, end);
+    if (start == nullptr || !read_value(start, end, &value->number, &value->plain)) {
+        return false;
+    }
+    value->head_end = start;
+    return true;
+}
+
+// Writes the text of `value` converted by `how` into `text`: in `digits` when the fast
+// writers can, else in tool_dtoa's buffer.
+void write_value(const Value &value, const ResolvedKind &how, double product, LineText *text) {
+    const char *written =
+        write_product(value.number, value.plain, how.power_of_ten, product, text->digits);
+    if (written != nullptr) {
+        text->value.text = text->digits;
+        text->value.length = static_cast<std::size_t>(written - text->digits);
+    } else {
+        text->value.text = tool_dtoa(6, 6, product);
+        text->value.length = std::strlen(text->value.text);
+    }
+}
+
 ResolvedKind resolve(double factor) {
-    return ResolvedKind{factor, power_of_ten_of(factor)};
+    return ResolvedKind{factor, power_of_ten_of(factor), std::fabs(factor) > kSmallestFactor};
 }
 
 } // namespace
@@ -118,22 +186,34 @@ ResolvedKind resolve(double factor) {
 LineConverter::LineConverter(const Conversion &conversion)
     : force_(resolve(conversion.force)), moment_(resolve(conversion.moment)) {}
 
-int LineConverter::convert(LineView line, LineText *text, bool *dropped) const {
+int LineConverter::convert(LineView line, LineText *text, LineNote *note) const {
     text->head = line;
     text->value = LineView{nullptr, 0};
-    *dropped = false;
+    *note = LineNote::none;
     const int kind = classify(line);
     const ResolvedKind *how = kind == KIND_FORCE    ? &force_
                               : kind == KIND_MOMENT ? &moment_
                                                     : nullptr;
-    if (how == nullptr) {
+    if (how == nullptr || !how->converts) {
         return 0;
     }
-    const char *blank = static_cast<const char *>(std::memchr(line.text, ' ', line.length));
-    if (blank == nullptr || !converted_value(line, blank, *how, text->digits, &text->value.text,
-                                             &text->value.length, dropped)) {
+    Value value;
+    if (!read_after_blank(line, &value) && !read_after_word(line, &value)) {
+        *note = LineNote::no_value;
         return 0;
     }
-    text->head.length = static_cast<std::size_t>(blank + 1 - line.text);
+    if (value.number.value == kUnsetValue) {
+        return 0;
+    }
+    const double product = value.number.value * how->factor;
+    if (!std::isfinite(value.number.value) || !std::isfinite(product)) {
+        *note = LineNote::not_finite;
+        return 0;
+    }
+    if (digit_in(value.number.end, line.text + line.length)) {
+        *note = LineNote::dropped;
+    }
+    write_value(value, *how, product, text);
+    text->head.length = static_cast<std::size_t>(value.head_end - line.text);
     return kind;
 }

@@ -13,6 +13,10 @@ struct FileSettings {
     const char *moment_unit = nullptr;
     bool force = false;   // convert files again that carry the record of a conversion
     bool verbose = false; // say when a file system keeps no record
+
+    // Convert lines with digits after their value by their first number, with a
+    // warning, instead of refusing the file.
+    bool allow_dropped_digits = false;
 };
 
 #endif

@@ -2,6 +2,7 @@
 
 #include "diff/preview_sink.h"
 #include "file/convert_failure.h"
+#include "file/value_checks.h"
 #include "pipeline/convert_pass.h"
 #include "terminal/messages.h"
 #include "terminal/progress.h"
@@ -10,18 +11,15 @@
 
 namespace {
 
-// The preview, whose diff reaches standard output in its finish: the progress line is
-// erased first, so the two never share a terminal line.
-class ErasingPreview : public OutputSink {
+// The preview as the conversion's sink. Its finish, which writes the diff, is left to
+// preview_file: the values are checked first, and a refused file shows no diff.
+class HeldPreview : public OutputSink {
   public:
-    explicit ErasingPreview(PreviewSink *preview) : preview_(preview) {}
+    explicit HeldPreview(PreviewSink *preview) : preview_(preview) {}
     bool append(const char *data, std::size_t size) override {
         return preview_->append(data, size);
     }
-    bool finish() override {
-        progress_erase();
-        return preview_->finish();
-    }
+    bool finish() override { return true; }
     int error() const override { return preview_->error(); }
 
   private:
@@ -31,14 +29,25 @@ class ErasingPreview : public OutputSink {
 } // namespace
 
 bool preview_file(const char *name, ByteSource source, const Conversion &conversion,
-                  ConversionCounts *counts) {
+                  bool allow_dropped_digits, ConversionCounts *counts) {
     PreviewSink preview(stdout, name);
-    ErasingPreview sink(&preview);
+    HeldPreview sink(&preview);
     const ConvertOutcome outcome = convert(source, &sink, conversion, counts, &preview);
     if (outcome == ConvertOutcome::write_failed) {
         report_cannot_write("-"); // the diff's destination, standard output
         return false;
     }
-    report_convert_failure(outcome, name);
-    return outcome == ConvertOutcome::converted;
+    if (outcome != ConvertOutcome::converted) {
+        report_convert_failure(outcome, name);
+        return false;
+    }
+    if (!values_exact(name, *counts, allow_dropped_digits)) {
+        return false;
+    }
+    progress_erase(); // the diff and the progress line never share a terminal line
+    if (!preview.finish()) {
+        report_cannot_write("-");
+        return false;
+    }
+    return true;
 }

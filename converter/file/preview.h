@@ -9,9 +9,10 @@
 
 /// Converts `source` (the text of `name`) and writes the diff of the conversion, built
 /// while converting, to standard output; counts into `*counts`. Nothing is written
-/// when the text could not be read or converted; false then, or when the diff could
+/// when the text could not be read or converted, or when its values refuse it as they
+/// refuse the real run (see file/value_checks.h); false then, or when the diff could
 /// not be written, after a message.
 bool preview_file(const char *name, ByteSource source, const Conversion &conversion,
-                  ConversionCounts *counts);
+                  bool allow_dropped_digits, ConversionCounts *counts);
 
 #endif

@@ -6,6 +6,7 @@
 #include "file/input_source.h"
 #include "file/leftovers.h"
 #include "file/preview.h"
+#include "file/value_checks.h"
 #include "pipeline/convert_pass.h"
 #include "sinks/gzip_sink.h"
 #include "sinks/replacement_sink.h"
@@ -136,21 +137,14 @@ bool commit(ToolReplacement *replacement, const char *name, FileRun *run) {
     return true;
 }
 
-void warn_dropped_digits(const char *name, const ConversionCounts &counts) {
-    if (counts.dropped != 0) {
-        report_dropped_digits(name, static_cast<int>(counts.dropped),
-                              static_cast<long>(counts.first_dropped_line),
-                              counts.first_dropped.c_str());
-    }
-}
-
 // Converts the open, locked file and puts the result in place (or writes its diff).
 FileResult convert_file(const char *name, InputStream *input, ToolReplacement *replacement,
                         const FileSettings &settings, FileRun *run, ConversionCounts *counts) {
     ProgressFile progress(run->progress, name);
     WatchedInput watched(input->get(), run->progress);
     if (settings.dry_run) {
-        if (!preview_file(name, watched.source(), settings.conversion, counts)) {
+        if (!preview_file(name, watched.source(), settings.conversion,
+                          settings.allow_dropped_digits, counts)) {
             return FileResult::failed;
         }
         // The backup's checks of the real run, which backs up only a changed file.
@@ -165,8 +159,12 @@ FileResult convert_file(const char *name, InputStream *input, ToolReplacement *r
             report_convert_failure(outcome, name);
             return FileResult::failed;
         }
+        // Refused before anything is backed up or committed: the replacement goes.
+        if (!values_exact(name, *counts, settings.allow_dropped_digits)) {
+            return FileResult::failed;
+        }
         if (!counts->changed) { // nothing to write back: no new file, no backup
-            warn_dropped_digits(name, *counts);
+            warn_about_values(name, *counts);
             return FileResult::converted;
         }
         input->close(); // some systems refuse to replace a file that is still open
@@ -177,7 +175,7 @@ FileResult convert_file(const char *name, InputStream *input, ToolReplacement *r
         }
         report_mark_kept(name, *replacement, settings);
     }
-    warn_dropped_digits(name, *counts);
+    warn_about_values(name, *counts);
     return FileResult::converted;
 }
 

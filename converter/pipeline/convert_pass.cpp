@@ -27,15 +27,36 @@ bool value_changed(LineView line, const LineText &text) {
            std::memcmp(line.text + text.head.length, text.value.text, rest) != 0;
 }
 
+// Counts a line with a note; the first of each note is kept with its line number in
+// the original and its text as read.
+void note_line(ConversionCounts *counts, LineNote note, LineView line,
+               const BlockLineReader &reader) {
+    long long *number = &counts->dropped;
+    long long *first_line = &counts->first_dropped_line;
+    std::string *first = &counts->first_dropped;
+    if (note == LineNote::no_value) {
+        number = &counts->no_value;
+        first_line = &counts->first_no_value_line;
+        first = &counts->first_no_value;
+    } else if (note == LineNote::not_finite) {
+        number = &counts->not_finite;
+        first_line = &counts->first_not_finite_line;
+        first = &counts->first_not_finite;
+    }
+    if ((*number)++ == 0) {
+        *first_line = reader.last_line();
+        first->assign(line.text, line.length);
+    }
+}
+
 // Counts a written line; `line` is its text as read.
-void count(ConversionCounts *counts, int kind, bool dropped, LineView line,
+void count(ConversionCounts *counts, int kind, LineNote note, LineView line,
            const BlockLineReader &reader) {
     ++counts->lines;
     counts->forces += kind == KIND_FORCE ? 1 : 0;
     counts->moments += kind == KIND_MOMENT ? 1 : 0;
-    if (dropped && counts->dropped++ == 0) {
-        counts->first_dropped_line = reader.last_line();
-        counts->first_dropped.assign(line.text, line.length);
+    if (note != LineNote::none) {
+        note_line(counts, note, line, reader);
     }
 }
 
@@ -109,15 +130,15 @@ ConvertOutcome run_pass(ByteSource input, OutputSink *sink, const Conversion &co
         if (counts->lines > 0) {
             line_end.write(&out, reader);
         }
-        bool dropped = false;
-        const int kind = converter.convert(line, &text, &dropped);
+        LineNote note = LineNote::none;
+        const int kind = converter.convert(line, &text, &note);
         watch.line(reader);
         out.append(text.head.text, text.head.length);
         if (text.value.length > 0) {
             out.append(text.value.text, text.value.length);
             changed = changed || value_changed(line, text);
         }
-        count(counts, kind, dropped, line, reader);
+        count(counts, kind, note, line, reader);
     }
     if (counts->lines > 0) {
         line_end.write(&out, reader);

@@ -145,3 +145,20 @@ void report_changed_since_converted(const char *name, const char *units) {
 void report_no_mark_kept(const char *name) {
     print("%s: converted; no mark of the conversion could be kept on this file system\n", name);
 }
+
+void report_digits_after_value(const char *name, long long line_number, const char *line) {
+    print("Error: Could not convert file '%s': line %lld has digits after its value: '%s'\n", name,
+          line_number, line);
+}
+
+void report_value_not_finite(const char *name, long long line_number, const char *line) {
+    print("Error: Could not convert file '%s': line %lld has a value whose conversion is not a "
+          "finite number: '%s'\n",
+          name, line_number, line);
+}
+
+void report_no_value(const char *name, long long count, long long line_number, const char *first) {
+    print("Warning: '%s': %lld force or moment lines hold no value to convert and stay as they "
+          "are, first at line %lld: '%s'\n",
+          name, count, line_number, first);
+}

@@ -34,11 +34,20 @@ void report_dropped_digits(const char *name, int count, long line_number, const 
 void report_file_counts(const char *name, long forces, long moments, long long comment_lines);
 void report_total_counts(long files, long forces, long moments, long long comment_lines);
 
-#endif
-
 // The mark of an earlier conversion: `units` are the units it names ("kN and kNm"; ""
 // when it names none that can be read).
 void report_converted_already(const char *name, const char *units);
 void report_changed_since_converted(const char *name, const char *units);
 // --verbose: the file system kept no mark of the conversion of `name`.
 void report_no_mark_kept(const char *name);
+
+// A file refused because a value would not be converted exactly: the line, with its
+// number in the original file and its text as read, that has digits after its value
+// (which the conversion would drop), or whose value's conversion is not a finite number.
+void report_digits_after_value(const char *name, long long line_number, const char *line);
+void report_value_not_finite(const char *name, long long line_number, const char *line);
+// Force and moment lines of `name` left as they are because no value could be read from
+// them: how many, and the first one with its line number in the original file.
+void report_no_value(const char *name, long long count, long long line_number, const char *first);
+
+#endif

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 
@@ -177,6 +178,61 @@ std::optional<std::string> convert(const std::string &line, double factor) {
                              1);
     std::snprintf(digits.data(), digits.size(), "%.6f", product);
     return text.substr(0, blank + 1) + digits.data();
+}
+
+namespace {
+
+bool blank_or_tab(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Where the value of `text` begins, or npos when neither reading finds one.
+std::size_t value_start(const std::string &text) {
+    const std::size_t blank = text.find(' ');
+    if (blank != std::string::npos && scan_double(text.substr(blank + 1))) {
+        return blank + 1;
+    }
+    const std::size_t word = text.find_first_not_of(" \t");
+    const std::size_t word_end =
+        word == std::string::npos ? word : text.find_first_of(" \t=", word);
+    if (word_end == std::string::npos || word_end == word) {
+        return std::string::npos;
+    }
+    std::size_t at = word_end;
+    int marks = 0;
+    while (at < text.size() &&
+           (blank_or_tab(text[at]) || ((text[at] == '=' || text[at] == ':') && ++marks == 1))) {
+        ++at;
+    }
+    while (at < text.size() && std::strchr(" \t\n\v\f\r", text[at]) != nullptr) {
+        ++at;
+    }
+    return scan_double(text.substr(at)) ? at : std::string::npos;
+}
+
+} // namespace
+
+std::optional<std::string> convert_in_file(const std::string &line, double factor) {
+    const std::string text = c_string(line);
+    const std::size_t start = value_start(text);
+    if (start == std::string::npos) {
+        return text;
+    }
+    const double value = *scan_double(text.substr(start));
+    const double product = value * factor;
+    if (value == -2147483648.0) {
+        return text;
+    }
+    char *stop = nullptr;
+    std::strtod(text.c_str() + start, &stop);
+    if (!std::isfinite(value) || !std::isfinite(product) ||
+        std::string(stop).find_first_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    std::vector<char> digits(static_cast<std::size_t>(std::snprintf(nullptr, 0, "%.6f", product)) +
+                             1);
+    std::snprintf(digits.data(), digits.size(), "%.6f", product);
+    return text.substr(0, start) + digits.data();
 }
 
 namespace {

@@ -52,6 +52,14 @@ std::optional<double> unit_factor(const std::string &unit_text, int kind);
 /// The line with its value rewritten by `factor`, or nullopt when it stays unchanged.
 std::optional<std::string> convert(const std::string &line, double factor);
 
+/// What a file's conversion writes for a force or moment line whose factor converts
+/// (magnitude above 1e-9): the number after the first blank or, where none follows it,
+/// after indentation, one word and a separator of blanks and tabs with at most one "="
+/// or ":", rewritten with everything before it kept; the line as it is when neither
+/// gives a number or the value is -2147483648; nullopt when the line refuses its file
+/// (a digit after the value, a value or product that is not finite).
+std::optional<std::string> convert_in_file(const std::string &line, double factor);
+
 /// tool_strmatch's definition, memoised; fold_case folds ASCII letters.
 bool strmatch(const std::string &pattern, const std::string &text, bool fold_case);
 

@@ -119,6 +119,13 @@ TEST(Formats, StandardInputToStandardOutput) {
         {"crlf", "shear_force 2\r\n", "shear_force 2000.000000\r\n", ""},
         {"damaged gzip", gzip_bytes(kIn + kIn + kIn).substr(0, 30), "",
          "Error: Could not read file '-'\n"},
+        {"separator", "axial_force=2\n", "axial_force=2000.000000\n", ""},
+        {"digits after the value", kIn + "shear_force 1,5\n", "",
+         "Error: Could not convert file '-': line 4 has digits after its value: "
+         "'shear_force 1,5'\n"},
+        {"not finite", "shear_force 1e306\n", "",
+         "Error: Could not convert file '-': line 1 has a value whose conversion is not a "
+         "finite number: 'shear_force 1e306'\n"},
         {"zero byte", std::string("name a\n\0b\n", 10), "",
          "Error: Could not convert file '-': it is not a text file\n"},
     };

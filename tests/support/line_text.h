@@ -9,8 +9,8 @@
 
 /// Appends what the conversion writes for `line` (without a line end) to `out`.
 /// Returns the kind of a rewritten line, else 0; `*dropped` (if given) tells whether a
-/// digit followed the value.
+/// digit followed the value, `*note` (if given) what the line leaves to be said.
 int convert_line_text(LineView line, const Conversion &conversion, std::string *out,
-                      bool *dropped = nullptr);
+                      bool *dropped = nullptr, LineNote *note = nullptr);
 
 #endif
