@@ -59,29 +59,36 @@ std::string packed_input() {
 
 class ReadOnce : public ::testing::Test {
   protected:
+    // strace must be able to trace the program under test itself: a Windows build run
+    // under Wine finds a Linux strace that cannot start it.
     void SetUp() override {
         if (!std::filesystem::exists(kStrace) ||
-            run_program(kStrace, {"-o", "probe.log", "true"}, dir_.path().string()).exit_status !=
-                0) {
-            GTEST_SKIP() << "strace cannot run here (not installed, or tracing not allowed)";
+            traced({"-o", "probe.log"}, {"--version"}).exit_status != 0) {
+            GTEST_SKIP() << "strace cannot trace the program here (not installed, tracing not "
+                            "allowed, or not a program of this system)";
         }
+    }
+
+    // Runs the program with `arguments` under strace with `options`. The leak checker of
+    // a sanitized build cannot run under ptrace; the other runs of the program check for
+    // leaks.
+    ProgramResult traced(std::vector<std::string> options,
+                         const std::vector<std::string> &arguments) {
+        options.insert(options.end(),
+                       {"-E", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1", JOINT2SI_EXE});
+        options.insert(options.end(), arguments.begin(), arguments.end());
+        return run_program(kStrace, options, dir_.path().string());
     }
 
     // Converts a fresh copy of `packed` with `options` under strace: the bytes the
     // program read from the file.
-    long long bytes_read_converting(const std::string &packed,
-                                    const std::vector<std::string> &options) {
+    long long bytes_read_converting(const std::string &packed, std::vector<std::string> options) {
         dir_.write("a.jnt.gz", packed);
-        // The leak checker of a sanitized build cannot run under ptrace; the other runs of
-        // the program check for leaks.
-        std::vector<std::string> arguments = {
-            "-f",         "-o", "trace.log", "-e",
-            "trace=read", "-y", "-E",        "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1",
-            JOINT2SI_EXE, "-f", "kN"};
-        arguments.insert(arguments.end(), options.begin(), options.end());
-        arguments.push_back("a.jnt.gz");
-        const ProgramResult traced = run_program(kStrace, arguments, dir_.path().string());
-        EXPECT_EQ(traced.exit_status, 0) << traced.standard_error;
+        options.insert(options.begin(), {"-f", "kN"});
+        options.push_back("a.jnt.gz");
+        const ProgramResult run =
+            traced({"-f", "-o", "trace.log", "-e", "trace=read", "-y"}, options);
+        EXPECT_EQ(run.exit_status, 0) << run.standard_error;
         return bytes_read_from(dir_.read("trace.log"), "a.jnt.gz");
     }
 
