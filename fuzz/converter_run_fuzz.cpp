@@ -11,8 +11,11 @@
 #include "support/models.h"
 #include "support/scratch_dir.h"
 
+#include <cctype>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -36,8 +39,26 @@ const std::filesystem::path &run_directory() {
 }
 
 // The factor of a kind: nullopt for an unknown unit, 0 for a unit not given.
+// A run takes a unit name, "false", or a number with nothing after it that is finite
+// and 0 or at least the smallest normal double; it refuses any other text.
 std::optional<double> factor_of(const std::string &unit, int kind) {
-    return unit.empty() ? std::optional<double>(0.0) : model::unit_factor(unit, kind);
+    if (unit.empty()) {
+        return 0.0;
+    }
+    const std::optional<double> factor = model::unit_factor(unit, kind);
+    char *end = nullptr;
+    const double number = std::strtod(unit.c_str(), &end);
+    const bool plain_number = end != unit.c_str() && *end == '\0';
+    if (!factor || !plain_number) {
+        return factor && !std::isdigit(static_cast<unsigned char>(unit[0])) && unit[0] != '-' &&
+                       unit[0] != '.'
+                   ? factor // a unit name or "false"
+                   : std::nullopt;
+    }
+    if (!std::isfinite(number) || (number != 0.0 && std::fabs(number) < DBL_MIN)) {
+        return std::nullopt;
+    }
+    return factor;
 }
 
 // The rewritten file's text, or nullopt when the run must refuse the file.
@@ -85,6 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string moment = kUnits[data[1] % kUnitCount];
     const std::string content(reinterpret_cast<const char *>(data) + 2, size - 2);
     const auto path = run_directory() / "in.jnt";
+    std::filesystem::remove(path); // a new file: the last one carries the mark of its run
     write_bytes(path, content);
 
     std::vector<std::string> args = {"joint2si", "-f", force, "-m", moment, "in.jnt"};

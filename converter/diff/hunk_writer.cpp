@@ -53,20 +53,18 @@ bool HunkWriter::context(const char *line, std::size_t size) {
         return false;
     }
     bool ok = true;
-    if (!in_hunk_) {
-        ok = remember_context(line, size);
-    } else if (!close_change()) {
+    if (in_hunk_ && !close_change()) {
         ok = false;
-    } else if (unchanged_run_ < kContext) { // trailing context the hunk keeps in any case
+    } else if (in_hunk_ && unchanged_run_ < kContext) { // trailing context kept in any case
         ok = put_line(&body_, ' ', line, size);
         ++hunk_old_count_;
         ++hunk_new_count_;
-    } else { // in the hunk only if another change comes soon enough
+    } else { // before a hunk, or in it only if another change comes soon enough
         ok = remember_context(line, size);
     }
     ++old_lines_;
     ++new_lines_;
-    if (ok && in_hunk_ && ++unchanged_run_ > 2 * kContext) {
+    if (ok && in_hunk_ && ++unchanged_run_ > 2LL * kContext) {
         ok = close_hunk(); // the last three stay remembered for the next hunk
     }
     return ok || fail();

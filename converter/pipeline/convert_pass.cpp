@@ -64,7 +64,7 @@ void count(ConversionCounts *counts, int kind, LineNote note, LineView line,
 struct Unwatched {
     static constexpr bool kWriteBehind = true;
     ByteSource source(ByteSource input) { return input; }
-    void line(const BlockLineReader &) {}
+    void line(const BlockLineReader &) const {}
 };
 
 // A watcher sees every byte the reader takes and each line's origin, in this thread.
@@ -85,7 +85,7 @@ struct Watched {
         input = from;
         return ByteSource{this, read};
     }
-    void line(const BlockLineReader &reader) {
+    void line(const BlockLineReader &reader) const {
         watcher->line_origin(reader.first_line(), reader.last_line());
     }
 };

@@ -138,8 +138,8 @@ void report_converted_already(const char *name, const char *units) {
 void report_changed_since_converted(const char *name, const char *units) {
     print("Error: Could not convert file '%s': it was converted%s%s and has changed since\n", name,
           *units != '\0' ? " from " : "", units);
-    print("  converting it would multiply the values converted before again, leaving it would "
-          "keep the ones added since; --force converts it\n");
+    print("%s\n", "  converting it would multiply the values converted before again, leaving "
+                  "it would keep the ones added since; --force converts it");
 }
 
 void report_no_mark_kept(const char *name) {
