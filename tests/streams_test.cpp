@@ -6,6 +6,7 @@
 
 #include <zlib.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -191,7 +192,7 @@ TEST_F(StreamsTest, FinishingFlushCompletesTheGzipData) {
 struct DamageCase {
     const char *name;
     std::string data;
-    int error; // tool_ferror after the last line
+    int error; // tool_ferror after the last byte
 };
 
 std::vector<DamageCase> damage_cases() {
@@ -210,6 +211,8 @@ std::vector<DamageCase> damage_cases() {
     return {
         {"intact", good, 0},
         {"two members", good + good, 0},
+        {"an empty member", gzip_bytes(""), 0},
+        {"an empty member between two", good + gzip_bytes("") + good, 0},
         {"truncated in the middle", good.substr(0, good.size() / 2), Z_BUF_ERROR},
         {"missing only the trailer", good.substr(0, trailer), Z_BUF_ERROR},
         {"missing the last byte", good.substr(0, good.size() - 1), Z_BUF_ERROR},
@@ -221,6 +224,9 @@ std::vector<DamageCase> damage_cases() {
         {"trailing garbage (skipped by zlib)", good + "garbage!", Z_DATA_ERROR},
         {"trailing zeros (skipped by zlib)", good + std::string(8, '\0'), Z_DATA_ERROR},
         {"trailing text line", good + "shear_force 7\n", Z_DATA_ERROR},
+        {"trailing single byte", good + "x", Z_DATA_ERROR},
+        {"a second member, then junk", good + good + "junk\n", Z_DATA_ERROR},
+        {"junk after a long input", good + std::string(200000, 'x'), Z_DATA_ERROR},
         {"trailing garbage after the magic", good + "\x1f\x8bgarbage", Z_DATA_ERROR},
         {"trailing magic alone", good + "\x1f\x8b", Z_BUF_ERROR},
         {"trailing truncated member", good + good.substr(0, 30), Z_BUF_ERROR},
@@ -229,18 +235,113 @@ std::vector<DamageCase> damage_cases() {
     };
 }
 
-TEST_F(StreamsTest, ErrorAfterTheLastLineTellsDamageFromAnEnd) {
+// The ways of reading a stream to its end: the line reader's bytes, large blocks (inflated
+// straight into the caller's buffer), small blocks and lines. Each gives the text read.
+struct ReadMethod {
+    const char *name;
+    std::string (*read_all)(ToolStream stream);
+};
+
+const ReadMethod kReadMethods[] = {
+    {"bytes",
+     [](ToolStream stream) {
+         std::string text;
+         for (int c = tool_fgetc(stream); c != -1; c = tool_fgetc(stream)) {
+             text += static_cast<char>(c);
+         }
+         return text;
+     }},
+    {"large blocks",
+     [](ToolStream stream) {
+         std::string text;
+         std::vector<char> block(1 << 17);
+         for (int got = 0; (got = tool_fread(block.data(), 1, 1 << 17, stream)) > 0;) {
+             text.append(block.data(), static_cast<std::size_t>(got));
+         }
+         return text;
+     }},
+    {"small blocks",
+     [](ToolStream stream) {
+         std::string text;
+         char block[1000];
+         for (int got = 0; (got = tool_fread(block, 1, sizeof block, stream)) > 0;) {
+             text.append(block, static_cast<std::size_t>(got));
+         }
+         return text;
+     }},
+    {"lines",
+     [](ToolStream stream) {
+         std::string text;
+         char line[100];
+         while (tool_fgets(line, sizeof line, stream) != nullptr) {
+             text += line;
+         }
+         return text;
+     }},
+};
+
+// Damaged and intact inputs read to the end: what tool_ferror says afterwards decides
+// whether the driver may trust the text, whichever way it was read.
+TEST_F(StreamsTest, ErrorAfterTheLastByteTellsDamageFromAnEnd) {
     for (const DamageCase &c : damage_cases()) {
-        ToolStream stream = open_with("in", c.data);
-        ASSERT_NE(stream, nullptr) << c.name;
-        while (char *line = tool_read_line(stream, nullptr, 7, 1)) {
-            tool_free(line, __FILE__, __LINE__);
+        for (const ReadMethod &method : kReadMethods) {
+            const std::string label = std::string(c.name) + ", " + method.name;
+            ToolStream stream = open_with("in", c.data);
+            ASSERT_NE(stream, nullptr) << label;
+            const std::string text = method.read_all(stream);
+            EXPECT_EQ(tool_ferror(stream), c.error) << label;
+            if (c.error == 0) {
+                EXPECT_EQ(text, zfile_is_compressed(stream) ? gunzip_bytes(c.data) : c.data)
+                    << label;
+            }
+            EXPECT_EQ(tool_fgetc(stream), -1) << label;
+            EXPECT_EQ(tool_ferror(stream), c.error) << label << " (after reading again)";
+            tool_fclose(&stream);
         }
-        EXPECT_EQ(tool_ferror(stream), c.error) << c.name;
-        EXPECT_EQ(tool_fgetc(stream), -1) << c.name;
-        EXPECT_EQ(tool_ferror(stream), c.error) << c.name << " (after reading again)";
-        tool_fclose(&stream);
     }
+}
+
+// Reads, seeks (backwards across members too) and positions on a compressed stream,
+// checked against the same calls on the text in memory.
+TEST_F(StreamsTest, CompressedSeekAndReadFollowTheText) {
+    std::string text;
+    for (int i = 0; i < 30000; ++i) {
+        text += "bending_moment " + std::to_string(i * 7) + "\n";
+    }
+    ToolStream gz =
+        open_with("g", gzip_bytes(text.substr(0, 150000)) + gzip_bytes(text.substr(150000)));
+    std::mt19937 random(11);
+    std::vector<char> block(1 << 17);
+    long at = 0; // the model's position
+    for (int step = 0; step < 300; ++step) {
+        const long size = static_cast<long>(text.size());
+        const long length = static_cast<long>(random() % (random() % 2 ? 100 : 1 << 17));
+        switch (random() % 4) {
+        case 0: {
+            const long target = static_cast<long>(random() % (text.size() + 1));
+            ASSERT_EQ(tool_fseek(gz, target - at, 1), target) << step;
+            at = target;
+            break;
+        }
+        case 1:
+            ASSERT_EQ(tool_fseek(gz, at = static_cast<long>(random() % text.size()), 0), at);
+            break;
+        case 2: {
+            const int got = tool_fread(block.data(), 1, static_cast<int>(length), gz);
+            ASSERT_EQ(std::string(block.data(), static_cast<std::size_t>(got)),
+                      text.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(length)))
+                << step;
+            at += got;
+            break;
+        }
+        default:
+            ASSERT_EQ(tool_fgetc(gz), at < size ? static_cast<unsigned char>(text[at]) : -1);
+            at += at < size ? 1 : 0;
+        }
+        ASSERT_EQ(tool_ftell(gz), at) << step;
+    }
+    EXPECT_EQ(tool_ferror(gz), 0);
+    tool_fclose(&gz);
 }
 
 } // namespace

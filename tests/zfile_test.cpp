@@ -5,9 +5,14 @@
 #include "support/process_control.h"
 #include "support/temp_dir.h"
 
+#include <zlib.h>
+
 #include <cstdio>
+#include <iterator>
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -223,6 +228,64 @@ TEST_F(ZfileTest, OffsetCountsTheBytesOfTheFileUsed) {
         zfile_close(stream);
     }
     EXPECT_EQ(zfile_offset(nullptr), -1);
+}
+
+// Streams opened in this thread and each read in a thread of its own, by bytes or by
+// blocks, while this thread opens and closes further compressed streams: every reader
+// gets its own text and its own end.
+TEST_F(ZfileTest, StreamsAreReadInOtherThreads) {
+    std::string text;
+    for (int i = 0; i < 20000; ++i) {
+        text += "axial_force " + std::to_string(i) + "\n";
+    }
+    const std::string packed = gzip_bytes(text);
+    struct Reader {
+        const char *name;
+        std::string data;
+        int error;
+        ToolStream stream;
+        std::string got;
+        int code;
+    };
+    Reader readers[] = {
+        {"whole", packed, 0, nullptr, "", 0},
+        {"appended", packed + "x\n", Z_DATA_ERROR, nullptr, "", 0},
+        {"members", packed + packed, 0, nullptr, "", 0},
+        {"cut", packed.substr(0, packed.size() - 4), Z_BUF_ERROR, nullptr, "", 0},
+    };
+    std::vector<std::thread> threads;
+    for (Reader &reader : readers) {
+        dir_.write(reader.name, reader.data);
+        reader.stream = zfile_open(path(reader.name).c_str(), "r");
+        ASSERT_NE(reader.stream, nullptr) << reader.name;
+    }
+    for (std::size_t i = 0; i < std::size(readers); ++i) {
+        threads.emplace_back([&reader = readers[i], by_bytes = i % 2 == 0] {
+            if (by_bytes) {
+                for (int c = zfile_getc(reader.stream); c != -1; c = zfile_getc(reader.stream)) {
+                    reader.got += static_cast<char>(c);
+                }
+            } else {
+                reader.got = read_all(reader.stream);
+            }
+            reader.code = zfile_error(reader.stream);
+        });
+    }
+    dir_.write("other.gz", packed);
+    for (int i = 0; i < 200; ++i) {
+        ToolStream other = zfile_open(path("other.gz").c_str(), "r");
+        EXPECT_EQ(zfile_getc(other), 'a');
+        EXPECT_EQ(zfile_close(other), 0);
+    }
+    for (std::size_t i = 0; i < std::size(readers); ++i) {
+        threads[i].join();
+        const Reader &reader = readers[i];
+        EXPECT_EQ(reader.code, reader.error) << reader.name;
+        if (reader.error == 0) {
+            EXPECT_EQ(reader.got, gunzip_bytes(reader.data)) << reader.name;
+        }
+        zfile_close(reader.stream);
+    }
 }
 
 TEST_F(ZfileTest, NullArguments) {

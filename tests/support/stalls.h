@@ -26,6 +26,7 @@ bool interrupts_blocked_here();
 
 struct StalledProducerRun {
     std::string unsupported;        // why it cannot run here; "" when it ran
+    double seconds_to_output = 0;   // from the start to the first bytes kept
     double seconds_after_close = 0; // from closing the program's output to its exit
     int exit_status = 0;
     std::string first_output; // what was read before closing

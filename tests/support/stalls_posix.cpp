@@ -100,10 +100,13 @@ StalledProducerRun run_after_stalled_producer(const std::string &program,
     close_pipe_end(&in.write_end);
     close_pipe_end(&out.write_end);
     StalledProducerRun result;
+    const auto started = std::chrono::steady_clock::now();
     char byte = 0;
     while (result.first_output.size() < keep && read_pipe(out.read_end, &byte, 1) == 1) {
         result.first_output += byte;
     }
+    result.seconds_to_output =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::this_thread::sleep_for(std::chrono::duration<double>(hold_seconds));
     close_pipe_end(&out.read_end);
     const auto closed = std::chrono::steady_clock::now();

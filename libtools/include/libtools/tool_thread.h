@@ -25,8 +25,8 @@
  * like; each handle's state is its own), tool_replace_write on a replacement it
  * was handed, and the tracked allocator (tool_memory.h), whose counters, like the
  * fault-injection counters of the file operations, are safe in every thread. It
- * must not open or close streams (the registry of compressed streams is
- * process-wide and unlocked), use the push-back slot (tool_fgetc, tool_ungetc),
+ * must not open or close streams (a stream's life belongs to the thread that
+ * started the worker), use the push-back slot (tool_fgetc, tool_ungetc),
  * the static result buffers of the formatting operations (tool_dstring.h), the
  * line reader's status, the console, or the guard and hold of interrupts.
  */

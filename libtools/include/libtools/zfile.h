@@ -1,17 +1,21 @@
-/* zfile: one stream handle over a plain stdio file or a zlib gzip file.
+/* zfile: one stream handle over a plain stdio file or a gzip file.
  *
- * A ToolStream is either a FILE * or a gzFile; the handle carries no mark of
- * its kind. A process-wide registry lists the open compressed handles, so a
- * handle is compressed exactly when it is listed. Every operation below asks
- * the registry first (a one-entry cache answers for the handle last registered
- * or found) and then calls zlib's gzip function or the stdio function of the
- * same purpose. Results keep the conventions of stdio and zlib: 0 for success,
- * EOF or a negative zlib code for failure.
+ * A ToolStream is either a FILE * or a compressed stream of the layer's own; the
+ * handle carries no mark of its kind. A process-wide registry lists the open
+ * compressed handles, so a handle is compressed exactly when it is listed. Every
+ * operation below asks the registry first (a one-entry cache answers for the handle
+ * last registered or found) and then calls the stdio function or the compressed
+ * stream's function of the same purpose. A compressed stream writes through zlib's
+ * gz* functions and reads through the layer's own reader, which inflates the file's
+ * gzip members with zlib's inflate and keeps the contracts of gzread, gzgetc, gzgets,
+ * gzseek, gztell and gzerror. Results keep the conventions of stdio and zlib: 0 for
+ * success, EOF or a negative zlib code for failure.
  *
  * Life cycle: zfile_open gives a handle, zfile_close releases it (and unlists a
- * compressed one before zlib frees it, so a later FILE * at the same address is
- * never taken for a gzFile). A plain handle may be handed to the stdio
- * functions directly. Nothing is closed at process exit.
+ * compressed one before freeing it, so a later FILE * at the same address is never
+ * taken for a compressed stream). A plain handle may be handed to the stdio functions
+ * directly; a compressed one only to the functions below. Nothing is closed at
+ * process exit.
  *
  * Modes are stdio's letters ('r', 'w', 'a', '+', 'b', 't') plus 'z', which asks
  * for gzip and never reaches stdio or zlib; at most 18 letters besides 'z'.
@@ -20,28 +24,32 @@
  * a missing or empty file opens compressed only with 'z'. A mode with neither
  * 'r' nor 'a' opens compressed only with 'z'. A compressed handle reads when
  * the mode's last of 'r', 'w', 'a' is 'r' and otherwise writes gzip data at
- * compression level 1 ('a' adds a member at the end). zlib cannot read and
- * write one stream, so with "+" the file must allow update access ("r+" on a
+ * compression level 1 ('a' adds a member at the end). A compressed stream cannot
+ * read and write, so with "+" the file must allow update access ("r+" on a
  * read-only gzip file fails like on a plain one) while the stream itself only
  * reads or only writes. Compressed files are always accessed untranslated.
  *
- * Errors: gzgetc and gzread give -1 both at the end and on damage. zfile_error
- * tells them apart: after a clean end it is 0; a truncated gzip file gives
- * Z_BUF_ERROR (-5), even when every byte but the trailer was delivered; a bad
- * CRC, length or deflate stream gives Z_DATA_ERROR (-3); trailing bytes that
- * begin with the gzip magic but are no valid member give -3 or -5. Other data
- * after the last member, which zlib skips without a word, gives Z_DATA_ERROR
- * (-3) once a reading stream has met its end: the file is checked again from the
- * start then, once per stream, so a gzip member with text appended never passes
- * for a whole file. Members one after the other are read whole as one text.
+ * Reading: the members of a gzip file are read one after the other as one text, and
+ * the file is read once: each block is read from the system once and inflated once.
+ * Input that does not begin with the gzip magic (standard input, or a file changed
+ * since its first bytes were looked at) is passed through unchanged.
  *
- * Threads: the registry, its cache and the mode buffer are process-wide and
- * unlocked, so opening, closing and registering are not re-entrant and belong to
- * the program's main thread. A worker thread (tool_thread.h) may read or write a
- * stream it was handed, with zfile_read, zfile_write, zfile_error and the other
- * operations on an open handle, while no other thread uses that handle and no
- * stream is opened or closed: those only look the handle up. Everything else about
- * a stream (its buffers, its position, its error and end flags) is its own.
+ * Errors: zfile_getc and zfile_read give -1 both at the end and on damage. zfile_error
+ * tells them apart: after a clean end it is 0; a truncated gzip file gives
+ * Z_BUF_ERROR (-5), even when every byte but the trailer was delivered; a bad CRC,
+ * length or deflate stream gives Z_DATA_ERROR (-3); trailing bytes that begin with
+ * the gzip magic but are no valid member give -3 or -5. Any other data after a member
+ * (text appended to a gzip file, zeros, a single byte), which zlib's own reader skips
+ * without a word, gives Z_DATA_ERROR (-3) as soon as the stream meets it, so a gzip
+ * member with text appended never passes for a whole file; the bytes of the members
+ * before it are delivered first.
+ *
+ * Threads: a stream may be opened in one thread and read or written in another (a
+ * worker thread, tool_thread.h), one thread at a time, handed over with the usual
+ * synchronisation; everything about a stream (its buffers, inflate state, position,
+ * error and end flags) is its own. The registry and its cache are locked and may be
+ * used from any thread. The mode buffer of zfile_mode_without_z is process-wide and
+ * unlocked.
  *
  * Reads cut by a stop: when a worker told to stop (tool_thread_stop) has a read of
  * its cut short, the read gives what it had (-1 when nothing, for a compressed
@@ -105,16 +113,17 @@ int zfile_gzip_level(const char *path);
 /// another file since: `mode` reads ("r" or "r+", with 'b', 't' and 'z' as for
 /// zfile_open), the file is opened without any step that can block, and it must be a
 /// regular file with the identity `device` and `index` (as tool_file_identity gives
-/// them); the stream's later open of `path` (the check of what follows the last gzip
-/// member) is held to the same file. Null when the file cannot be opened or is not that
-/// file; `refusal`, when not null, is then 1 for something other than a regular file, 2
-/// for another regular file and 0 otherwise, and errno tells the system's reason (EISDIR
-/// for a directory, ENOMEM when memory ran out, 0 for another regular file).
+/// them). Null when the file cannot be opened or is not that file; `refusal`, when not
+/// null, is then 1 for something other than a regular file, 2 for another regular file
+/// and 0 otherwise, and errno tells the system's reason (EISDIR for a directory, ENOMEM
+/// when memory ran out, 0 for another regular file).
 ToolStream zfile_open_same_file(const char *path, const char *mode, unsigned long long device,
                                 unsigned long long index, int *refusal);
 
-/// zfile_gzip_level of the file the compressed reading stream `stream` reads, taken
-/// from the header zfile_open_same_file read; 0 for a plain stream or null.
+/// The compression level the first gzip header of a compressed reading stream records,
+/// as zfile_gzip_level gives it, read from the stream itself (its first block is read
+/// now when nothing was read yet); 0 for input that is not gzip data, for a plain or
+/// writing stream and for null.
 int zfile_stream_gzip_level(ToolStream stream);
 
 /// `mode` without its 'z' letters, in a process-wide buffer that the next call
@@ -123,8 +132,8 @@ char *zfile_mode_without_z(const char *mode);
 
 /* ---- Operations ------------------------------------------------------------ */
 
-/// 0 when the stream has met no error. Compressed: zlib's code, with end of stream
-/// reported as 0 and negative codes unchanged. Plain: the stdio error indicator
+/// 0 when the stream has met no error. Compressed: a zlib code (see Errors above), with
+/// end of stream reported as 0 and negative codes unchanged. Plain: the stdio error indicator
 /// (non-zero when set). -1 for null.
 int zfile_error(ToolStream stream);
 
@@ -144,8 +153,10 @@ int zfile_read(void *buffer, int size, int count, ToolStream stream);
 int zfile_write(const void *data, int size, int count, ToolStream stream);
 
 /// Moves to `offset` from the start (origin 0), the current position (1) or the end
-/// (2). Compressed: the new position in the uncompressed data, or -1 (zlib cannot
-/// seek from the end). Plain: fseek's 0 on success, non-zero on failure. -1 for null.
+/// (2). Compressed: the new position in the uncompressed data, or -1 (a compressed
+/// stream cannot seek from the end; a reading one goes back by reading the file again
+/// from its start, and fails where the file cannot seek or after damage other than a
+/// cut). Plain: fseek's 0 on success, non-zero on failure. -1 for null.
 long zfile_seek(ToolStream stream, long offset, int origin);
 
 /// The position: in the uncompressed data for a compressed stream, ftell's for a
@@ -153,9 +164,9 @@ long zfile_seek(ToolStream stream, long offset, int origin);
 long zfile_tell(ToolStream stream);
 
 /// The position in the file as stored, for a progress report: for a compressed stream
-/// the bytes of the file that zlib has used so far (header and compressed data; input
-/// read ahead but not yet decompressed is not counted), which grows to the file's size
-/// as its text is read; ftell's for a plain one. -1 on failure (a pipe, an offset the
+/// the bytes of the file used so far (headers and compressed data; input read ahead
+/// but not yet decompressed is not counted), which grows to the file's size as its
+/// text is read; ftell's for a plain one. -1 on failure (a pipe, an offset the
 /// system's long cannot hold) and for null.
 long long zfile_offset(ToolStream stream);
 

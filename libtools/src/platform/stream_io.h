@@ -13,6 +13,13 @@ namespace platform {
 /// without taking the stream's lock: a stream belongs to one thread at a time.
 int read_byte_unlocked(std::FILE *stream);
 
+/// Reads up to `size` bytes (at most 1 MiB) from the file under `stream` with one system
+/// call, as much as it gives now: a pipe gives what it holds rather than waiting for
+/// more. The stream must be unbuffered and never read through stdio. A call
+/// interrupted by a signal before anything came is made again, unless the calling
+/// worker was told to stop (thread.h). The count, 0 at the end, -1 on failure.
+long read_some(std::FILE *stream, unsigned char *buffer, std::size_t size);
+
 /// fopen(path, mode); null on failure, for a null argument, or for a name the system
 /// cannot take.
 std::FILE *open_file(const char *path, const char *mode);
@@ -21,9 +28,9 @@ std::FILE *open_file(const char *path, const char *mode);
 /// cannot take.
 gzFile open_gzip(const char *path, const char *mode);
 
-/// gzdopen over a duplicate of standard input in binary mode, reading it decompressed
-/// when it holds gzip data and unchanged otherwise; null on failure.
-gzFile open_standard_input();
+/// A binary stdio stream over a duplicate of standard input (closing it leaves standard
+/// input open); null on failure.
+std::FILE *open_standard_input();
 
 } // namespace platform
 

@@ -12,6 +12,11 @@ int read_byte_unlocked(std::FILE *stream) {
     return _fgetc_nolock(stream);
 }
 
+long read_some(std::FILE *stream, unsigned char *buffer, std::size_t size) {
+    // Windows has no signals that interrupt a read; a stop cancels it (CancelSynchronousIo).
+    return _read(_fileno(stream), buffer, static_cast<unsigned>(size));
+}
+
 std::FILE *open_file(const char *path, const char *mode) {
     std::wstring wide_path;
     std::wstring wide_mode;
@@ -29,7 +34,7 @@ gzFile open_gzip(const char *path, const char *mode) {
     return gzopen_w(wide_path.c_str(), mode);
 }
 
-gzFile open_standard_input() {
+std::FILE *open_standard_input() {
     const int input = _fileno(stdin);
     if (_setmode(input, _O_BINARY) == -1) {
         return nullptr;
@@ -38,7 +43,7 @@ gzFile open_standard_input() {
     if (duplicate < 0) {
         return nullptr;
     }
-    gzFile stream = gzdopen(duplicate, "rb");
+    std::FILE *stream = _fdopen(duplicate, "rb");
     if (stream == nullptr) {
         _close(duplicate);
     }

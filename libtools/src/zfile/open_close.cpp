@@ -1,10 +1,11 @@
-// Opening and closing a ToolStream: the choice between a plain stdio stream and
-// a zlib gzip stream, made per file from its first two bytes and the mode.
+// Opening and closing a ToolStream: the choice between a plain stdio stream and a
+// compressed one, made per file from its first two bytes and the mode.
 #include "libtools/zfile.h"
 #include "platform/checked_open.h"
 #include "platform/paths.h"
 #include "platform/stream_io.h"
 #include "platform/system_error.h"
+#include "zfile/gzip_header.h"
 #include "zfile/handles.h"
 #include "zfile/registry.h"
 
@@ -18,6 +19,17 @@ constexpr std::size_t kModeBufferSize = 20;
 
 // The mode without its 'z' letters; overwritten by every zfile_mode_without_z call.
 char plain_mode_buffer[kModeBufferSize];
+
+// `mode` without its 'z' letters into `plain_mode` (at most 19 letters kept).
+void without_z(const char *mode, char (&plain_mode)[kModeBufferSize]) {
+    std::size_t length = 0;
+    for (const char *letter = mode; letter != nullptr && *letter != '\0'; ++letter) {
+        if (*letter != 'z' && length + 1 < kModeBufferSize) {
+            plain_mode[length++] = *letter;
+        }
+    }
+    plain_mode[length] = '\0';
+}
 
 bool has_letter(const char *mode, char letter) {
     return std::strchr(mode, letter) != nullptr;
@@ -52,57 +64,39 @@ bool allows_update(const std::string &path, const char *plain_mode) {
     return true;
 }
 
+// Whether a compressed stream opened with `plain_mode` reads: its last of 'r', 'w' and
+// 'a' is 'r', as zlib takes the letters.
+bool mode_reads(const char *plain_mode) {
+    const char *last = nullptr;
+    for (const char *letter = plain_mode; *letter != '\0'; ++letter) {
+        if (*letter == 'r' || *letter == 'w' || *letter == 'a') {
+            last = letter;
+        }
+    }
+    return last != nullptr && *last == 'r';
+}
+
 ToolStream open_compressed(const std::string &path, const char *mode) {
-    const char *plain_mode = zfile_mode_without_z(mode);
+    char plain_mode[kModeBufferSize];
+    without_z(mode, plain_mode);
     if (!allows_update(path, plain_mode)) {
         return nullptr;
     }
+    if (mode_reads(plain_mode)) {
+        std::FILE *file = platform::open_file(path.c_str(), "rb");
+        return file != nullptr ? zfile::open_reading_stream(file) : nullptr;
+    }
     char gz_mode[kModeBufferSize];
     make_gz_mode(plain_mode, gz_mode);
-    gzFile stream = platform::open_gzip(path.c_str(), gz_mode);
-    if (stream == nullptr) {
-        return nullptr;
-    }
-    // An unlisted gzFile would pass for a FILE *; never hand one out.
-    const bool reads = std::strrchr(plain_mode, 'r') != nullptr && !has_letter(plain_mode, 'w') &&
-                       !has_letter(plain_mode, 'a');
-    if (!zfile_register(stream) || (reads && !zfile::remember_path(stream, path.c_str()))) {
-        zfile_unregister(stream);
-        gzclose(stream);
-        return nullptr;
-    }
-    return stream;
-}
-
-// Registers the compressed stream over the checked descriptor `fd` (which it then owns)
-// and notes the file it must stay, with the level its `header` records. Null with errno
-// ENOMEM when zlib or the registry found no memory.
-ToolStream compressed_over(int fd, const std::string &path, const platform::FileIdentity &file,
-                           const unsigned char *header, long got) {
-    gzFile stream = gzdopen(fd, "rb");
-    if (stream == nullptr) {
-        platform::close_descriptor(fd);
-        errno = ENOMEM;
-        return nullptr;
-    }
-    if (!zfile_register(stream) || !zfile::remember_path(stream, path.c_str())) {
-        zfile_unregister(stream);
-        gzclose(stream);
-        errno = ENOMEM;
-        return nullptr;
-    }
-    zfile::RegistryEntry *entry = zfile::entry_of(stream);
-    entry->same_file = 1;
-    entry->device = file.device;
-    entry->index = file.index;
-    entry->level = zfile::gzip_level_of_header(header, got > 0 ? static_cast<std::size_t>(got) : 0);
-    return stream;
+    gzFile writer = platform::open_gzip(path.c_str(), gz_mode);
+    return writer != nullptr ? zfile::open_writing_stream(writer) : nullptr;
 }
 
 ToolStream open_same_file(const std::string &path, const char *mode,
                           const platform::FileIdentity &file, platform::OpenCheck *check) {
     const bool asks_for_gzip = has_letter(mode, 'z');
-    const char *plain_mode = zfile_mode_without_z(mode);
+    char plain_mode[kModeBufferSize];
+    without_z(mode, plain_mode);
     if (plain_mode[0] != 'r') {
         errno = EINVAL;
         return nullptr;
@@ -111,17 +105,19 @@ ToolStream open_same_file(const std::string &path, const char *mode,
     if (fd < 0) {
         return nullptr;
     }
-    unsigned char header[zfile::kGzipHeaderStart] = {};
-    const long got = platform::read_start(fd, header, sizeof header);
+    unsigned char start[2] = {};
+    const long got = platform::read_start(fd, start, sizeof start);
     if (got < 0) {
         const platform::SavedError reason;
         platform::close_descriptor(fd);
         return nullptr;
     }
     const bool compressed =
-        got == 0 ? asks_for_gzip : got >= 2 && header[0] == 0x1F && header[1] == 0x8B;
+        got == 0 ? asks_for_gzip
+                 : got == 2 && start[0] == zfile::kGzipMagic[0] && start[1] == zfile::kGzipMagic[1];
     if (compressed) {
-        return compressed_over(fd, path, file, header, got);
+        std::FILE *stream = platform::stream_of_descriptor(fd, "rb");
+        return stream != nullptr ? zfile::open_reading_stream(stream) : nullptr;
     }
     return platform::stream_of_descriptor(fd, plain_mode);
 }
@@ -131,13 +127,7 @@ ToolStream open_same_file(const std::string &path, const char *mode,
 extern "C" {
 
 char *zfile_mode_without_z(const char *mode) {
-    std::size_t length = 0;
-    for (const char *letter = mode; letter != nullptr && *letter != '\0'; ++letter) {
-        if (*letter != 'z' && length + 1 < kModeBufferSize) {
-            plain_mode_buffer[length++] = *letter;
-        }
-    }
-    plain_mode_buffer[length] = '\0';
+    without_z(mode, plain_mode_buffer);
     return plain_mode_buffer;
 }
 
@@ -174,7 +164,9 @@ ToolStream zfile_open(const char *path, const char *mode) {
     if (compressed) {
         return open_compressed(native, mode);
     }
-    return platform::open_file(native.c_str(), zfile_mode_without_z(mode));
+    char plain_mode[kModeBufferSize];
+    without_z(mode, plain_mode);
+    return platform::open_file(native.c_str(), plain_mode);
 }
 
 ToolStream zfile_open_same_file(const char *path, const char *mode, unsigned long long device,
@@ -201,7 +193,7 @@ int zfile_close(ToolStream stream) {
     // Unlisted before zlib frees the handle, so a later FILE * that reuses the
     // address is never taken for a compressed stream.
     if (zfile_unregister(stream)) {
-        return gzclose(zfile::as_gz(stream));
+        return zfile::close_compressed(stream);
     }
     return std::fclose(zfile::as_file(stream));
 }

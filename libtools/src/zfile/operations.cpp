@@ -1,18 +1,21 @@
-// The operations on an open ToolStream. Each asks the registry which kind the
-// handle is and calls zlib's gzip function or the stdio function of the same
-// purpose, keeping that library's result convention.
+// The operations on an open ToolStream. Each asks the registry which kind the handle
+// is and calls the stdio function, zlib's gz* function (a writing compressed stream)
+// or the layer's reader (a reading one) of the same purpose, keeping the result
+// conventions of stdio and zlib.
 #include "libtools/zfile.h"
 #include "platform/stream_io.h"
 #include "platform/thread.h"
 #include "zfile/handles.h"
 #include "zfile/registry.h"
 
+#include <zlib.h>
+
 #include <climits>
 #include <cstdarg>
 #include <cstring>
 
+using zfile::as_compressed;
 using zfile::as_file;
-using zfile::as_gz;
 using zfile::is_listed;
 
 namespace {
@@ -29,22 +32,6 @@ long long byte_count(int size, int count) {
     return bytes <= INT_MAX ? bytes : -1;
 }
 
-// Whether a reading stream that reached its end without an error met data after its
-// last gzip member, which zlib skips without a word. Checked once per stream.
-bool trailing_data(ToolStream stream) {
-    if (!gzeof(as_gz(stream))) {
-        return false;
-    }
-    zfile::RegistryEntry *entry = zfile::entry_of(stream);
-    if (entry == nullptr || entry->path == nullptr) {
-        return false;
-    }
-    if (entry->members_end == 0) {
-        entry->members_end = zfile::only_gzip_members(*entry) ? 1 : -1;
-    }
-    return entry->members_end < 0;
-}
-
 } // namespace
 
 extern "C" {
@@ -56,13 +43,15 @@ int zfile_error(ToolStream stream) {
     if (!is_listed(stream)) {
         return std::ferror(as_file(stream));
     }
+    zfile::CompressedStream *compressed = as_compressed(stream);
     int code = Z_OK;
-    gzerror(as_gz(stream), &code);
-    // Reaching the end of the compressed data is no error.
-    if (code != Z_STREAM_END && code != Z_OK) {
-        return code;
+    if (compressed->writer != nullptr) {
+        gzerror(compressed->writer, &code);
+    } else {
+        code = compressed->reader.error();
     }
-    return trailing_data(stream) ? Z_DATA_ERROR : 0;
+    // Reaching the end of the compressed data is no error.
+    return code == Z_STREAM_END ? 0 : code;
 }
 
 int zfile_flush(ToolStream stream) {
@@ -70,7 +59,8 @@ int zfile_flush(ToolStream stream) {
         return 0;
     }
     if (is_listed(stream)) {
-        return gzflush(as_gz(stream), Z_FINISH);
+        gzFile writer = as_compressed(stream)->writer;
+        return writer != nullptr ? gzflush(writer, Z_FINISH) : Z_STREAM_ERROR;
     }
     return std::fflush(as_file(stream));
 }
@@ -89,14 +79,11 @@ int zfile_read(void *buffer, int size, int count, ToolStream stream) {
         return got;
     }
     const long long bytes = byte_count(size, count);
-    if (bytes < 0) {
+    zfile::CompressedStream *compressed = as_compressed(stream);
+    if (bytes < 0 || compressed->writer != nullptr) {
         return -1;
     }
-    const int got = gzread(as_gz(stream), buffer, static_cast<unsigned>(bytes));
-    if (got < 0 && platform::told_to_stop()) {
-        gzclearerr(as_gz(stream)); // as above
-    }
-    return got;
+    return compressed->reader.read(buffer, static_cast<unsigned>(bytes));
 }
 
 int zfile_write(const void *data, int size, int count, ToolStream stream) {
@@ -108,7 +95,8 @@ int zfile_write(const void *data, int size, int count, ToolStream stream) {
                                             static_cast<std::size_t>(count), as_file(stream)));
     }
     const long long bytes = byte_count(size, count);
-    return bytes < 0 ? 0 : gzwrite(as_gz(stream), data, static_cast<unsigned>(bytes));
+    gzFile writer = as_compressed(stream)->writer;
+    return bytes < 0 || writer == nullptr ? 0 : gzwrite(writer, data, static_cast<unsigned>(bytes));
 }
 
 long zfile_seek(ToolStream stream, long offset, int origin) {
@@ -116,7 +104,10 @@ long zfile_seek(ToolStream stream, long offset, int origin) {
         return -1;
     }
     if (is_listed(stream)) {
-        return static_cast<long>(gzseek(as_gz(stream), offset, origin));
+        zfile::CompressedStream *compressed = as_compressed(stream);
+        return compressed->writer != nullptr
+                   ? static_cast<long>(gzseek(compressed->writer, offset, origin))
+                   : static_cast<long>(compressed->reader.seek(offset, origin));
     }
     return std::fseek(as_file(stream), offset, origin);
 }
@@ -126,7 +117,9 @@ long zfile_tell(ToolStream stream) {
         return -1;
     }
     if (is_listed(stream)) {
-        return static_cast<long>(gztell(as_gz(stream)));
+        zfile::CompressedStream *compressed = as_compressed(stream);
+        return compressed->writer != nullptr ? static_cast<long>(gztell(compressed->writer))
+                                             : static_cast<long>(compressed->reader.tell());
     }
     return std::ftell(as_file(stream));
 }
@@ -136,7 +129,9 @@ long long zfile_offset(ToolStream stream) {
         return -1;
     }
     if (is_listed(stream)) {
-        return static_cast<long long>(gzoffset(as_gz(stream)));
+        zfile::CompressedStream *compressed = as_compressed(stream);
+        return compressed->writer != nullptr ? static_cast<long long>(gzoffset(compressed->writer))
+                                             : compressed->reader.offset();
     }
     return std::ftell(as_file(stream));
 }
@@ -146,7 +141,8 @@ char *zfile_gets(char *buffer, int size, ToolStream stream) {
         return nullptr;
     }
     if (is_listed(stream)) {
-        return gzgets(as_gz(stream), buffer, size);
+        zfile::CompressedStream *compressed = as_compressed(stream);
+        return compressed->writer != nullptr ? nullptr : compressed->reader.gets(buffer, size);
     }
     return std::fgets(buffer, size, as_file(stream));
 }
@@ -156,7 +152,8 @@ int zfile_getc(ToolStream stream) {
         return -1;
     }
     if (is_listed(stream)) {
-        return gzgetc(as_gz(stream));
+        zfile::CompressedStream *compressed = as_compressed(stream);
+        return compressed->writer != nullptr ? -1 : compressed->reader.get_byte();
     }
     return platform::read_byte_unlocked(as_file(stream));
 }
@@ -173,6 +170,13 @@ int zfile_vprintf(ToolStream stream, const char *format, va_list args) {
         zfile_write(text, 1, static_cast<int>(length), stream);
     }
     return 0;
+}
+
+int zfile_stream_gzip_level(ToolStream stream) {
+    if (!is_listed(stream) || as_compressed(stream)->writer != nullptr) {
+        return 0;
+    }
+    return as_compressed(stream)->reader.level();
 }
 
 int zfile_printf(ToolStream stream, const char *format, ...) {

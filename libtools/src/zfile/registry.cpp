@@ -1,44 +1,36 @@
-// The registry of open compressed streams: a singly linked list, newest entry
-// first, with a one-entry cache in front of it. A handle is compressed exactly
-// when it is listed here. Entries come from the standard heap, not from the
-// tracked allocator, so the registry's bookkeeping never shows up as a leak of
-// the toolkit.
+// The registry of open compressed streams: a singly linked list, newest entry first,
+// with a one-entry cache in front of it. A handle is compressed exactly when it is
+// listed here. Entries come from the standard heap, not from the tracked allocator, so
+// the registry's bookkeeping never shows up as a leak of the toolkit.
+//
+// Streams are opened in one thread and may be read in another (the converter reads
+// ahead in a thread of its own), so the list is walked and changed under a lock. The
+// cache is written only under the lock and read without it: a handle found there was
+// listed when it was stored, and it stays listed until its unregistration clears the
+// cache, which happens before the handle can be closed and its address reused.
 #include "zfile/registry.h"
 
 #include <cstdlib>
-#include <cstring>
+#include <mutex>
 
 namespace zfile {
 
-RegistryEntry *registry_head = nullptr;
-// Answers the common case of one open compressed stream without walking the list.
 std::atomic<ToolStream> lookup_cache{nullptr};
+std::atomic<int> listed_count{0};
 
-RegistryEntry *entry_of(ToolStream stream) {
-    for (RegistryEntry *entry = registry_head; entry != nullptr; entry = entry->next) {
-        if (entry->handle == stream) {
-            return entry;
-        }
-    }
-    return nullptr;
-}
+namespace {
 
-bool remember_path(ToolStream stream, const char *path) {
-    RegistryEntry *entry = entry_of(stream);
-    const std::size_t size = std::strlen(path) + 1;
-    char *copy = entry != nullptr ? static_cast<char *>(std::malloc(size)) : nullptr;
-    if (copy == nullptr) {
-        return false;
-    }
-    std::memcpy(copy, path, size);
-    entry->path = copy;
-    return true;
-}
+std::mutex registry_lock;
+RegistryEntry *registry_head = nullptr; // guarded by registry_lock
+
+} // namespace
 
 } // namespace zfile
 
+using zfile::listed_count;
 using zfile::lookup_cache;
 using zfile::registry_head;
+using zfile::registry_lock;
 using zfile::RegistryEntry;
 
 extern "C" {
@@ -53,9 +45,11 @@ int zfile_register(ToolStream stream) {
     }
     entry->handle = stream;
     entry->kind = 1;
+    const std::lock_guard<std::mutex> hold(registry_lock);
     entry->next = registry_head;
     registry_head = entry;
-    lookup_cache.store(stream, std::memory_order_relaxed);
+    listed_count.fetch_add(1, std::memory_order_release);
+    lookup_cache.store(stream, std::memory_order_release);
     return 1;
 }
 
@@ -63,12 +57,13 @@ int zfile_is_compressed(ToolStream stream) {
     if (stream == nullptr) {
         return 0;
     }
-    if (stream == lookup_cache.load(std::memory_order_relaxed)) {
+    if (stream == lookup_cache.load(std::memory_order_acquire)) {
         return 1;
     }
+    const std::lock_guard<std::mutex> hold(registry_lock);
     for (const RegistryEntry *entry = registry_head; entry != nullptr; entry = entry->next) {
         if (entry->handle == stream) {
-            lookup_cache.store(stream, std::memory_order_relaxed);
+            lookup_cache.store(stream, std::memory_order_release);
             return 1;
         }
     }
@@ -79,18 +74,23 @@ int zfile_unregister(ToolStream stream) {
     if (stream == nullptr) {
         return 0;
     }
-    RegistryEntry **link = &registry_head;
-    while (*link != nullptr && (*link)->handle != stream) {
-        link = &(*link)->next;
+    RegistryEntry *entry = nullptr;
+    {
+        const std::lock_guard<std::mutex> hold(registry_lock);
+        RegistryEntry **link = &registry_head;
+        while (*link != nullptr && (*link)->handle != stream) {
+            link = &(*link)->next;
+        }
+        entry = *link;
+        if (entry == nullptr) {
+            return 0;
+        }
+        *link = entry->next;
+        listed_count.fetch_sub(1, std::memory_order_release);
+        if (lookup_cache.load(std::memory_order_relaxed) == stream) {
+            lookup_cache.store(nullptr, std::memory_order_release);
+        }
     }
-    RegistryEntry *entry = *link;
-    if (entry == nullptr) {
-        return 0;
-    }
-    ToolStream cached = stream;
-    lookup_cache.compare_exchange_strong(cached, nullptr, std::memory_order_relaxed);
-    *link = entry->next;
-    std::free(entry->path);
     std::free(entry);
     return 1;
 }

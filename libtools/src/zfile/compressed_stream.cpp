@@ -1,0 +1,50 @@
+// Making, listing and freeing the record behind a compressed ToolStream.
+#include "zfile/handles.h"
+#include "zfile/registry.h"
+
+#include <new>
+
+namespace zfile {
+
+namespace {
+
+// Lists a new record; an unlisted one would pass for a FILE *, so it is never handed out.
+ToolStream listed(CompressedStream *stream) {
+    if (!zfile_register(stream)) {
+        close_compressed(stream);
+        return nullptr;
+    }
+    return stream;
+}
+
+} // namespace
+
+ToolStream open_reading_stream(std::FILE *file) {
+    auto *stream = new (std::nothrow) CompressedStream{};
+    if (stream == nullptr || !stream->reader.open(file)) {
+        delete stream;
+        std::fclose(file);
+        return nullptr;
+    }
+    return listed(stream);
+}
+
+ToolStream open_writing_stream(gzFile writer) {
+    auto *stream = new (std::nothrow) CompressedStream{};
+    if (stream == nullptr) {
+        gzclose(writer);
+        return nullptr;
+    }
+    stream->writer = writer;
+    return listed(stream);
+}
+
+int close_compressed(ToolStream stream) {
+    CompressedStream *compressed = as_compressed(stream);
+    const int result =
+        compressed->writer != nullptr ? gzclose(compressed->writer) : compressed->reader.close();
+    delete compressed;
+    return result;
+}
+
+} // namespace zfile
