@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The number work of one converted line: reading the value and writing the product,
 // by the conversion's shortcuts (Clinger's reading, the exact fixed-point writer, the
 // moved decimal point for powers of ten) and by the general path they stand in for

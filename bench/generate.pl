@@ -1,4 +1,5 @@
 #!/usr/bin/env perl
+# SPDX-License-Identifier: MIT
 # Writes a joint attribute file of about SIZE bytes (whole joints, at least one) to
 # standard output. The same arguments always give the same bytes.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads a generated joint attribute file of about 100 MB line by line, as the
 // converter does (tool_read_line(stream, NULL, 7, 1) and tool_free per line),
 // once plain and once gzip-compressed (level 6). The files live in a temporary directory

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tool_atof against sscanf "%lf" and tool_dtoa(6, 6, x) against snprintf "%.6f" on
 // values as they appear in joint attribute files.
 #include "libtools/tool_dstring.h"

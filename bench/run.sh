@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Times joint2si against what a user would otherwise run, on generated joint files:
 # the awk script (mawk, gawk), the perl script, `sed -i` for many small files, and
 # `cp` and `gzip` as floors. Builds the release binary first, checks that every peer

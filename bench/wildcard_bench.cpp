@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Matching time of tool_strmatch on star-heavy patterns, where a direct recursion
 // would take exponential time.
 #include "libtools/tool_dstring.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Where things are installed: the GNU directory layout, except that on Windows
 # the program and its documents sit side by side in the installation folder.
 include(GNUInstallDirs)

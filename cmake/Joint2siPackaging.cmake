@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Packages made by CPack from the install rules (run cpack in the build tree):
 # - on Linux, Debian packages: joint2si (the program, its manual page and bash
 #   completion) and libtools-dev (the library's headers, archive and CMake and

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs libtools for other projects: the public headers, the static library,
 # a CMake package (find_package(libtools CONFIG) gives libtools::libtools) and a
 # pkg-config file. Everything here belongs to the Development component.

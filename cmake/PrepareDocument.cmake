@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Turns the manual page or another document into an installable file (run with cmake -P):
 #   MODE=gzip  compress it (for the man or doc directory): best compression, and no name or
 #              time stamp in the header, so the same text always gives the same bytes;

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for 64-bit Windows with the mingw-w64 compilers (POSIX thread model).
 # Programs are linked statically, so they run under Wine without any DLL beside
 # them; CTest runs them through Wine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // joint2si: converts the forces and moments of joint attribute files to SI units.
 #include "app/driver.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line: accept_command_line against a model of the option rules (the
 // original options, the long options, "--", usage mistakes, unknown units), and no
 // tracked block left after release_command_line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Line classification, unit resolution and the rewrite of a line's value, held to
 // models built on sscanf "%lf" and snprintf "%.6f".
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole converter on a fuzzed file: the exit status follows the rules, no file
 // is left beside the input, a refused run (a value that cannot be converted exactly
 // among them) leaves the input byte for byte as it was, and a converted file holds

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tool_read_line over plain and gzip input (intact, truncated or with a damaged
 // byte), with every option combination, with and without a passed-in buffer and
 // with one injected allocation failure, held to the model of its contract.

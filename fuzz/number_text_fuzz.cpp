@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Number text against the C library: tool_atof against sscanf "%lf", tool_itoa and
 // tool_dtoa against printf, caller formats against snprintf with the documented
 // clamping, decimal tool_atoi against a direct reading, tool_numcmp against a

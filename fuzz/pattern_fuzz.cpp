@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pattern expansion on a fixed directory: the names tool_expand_pattern lists and
 // tool_count_matches counts are exactly the directory's names that the wildcard
 // model matches with case folding ("." and ".." aside).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sequences of heap-string and string-list operations against std::string and
 // std::vector models, with injected allocation failures; every tracked block is
 // released at the end.

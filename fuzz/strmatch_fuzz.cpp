@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tool_strmatch against the memoised recursion of its definition, each match
 // bounded in time (the recursion run literally is exponential in the stars), and
 // the bracket scanners against direct scans of their definitions.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks that the converter's folders include one way only:
 #   app -> file -> {pipeline, sinks, diff} -> convert -> libtools
 # with terminal (messages, progress) below app and file, above nothing but libtools.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the test suite in the coverage preset (gcc with gcov instrumentation) and
 # prints line and branch coverage per source directory with gcovr. Fails when the
 # lines of libtools/ or converter/ are covered below the floor (default 90%).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds joint2si and converts a scratch copy of the sample files in examples/,
 # showing each file before and after. The originals are never touched.
 set -euo pipefail

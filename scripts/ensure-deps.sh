@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages the build needs, when they are missing.
 # Usage: scripts/ensure-deps.sh [extra-package ...]
 set -euo pipefail

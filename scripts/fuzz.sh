@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets (fuzz preset: clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each from its checked-in seed corpus for a
 # bounded time. Any finding (a failed model check, a sanitizer report, a leak, a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the packages into build/packages/:
 #   deb  joint2si_<version>_<arch>.deb (the program, its manual page and bash
 #        completion) and libtools-dev_<version>_<arch>.deb (the library's

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Static analysis: clang-tidy with the checked-in .clang-tidy over the product code
 # (libtools/, converter/) and the fuzz targets, and cppcheck's warning, performance
 # and portability checks over the product code. Both must be clean: any finding

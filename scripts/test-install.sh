@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks what an installation and the packages deliver:
 # 1. the Debian packages are built (scripts/package.sh deb, lintian clean of
 #    errors) from the `package` preset, the build meant for installing;

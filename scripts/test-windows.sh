@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Cross-builds joint2si and libtools for 64-bit Windows with mingw-w64 and runs
 # every test under Wine (the `windows` presets).
 set -euo pipefail

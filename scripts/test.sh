@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds joint2si and libtools with every test and runs them all.
 set -euo pipefail
 cd "$(dirname "$0")/.."

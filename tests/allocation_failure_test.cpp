@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rewriting a file while memory runs out at each point in turn: in the tracked
 // allocator and in standard C++ code (strings, containers) alike. No exception may
 // leave the library or the converter, the file keeps its old or gets its whole

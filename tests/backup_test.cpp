@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Backups made by tool_backup_file: the bytes, permissions and times of the original,
 // an existing backup replaced whole, and nothing left behind when one cannot be made.
 #include "libtools/tool_sys_io.h"

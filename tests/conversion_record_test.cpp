@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text of a conversion record: written and read back unchanged, read strictly,
 // and checked against a file's bytes.
 #include "file/conversion_record.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "libtools/tool_dir.h"
 #include "support/file_system.h"
 #include "support/memory_check.h"

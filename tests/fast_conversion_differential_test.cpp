@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one-pass conversion against the reference path: random files of keyword,
 // comment, line-end and number tokens are read once with tool_read_line and
 // converted line by line with classify_line and convert_line, and once with the block

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The number shortcuts of the one-pass conversion against the C library: reading
 // against strtod, writing against "%.6f" of the double, scaling against "%.6f" of the
 // double product. Each group draws JOINT2SI_RANDOM_SAMPLES samples (default 200000)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Unique names, renaming, removing and making directories, and the merging
 // pattern expansion.
 #include "libtools/tool_sys_io.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tests, status queries, path strings and character names of the file operations.
 #include "libtools/tool_sys_io.h"
 #include "support/environment.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file's record kept outside its bytes: carried by a commit on both paths, never
 // outliving the content it describes, copied into backups, and a commit that goes on
 // where the file system keeps no records.

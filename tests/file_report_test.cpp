@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the converter reports about a file besides converting it: the lines that drop
 // digits after their value, the counts of --verbose, line numbers counted from the
 // original bytes, and the progress line.

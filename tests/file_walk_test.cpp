@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The walk over a file argument's directory and, with recursion, the tree below it,
 // run in-process through the driver.
 #include "app/argument_walk.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Caller formats with widths and precisions far beyond the result buffers: the
 // text is what the C library writes, cut to the buffer, and it comes at once.
 #include "libtools/tool_dstring.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A gzip file written back compressed, run in-process so that the replacement's
 // write, close and rename can be made to fail.
 #include "app/driver.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How a line ends when the input ends inside a comment, and that a caller's buffer
 // never changes which lines the reader returns.
 #include "libtools/tool_sys_io.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "libtools/tool_sys_io.h"
 #include "support/memory_check.h"
 #include "support/process_control.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "libtools/tool_memory.h"
 #include "support/memory_check.h"
 

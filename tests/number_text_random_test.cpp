@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Compares tool_atof, tool_atof_checked, tool_dtoa and tool_atoi with the C library
 // on random inputs. Each group draws JOINT2SI_RANDOM_SAMPLES samples (default 20000)
 // from the seed JOINT2SI_RANDOM_SEED (default fixed, so failures reproduce); set the

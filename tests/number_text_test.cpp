@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "libtools/tool_dstring.h"
 
 #include <gtest/gtest.h>

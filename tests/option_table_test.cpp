@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The option table and the acceptance steps: which record a command line fills and
 // with which status a run that cannot start ends.
 #include "app/command_line.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pipeline's worker threads: blocks go round a fixed ring, so nothing is
 // allocated while a worker runs; a worker that waits in a read or a write nothing
 // will complete is stopped at once; workers never take an interrupt; the library's

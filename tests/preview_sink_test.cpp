@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The preview's diff, built while converting. Against a model of the conversion (texts
 // made of pieces whose converted lines and origins are known), where the pairing of
 // lines is also the shortest edit script, it must equal the whole-text diff; fed by the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The locking, refusals, leftover handling and in-place sizing of the safe
 // replacement, and the line reader's stop at a zero byte.
 #include "libtools/tool_sys_io.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The driver run in-process, so allocation and file-operation failures can be
 // injected at every point of a run.
 #include "app/driver.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "libtools/tool_sys_io.h"
 #include "support/gzip_data.h"
 #include "support/memory_check.h"

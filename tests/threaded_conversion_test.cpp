@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Large inputs are read ahead and written behind in threads of their own. A large
 // text converted in one call must give exactly what its joints give converted one by
 // one (each too small to start a thread), and a failure or an exception on either

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The unified diff of --dry-run: its edit script is a valid one, and its text equals
 // what `diff -u` writes for the same pair of texts.
 #include "support/unified_diff.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file-level decision on a conversion's values, in-process through rewrite_file:
 // a file with digits after a value is refused unless the settings allow dropping them,
 // and a value whose conversion is not finite refuses it either way.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Memory running out in a worker thread, on the reading or the writing side of a
 // large file, plain or gzip: reported as memory exhaustion is anywhere, that file
 // left untouched with no replacement beside it, and the run goes on with the next.

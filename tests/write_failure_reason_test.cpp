@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A full disk met while the converted text is written, run in-process so the failure
 // can be injected: the reason reaches the message from whichever thread wrote. An
 // output beyond one block (256 KiB) is written by the writing thread, whose errno is

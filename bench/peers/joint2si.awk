@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What a user without joint2si would write: converts one joint attribute file from
 # standard input to standard output, forces by `force` and moments by `moment`
 # (numerical factors, for example -v force=1000 -v moment=1000). Comments ("/* */",

@@ -1,4 +1,5 @@
 #!/usr/bin/env perl
+# SPDX-License-Identifier: MIT
 # What a user without joint2si would write, in perl: converts one joint attribute file
 # from standard input to standard output, forces by FORCE and moments by MOMENT
 # (numerical factors). Comments ("/* */", "//", "#") are removed, lines that held only

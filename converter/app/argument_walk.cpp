@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/argument_walk.h"
 
 #include "file/argument_match.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The files a file argument names: its last component is a name or wildcard pattern,
 // what comes before it the directory to look in, taken literally.
 #ifndef JOINT2SI_APP_ARGUMENT_WALK_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/backup_options.h"
 
 #include "app/command_line.h"

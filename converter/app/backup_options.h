@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What --backup[=CONTROL] and --suffix ask for, resolved with the environment as the
 // common tools read it: VERSION_CONTROL when --backup names no control,
 // SIMPLE_BACKUP_SUFFIX when --suffix is not given (an empty variable counts as unset).

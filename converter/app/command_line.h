@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The converter's command line: one table of options filling one options record,
 // the usage text, and the acceptance steps that decide whether a run goes on to the
 // files and with which exit status it ends when it does not.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/driver.h"
 
 #include "app/argument_walk.h"

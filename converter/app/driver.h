@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The driver: accepts the command line and rewrites every file it names.
 #ifndef JOINT2SI_APP_DRIVER_H
 #define JOINT2SI_APP_DRIVER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The counts --verbose reports: one line per file and the totals of the run.
 #ifndef JOINT2SI_APP_RUN_TOTALS_H
 #define JOINT2SI_APP_RUN_TOTALS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The block reader follows tool_read_line's rules with all comment kinds on and
 // empty lines kept, in the reference's terms:
 //   - outside comments, "\n" and "\r\n" end a line; a lone "\r" is text;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lines of a stream with every comment kind removed and empty lines kept, read
 // in large blocks: the same lines, in the same order, that tool_read_line (stream,
 // null, all comment kinds, 1) delivers one call at a time, without a call or an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Searches for the first of a few byte values, sixteen bytes at a time where the
 // processor has SSE2 (every x86-64), one byte at a time elsewhere.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two ends of a conversion: where its bytes come from and where they go.
 //
 // A conversion reads a ByteSource to its end and hands what it writes to an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What one conversion met, and how it ended.
 #ifndef JOINT2SI_CONVERT_CONVERSION_COUNTS_H
 #define JOINT2SI_CONVERT_CONVERSION_COUNTS_H

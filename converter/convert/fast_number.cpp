@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Why the shortcuts are exact:
 //   - Reading: with at most 15 significant digits the digits are an exact double, and
 //     so is 10^e for e up to 22; one multiplication or division of the two is then the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fast forms of the two number steps of a line conversion, each exactly equal to the
 // general one where it answers and declining where it cannot be sure:
 //   - reading a plain decimal as sscanf "%lf" (and so tool_atof) reads it;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "convert/line_conversion.h"
 
 #include "libtools/tool_dstring.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The conversion of one line, as classify_line and convert_line do it, over a view of
 // the line: no allocation, and the value's digits written by the fast number writers
 // where they are exact. The line's text is never changed; what is written is its head

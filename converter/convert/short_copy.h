@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Copies of a few bytes without a library call, for the many short runs of a
 // conversion (a line's head, a number's digits, a line end).
 #ifndef JOINT2SI_SHORT_COPY_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "convert/units.h"
 
 #include "libtools/tool_dstring.h"

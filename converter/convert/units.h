@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Unit conversion of one line: which lines hold a force or a moment, the factors
 // of the force and moment units to newtons and newton metres, and the rewrite of
 // a line's value in SI units.

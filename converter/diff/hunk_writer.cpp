@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "diff/hunk_writer.h"
 
 #include <algorithm>

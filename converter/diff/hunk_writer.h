@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The unified diff of two texts written while they are read, from the lines the
 // two have in common and the lines only one of them holds, in the order of the
 // texts: as `diff -u` writes it, with three lines of context around each change,

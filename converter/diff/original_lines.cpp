@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "diff/original_lines.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The original text from the first line the preview has not yet paired with what
 // was written: a queue of bytes, taken from its front one line at a time. Up to a
 // bound it lies in memory; bytes that come while that much is held wait in scratch

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "diff/preview_sink.h"
 
 #include "libtools/tool_console.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The output of --dry-run: in place of the converted text, the unified diff from the
 // original text to it, built while the conversion runs. The conversion hands it what
 // it writes (as the OutputSink) and, as its ConversionWatcher, the original text as it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "diff/spill_buffer.h"
 
 #include <algorithm>

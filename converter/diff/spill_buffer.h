@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text that is built up and then copied out whole, in order, with a bounded part of
 // it in memory: bytes gather in a block of memory, and a full block is written to a
 // scratch file. A text that fits in the block never touches a file.

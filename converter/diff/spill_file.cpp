@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "diff/spill_file.h"
 
 #include "libtools/tool_sys_io.h"

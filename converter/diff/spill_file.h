@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A scratch file that holds what does not fit in memory: written from its start,
 // then read back from its start, then emptied for the next use. The file is made
 // on the first write (tool_scratch_file: it removes itself) and kept until the

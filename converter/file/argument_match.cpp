@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "file/argument_match.h"
 
 #include "libtools/tool_dstring.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which files a file argument stands for, decided from the argument and one path,
 // without walking the directories: a name that exists is that file; any other
 // argument is a wildcard pattern for the names of its directory (and, with

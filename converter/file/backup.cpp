@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "file/backup.h"
 
 #include "file/argument_match.h"

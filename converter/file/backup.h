@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The backups of a run: which name each file's backup gets, when a backup may not be
 // made, and the backups made so far. A backup is checked and made only for a file
 // whose conversion succeeded, right before the converted content takes its place;

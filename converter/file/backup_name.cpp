@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "file/backup_name.h"
 
 #include "libtools/tool_dir.h"

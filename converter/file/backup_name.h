@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Names of backups by the convention of the common tools: a simple backup is the file's
 // name followed by a suffix ("a.jnt~"); a numbered one is the name followed by
 // ".~N~", N one more than the highest such number already beside the file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "file/conversion_mark.h"
 
 #include "file/conversion_record.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mark a converted file carries outside its text (see conversion_record.h), so that
 // a second run never multiplies its values again: read before converting, written onto
 // the replacement before it takes the file's place.

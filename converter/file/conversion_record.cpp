@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "file/conversion_record.h"
 
 #include <charconv>

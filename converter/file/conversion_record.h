@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record joint2si keeps with each file it converted, outside the file's text (see
 // "A file's record" in tool_sys_io.h): which units the values were converted from,
 // by which factors, by which version, and which bytes that conversion wrote (their

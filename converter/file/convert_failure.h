@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The message for a conversion that did not end well.
 #ifndef JOINT2SI_FILE_CONVERT_FAILURE_H
 #define JOINT2SI_FILE_CONVERT_FAILURE_H

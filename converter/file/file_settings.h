@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the rewrite of each file of a run is asked to do, set once from the command line.
 #ifndef JOINT2SI_FILE_FILE_SETTINGS_H
 #define JOINT2SI_FILE_FILE_SETTINGS_H

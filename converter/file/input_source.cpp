@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "file/input_source.h"
 
 #include "terminal/reason.h"

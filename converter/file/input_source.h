@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file's bytes as the conversion reads them.
 #ifndef JOINT2SI_FILE_INPUT_SOURCE_H
 #define JOINT2SI_FILE_INPUT_SOURCE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "file/leftovers.h"
 
 #include "terminal/messages.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replacement files left by earlier runs that ended without finishing.
 #ifndef JOINT2SI_LEFTOVERS_H
 #define JOINT2SI_LEFTOVERS_H

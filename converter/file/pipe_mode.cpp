@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "file/pipe_mode.h"
 
 #include "file/convert_failure.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pipe mode: the file argument "-" converts standard input to standard output.
 #ifndef JOINT2SI_FILE_PIPE_MODE_H
 #define JOINT2SI_FILE_PIPE_MODE_H

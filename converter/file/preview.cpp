@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "file/preview.h"
 
 #include "diff/preview_sink.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // --dry-run: the conversion of a file written as a unified diff to standard output
 // instead of into the file.
 #ifndef JOINT2SI_FILE_PREVIEW_H

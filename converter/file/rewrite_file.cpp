@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "file/rewrite_file.h"
 
 #include "file/backup.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One file's life: lock it, convert it into its replacement (or its preview), back it
 // up, and put the new content in place; or leave it untouched and say why.
 #ifndef JOINT2SI_FILE_REWRITE_FILE_H

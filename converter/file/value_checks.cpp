@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "file/value_checks.h"
 
 #include "terminal/messages.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whether a file's conversion converted every value exactly once, exactly, and what is
 // said about the lines it could not convert. Decided from the counts after the pass:
 // a refused file costs a whole pass, but refusals are rare and the pass stays free of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Blocks of bytes passed between two threads of one conversion: the worker that
 // reads ahead or writes behind, and the thread that converts.
 //

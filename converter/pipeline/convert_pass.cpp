@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pipeline/convert_pass.h"
 
 #include "convert/block_line_reader.h"

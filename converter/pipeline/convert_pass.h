@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The conversion of one whole input in one pass: its lines read in large blocks (read
 // ahead by a thread of their own once the input is large), classified and converted,
 // written through one large output buffer (written behind by another thread once the

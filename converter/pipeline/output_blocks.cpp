@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pipeline/output_blocks.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The conversion's output buffer: bytes are appended into one large block, and a full
 // block goes to the sink, written behind by another thread once the output outgrows one
 // block (or, for a watched conversion, written here, in step with what the watcher is

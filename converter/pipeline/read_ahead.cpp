@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pipeline/read_ahead.h"
 
 #include "pipeline/worker_faults.h"

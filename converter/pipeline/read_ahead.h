@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading ahead: a worker thread reads the next blocks of a large input (inflating
 // gzip data) while the conversion works on the block before.
 //

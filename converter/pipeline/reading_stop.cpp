@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pipeline/reading_stop.h"
 
 ReadingStop &ReadingStop::of_this_thread() noexcept {

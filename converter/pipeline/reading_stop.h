@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How a failed output stops its conversion's reading at once. The converting thread
 // may be waiting for the reading thread (which may itself wait for a pipe with
 // nothing in it) when the writing thread finds the output closed; the writing

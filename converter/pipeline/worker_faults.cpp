@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pipeline/worker_faults.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test support: a worker thread that fails as it would when memory runs out in the
 // code it calls (the source it reads, the target it writes): std::bad_alloc thrown
 // on that thread, before it handles a block. Costs one atomic load per block.

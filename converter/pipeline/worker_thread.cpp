@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pipeline/worker_thread.h"
 
 bool WorkerThread::start(Body body, void *context) noexcept {

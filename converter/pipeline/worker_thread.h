@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One worker thread of a conversion, started through libtools (tool_thread.h), so
 // that interrupt signals never reach it and it can be stopped at once.
 //

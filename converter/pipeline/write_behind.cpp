@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pipeline/write_behind.h"
 
 #include "pipeline/worker_faults.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing behind: a worker thread writes the conversion's full output blocks
 // (compressing them for a gzip file) while the conversion fills the next one.
 //

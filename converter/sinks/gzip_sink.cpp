@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sinks/gzip_sink.h"
 
 #include <cerrno>

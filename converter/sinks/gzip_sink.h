@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sink that compresses what it takes into one gzip member and hands the compressed
 // bytes to another sink, in chunks as they are made.
 #ifndef JOINT2SI_SINKS_GZIP_SINK_H

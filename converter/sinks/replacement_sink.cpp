@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sinks/replacement_sink.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sink that writes the converted text into the file that will replace the
 // original (see tool_replace_open); a gzip file's text reaches it through a GzipSink.
 #ifndef JOINT2SI_SINKS_REPLACEMENT_SINK_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sinks/standard_output_sink.h"
 
 #include "libtools/tool_console.h"

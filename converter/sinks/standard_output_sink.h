@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The output sink of the pipe mode: the converted text goes to standard output.
 //
 // Output is held back in a buffer of up to kHeldBytes until the input has been read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "terminal/messages.h"
 
 #include "terminal/progress.h"

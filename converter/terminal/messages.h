@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every message the converter writes, in one place. All go to the standard
 // error stream, each as whole lines; names are printed as data, never used as a
 // format. A message first erases the progress line, which redraws itself later.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "terminal/progress.h"
 
 #include "libtools/tool_sys_io.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The progress line of long runs: when standard error is a terminal and the run has
 // lasted more than about a second, one line that rewrites itself shows the files done
 // out of the files matched so far and, inside a big file, its bytes done out of its

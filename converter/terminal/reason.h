@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Why something failed, as the detail line under a message tells it.
 //
 // A reason is the system's error code (an errno value) where the system gave one, or

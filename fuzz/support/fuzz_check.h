@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A check that stops the fuzzer with a message when a result differs from its model.
 // The message goes to a copy of the error stream taken before the fuzzer starts, so it
 // is seen even when the run closes the targets' own output (-close_fd_mask=3).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small, direct models of the documented contracts that the fuzz targets hold the
 // real code to. They favour plainness over speed and share no code with what they
 // check.

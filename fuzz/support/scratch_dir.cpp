@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/scratch_dir.h"
 
 #include <zlib.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A directory of the fuzzer process's own for the files a target writes.
 #ifndef JOINT2SI_FUZZ_SCRATCH_DIR_H
 #define JOINT2SI_FUZZ_SCRATCH_DIR_H

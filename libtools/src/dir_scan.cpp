@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The directory scan: every entry fetched is kept in an array of fixed-size
 // records, one record always fetched ahead, so positions stay valid for rewind
 // and seek and the platform is asked for each entry once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tracked memory: malloc/realloc/free with zero-filled growth, a live-block
 // count and one injectable failure for tests. The requested size of each live
 // block is noted so that the injected failure can tell a growing resize from

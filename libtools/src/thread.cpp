@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The toolkit's worker threads: the C interface over the platform layer's threads.
 // The handle a caller holds is the platform's own record.
 #include "libtools/tool_thread.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the built program with command lines that must not reach any file.
 #include "app/command_line.h"
 #include "support/memory_check.h"

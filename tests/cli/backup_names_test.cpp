@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Backups through the built program: the names each control gives with the
 // environment variables, the clashes of a backup's name with the files of the run,
 // and a dry run whose status is the real run's when a backup would fail.

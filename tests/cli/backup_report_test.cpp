@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // --backup, --verbose, the dropped-digits refusal and the progress line through the
 // built program.
 #include "support/environment.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Single lines converted by the built program, one run per line.
 #include "support/process_control.h"
 #include "support/run_program.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A converted file carries a mark outside its text, so running a command again equals
 // running it once: runs in sequence on one directory, each with its files afterwards,
 // its messages and its status.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End-to-end runs of the converter where a file could be damaged or the wrong file
 // touched: concurrent runs, kills during an in-place copy, devices and FIFOs, links
 // planted by another user, leftovers of killed runs, signals raised by writes.

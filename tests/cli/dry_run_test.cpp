@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // --dry-run through the built program: nothing on disk changes, and the diff it prints
 // is the one diff -u gives for the same pair and turns the file into exactly what a
 // real run writes.

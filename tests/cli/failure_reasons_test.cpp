@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End-to-end: each message line is the one the tool always printed, whole; what more
 // there is to say (the argument that matched nothing, the directory that could not be
 // read, the system's reason) follows on lines indented by two blanks.

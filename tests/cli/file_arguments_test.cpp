@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End-to-end: file arguments with a directory part, as a shell or find hands them over.
 #include "support/process_control.h"
 #include "support/run_program.h"

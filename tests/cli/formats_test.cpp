@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End-to-end: files written back in the form they came in (gzip stays gzip, line ends
 // are kept), standard input to standard output, and names beyond the code page.
 #include "support/gzip_data.h"

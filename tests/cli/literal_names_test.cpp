@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file argument that names an existing file is that file and no other; only an
 // argument that names no file is a pattern. Each case puts the literal name next to
 // the files its characters would match as a pattern.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The long options through the built program: help and version on standard output,
 // the end of options, and command lines that must be refused before any file is touched.
 #include "app/command_line.h"

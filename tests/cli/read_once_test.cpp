@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file is read once whatever is asked of it: counted by tracing the program's reads of
 // the file (strace, where it can run) with --verbose and a warning, and with --dry-run.
 #include "support/gzip_data.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End-to-end runs of the converter as data: the files a directory starts with,
 // the arguments, and the files, messages and exit status expected afterwards.
 #include "support/process_control.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End-to-end runs of the converter on files with something special about
 // them: directories, gzip data, links, permissions, a full disk, a signal.
 #include "support/file_system.h"

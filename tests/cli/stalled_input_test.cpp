@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pipe mode when the output closes while the input has stalled: a producer that
 // wrote a lot and then keeps its pipe open without writing must not hold the
 // program, which ends as soon as its output is gone, with the write failure reported.

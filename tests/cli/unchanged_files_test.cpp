@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file whose converted text equals its text is left alone: same file, same times,
 // no backup. Any difference, however small, is written back.
 #include "support/run_program.h"

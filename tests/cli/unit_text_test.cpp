@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Unit texts through the built program: a table name, "false", or a number as
 // tool_atof reads it with nothing after it; anything else stops the run before any
 // file is touched.

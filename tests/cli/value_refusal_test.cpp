@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files whose values cannot all be converted exactly, through the built program: the
 // file is refused and left as it was (no backup, no replacement), the run goes on
 // with the next file; lines without a value are named in a warning.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A program of another project built against an installed libtools: prints the
  * lines of a plain or gzip-compressed text file with its comments removed, then
  * how many there were. It is C, so it also shows the headers serve C callers. */

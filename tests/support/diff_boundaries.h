@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where an edit script shows a change that could stand in several places (an added
 // line equal to its neighbour), the place `diff` chooses: changes slide to join other
 // changes, else as far down as they go.

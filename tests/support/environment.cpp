@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/environment.h"
 
 #include <cstdlib>

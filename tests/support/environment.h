@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Environment variables set for one test, and for the programs it starts, and put back
 // as they were when the test ends.
 #ifndef JOINT2SI_TESTS_ENVIRONMENT_H

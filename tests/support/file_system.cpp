@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/file_system.h"
 
 #include <algorithm>

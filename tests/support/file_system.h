@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the file system under a test can do, for tests whose expectations differ
 // between systems: they ask here instead of testing which system they run on.
 #ifndef JOINT2SI_TESTS_FILE_SYSTEM_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/gzip_data.h"
 
 #include <zlib.h>

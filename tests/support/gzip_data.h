@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // gzip data made and unpacked in memory with zlib, so tests can write exact
 // (and deliberately damaged) compressed files.
 #ifndef JOINT2SI_TESTS_GZIP_DATA_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/process_control.h"
 
 std::string with_text_line_ends(const std::string &text) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/line_text.h"
 
 int convert_line_text(LineView line, const Conversion &conversion, std::string *out, bool *dropped,

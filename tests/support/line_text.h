@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One line converted as the one-pass conversion converts it, as text: for tests that
 // compare single lines with the per-line functions.
 #ifndef JOINT2SI_TESTS_SUPPORT_LINE_TEXT_H

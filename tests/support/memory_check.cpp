@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/memory_check.h"
 
 std::string capture_stderr(const std::function<void()> &action) {

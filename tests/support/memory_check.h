@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fixture that fails a test which leaves tracked blocks behind, and a helper
 // that captures what a piece of code writes to the standard error stream.
 #ifndef JOINT2SI_TESTS_MEMORY_CHECK_H

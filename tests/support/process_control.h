@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Running the program under conditions only some systems can set up: another
 // user, a file size limit, a signal in the middle of its work. Tests ask
 // whether the system supports them and skip with a reason when it does not.

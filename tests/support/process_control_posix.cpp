@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/process_control.h"
 
 #include <fcntl.h>

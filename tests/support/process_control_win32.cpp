@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/process_control.h"
 
 const char *text_line_end() {

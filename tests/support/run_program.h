@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a program and collects what it wrote and how it ended.
 #ifndef JOINT2SI_TESTS_RUN_PROGRAM_H
 #define JOINT2SI_TESTS_RUN_PROGRAM_H

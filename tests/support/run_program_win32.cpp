@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conditions under which a thread or a program waits for another: pipes that nobody
 // writes to or reads from, and a producer that stops writing without closing.
 #ifndef JOINT2SI_TESTS_STALLS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A throw-away directory for one test, removed with everything in it when the
 // test ends, also when an assertion failed.
 #ifndef JOINT2SI_TESTS_TEMP_DIR_H

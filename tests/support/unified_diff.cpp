@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/unified_diff.h"
 
 #include "support/diff_boundaries.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A whole-text unified diff, as `diff -u` writes it: the model the preview's streaming
 // diff is checked against (the converter itself builds its diff while converting).
 #ifndef JOINT2SI_UNIFIED_DIFF_H

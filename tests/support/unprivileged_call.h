@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Running a piece of test code with an ordinary user's rights, so that permission
 // checks see what such a user sees even when the tests run as the superuser.
 #ifndef JOINT2SI_TESTS_UNPRIVILEGED_CALL_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/unprivileged_call.h"
 
 #include <grp.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* tool_console: the command line, the console and the standard streams, with names
  * in UTF-8.
  *

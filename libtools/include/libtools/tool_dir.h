@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* tool_dir: sequential access to the entries of one directory.
  *
  * Life cycle: tool_opendir creates a ToolDir, tool_readdir returns its entries one

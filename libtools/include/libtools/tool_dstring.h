@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* tool_dstring: heap strings, string lists, number text, string utilities,
  * wildcard matching and bracket scanning.
  *

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Tracked memory: the allocator that every toolkit allocation goes through.
  *
  * Life cycle: a block comes from tool_malloc or tool_realloc and goes back

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* tool_sys_io: streams, the line reader, pattern expansion, file and
  * directory operations, and the safe replacement of a file.
  *

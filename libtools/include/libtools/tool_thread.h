@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* tool_thread: worker threads that interrupts never reach and that can be stopped
  * at once.
  *

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* zfile: one stream handle over a plain stdio file or a gzip file.
  *
  * A ToolStream is either a FILE * or a compressed stream of the layer's own; the

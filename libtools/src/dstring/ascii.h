@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ASCII-only character classes and case mapping, as the C library gives them in
 // the default "C" locale, independent of the process locale.
 #ifndef LIBTOOLS_DSTRING_ASCII_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bit arrays numbered from 0: bit k is in byte k / 8 under the mask 1 << (k % 8).
 #include "libtools/tool_dstring.h"
 

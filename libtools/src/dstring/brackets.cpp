@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bracket pairs: their direction and partner, the matching closer of an opener,
 // and searches that skip bracket groups.
 #include "libtools/tool_dstring.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // In-place case conversion and access to one character counted from either end.
 #include "dstring/ascii.h"
 #include "libtools/tool_dstring.h"

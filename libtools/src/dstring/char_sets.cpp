@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Searches by character set and the re-entrant tokeniser.
 #include "libtools/tool_dstring.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Null-tolerant wrappers of the C library's comparisons and searches, and the
 // portable ASCII case-insensitive comparison.
 #include "libtools/tool_dstring.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Doubling backslashes, and decoding decimal backslash escapes.
 #include "dstring/ascii.h"
 #include "dstring/source_tag.h"

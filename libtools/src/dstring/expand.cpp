@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tab expansion and the expansion of a text token by token through a callback,
 // with the environment-variable lookup as the usual callback.
 #include "dstring/source_tag.h"

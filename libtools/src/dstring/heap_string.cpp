@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Heap strings held in caller-owned slots, sized exactly, with one fixed
 // message per failed allocation.
 #include "dstring/source_tag.h"

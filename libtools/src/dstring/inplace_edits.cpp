@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Edits of a caller's buffer that never lengthen the text.
 #include "libtools/tool_dstring.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tool_memswap and its scratch block, kept between calls while it is small.
 #include "dstring/source_tag.h"
 #include "libtools/tool_dstring.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Orders texts with embedded numbers by the numbers' values. Digit runs of any
 // length compare exactly: leading zeros are skipped, then the longer run is the
 // greater, then the digits decide.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Integers and doubles to text in static buffers, one per operation. The common
 // forms go through std::to_chars, which writes what the C library's printf writes
 // for them (the randomised test compares the two); caller formats go through

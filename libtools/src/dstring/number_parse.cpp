@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text to numbers: tool_atof and tool_atof_checked with sscanf "%lf" results, and
 // tool_atoi with its choice of base.
 //

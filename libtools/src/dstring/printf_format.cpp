@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dstring/printf_format.h"
 
 #include <algorithm>

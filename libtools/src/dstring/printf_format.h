@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checks caller-supplied printf formats before they are used with one argument, and
 // prints with them into a fixed buffer in time bounded by the buffer's size.
 #ifndef LIBTOOLS_DSTRING_PRINTF_FORMAT_H

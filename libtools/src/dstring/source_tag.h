@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The call-site tag that every tracked allocation of tool_dstring carries.
 #ifndef LIBTOOLS_DSTRING_SOURCE_TAG_H
 #define LIBTOOLS_DSTRING_SOURCE_TAG_H

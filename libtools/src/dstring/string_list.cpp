@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // StringList and KeyedStringList: counted arrays of owned heap strings that
 // grow ten entries at a time.
 #include "dstring/source_tag.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The wildcard matcher.
 //
 // The language is defined by a recursion over (pattern position, text position):

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Platform side of backups: a byte-for-byte copy of a file into a new file that keeps
 // the original's permissions and times, and the permissions given back to the copy
 // once it has its final name.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening a file by name once it was checked: the name may have been given to
 // another file meanwhile (a FIFO whose open waits for a writer, a device, another
 // regular file), so the open never waits and what it opened is checked with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The process's command line and its console: arguments reach the toolkit in UTF-8,
 // and text for the console leaves it in the console's encoding.
 #ifndef LIBTOOLS_PLATFORM_CONSOLE_H

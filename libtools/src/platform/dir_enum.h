@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef LIBTOOLS_PLATFORM_DIR_ENUM_H
 #define LIBTOOLS_PLATFORM_DIR_ENUM_H
 

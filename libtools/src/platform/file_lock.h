@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Holding a file while it is rewritten: the file is opened without any step that
 // can block (a FIFO or a device never stalls the run), checked to be a regular
 // file reached only through trusted symbolic links, and held under an exclusive

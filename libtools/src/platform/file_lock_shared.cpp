@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The part of locking a file that is the same on every system: opening and locking
 // again while the name leads elsewhere once the lock is held.
 #include "platform/file_lock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Platform side of a file's record: a short text kept with a file but outside its
 // bytes, so that the bytes stay exactly what their writer wrote. On POSIX it is the
 // extended attribute "user.joint2si"; on Windows the named stream ":joint2si" of an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fault switch of the record operations, the same on every system.
 #include "platform/file_record.h"
 

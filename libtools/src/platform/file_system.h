@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file-system calls of the toolkit's file and directory operations: access
 // and status tests, directory creation and removal, file removal and renaming,
 // absolute paths and the text of a time.

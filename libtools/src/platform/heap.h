@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef LIBTOOLS_PLATFORM_HEAP_H
 #define LIBTOOLS_PLATFORM_HEAP_H
 

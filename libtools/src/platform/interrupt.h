@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Interrupts during a rewrite: an interrupt or termination signal (Ctrl-C,
 // SIGTERM) removes the guarded temporary file before the process ends, and can
 // be held off while the original file is being overwritten in place.

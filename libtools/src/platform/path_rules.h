@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Path rules that differ between systems: where the directory part of a path ends
 // and how long a path may be.
 #ifndef LIBTOOLS_PLATFORM_PATH_RULES_H

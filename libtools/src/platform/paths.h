@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Paths: each system's own syntax. On Windows a backslash or "/" separates the
 // parts of a path. On POSIX only "/" does: a backslash is an ordinary character
 // of a name, so a name read from a directory is used exactly as read (a file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform layer: everything that differs between POSIX systems and Windows.
 //
 // Each concern has its own header here and one implementation per system,

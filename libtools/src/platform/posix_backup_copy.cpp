@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/backup_copy.h"
 #include "platform/checked_open.h"
 #include "platform/file_lock.h"

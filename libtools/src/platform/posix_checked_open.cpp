@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/checked_open.h"
 #include "platform/system_error.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Directory enumeration over opendir/readdir. readdir delivers "." and ".." like
 // any other entry, though not necessarily first.
 #include "platform/dir_enum.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/file_lock.h"
 #include "platform/system_error.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file's record on POSIX: the extended attribute "user.joint2si", read and written
 // through the open descriptor, so it always concerns the file that descriptor holds
 // whatever its names do meanwhile.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File-system calls over POSIX: access, stat, lstat, mkdir, rmdir, unlink,
 // rename and an exclusive open, in the system's path syntax.
 #include "platform/file_system.h"

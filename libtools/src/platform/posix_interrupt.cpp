@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Interrupts on POSIX systems are signals. Worker threads keep them blocked
 // (thread.h), so they are delivered to the threads that call the functions here,
 // and a mask set with pthread_sigmask in the holding thread holds them for the

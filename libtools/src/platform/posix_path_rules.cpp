@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/path_rules.h"
 
 #include <climits>

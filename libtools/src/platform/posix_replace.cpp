@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/checked_open.h"
 #include "platform/file_lock.h"
 #include "platform/file_record.h"

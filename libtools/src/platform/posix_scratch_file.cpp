@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scratch files on POSIX: created exclusively under TMPDIR and unlinked at once, so
 // no name leads to them and their space returns when the stream is closed.
 #include "platform/replace.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/stream_io.h"
 #include "platform/thread.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/terminal.h"
 
 #include <unistd.h>

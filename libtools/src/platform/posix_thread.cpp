@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/interrupt.h"
 #include "platform/thread_shared.h"
 

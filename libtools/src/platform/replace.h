@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Platform side of the safe replacement of a file: identity, exclusive
 // creation of the replacement, checked writes, the atomic rename, the in-place
 // copy, and the removal of the replacement when the process is interrupted.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parts of the replacement code that are the same on every system: the
 // fault-injection counters, the checked write and close, and the random name part.
 #include "platform/replace_shared.h"

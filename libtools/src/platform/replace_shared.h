@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What both systems' replacement code shares: the counters behind
 // fail_nth_file_operation and the random part of a replacement's name.
 #ifndef LIBTOOLS_PLATFORM_REPLACE_SHARED_H

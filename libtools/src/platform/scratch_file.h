@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scratch files: storage on disk for a program's own intermediate data, which
 // nobody else opens and which must not outlive the process.
 #ifndef LIBTOOLS_PLATFORM_SCRATCH_FILE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening files as streams and reading them byte by byte. Paths are toolkit paths in
 // UTF-8; each system turns them into its own form (the wide calls on Windows).
 #ifndef LIBTOOLS_PLATFORM_STREAM_IO_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system's reason for a failure, as errno, on every system. A caller of the
 // library learns why an operation failed from errno alone; on Windows the reason
 // first comes as a Win32 error code, which is turned into the errno value of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whether a standard stream is shown on a terminal, for output meant only for a
 // person watching (a progress line), never for a file or a pipe.
 #ifndef LIBTOOLS_PLATFORM_TERMINAL_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Worker threads: started so that interrupts never reach them, and stoppable at once.
 //
 // A worker begins with the interrupt and termination signals blocked (they are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parts of the worker threads that are the same on every system: the record,
 // telling a worker to stop, and cutting its calls until it has.
 #include "platform/thread_shared.h"

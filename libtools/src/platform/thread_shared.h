@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What both systems' worker threads share: the record of a worker and the steps
 // each system provides for it (create, cut a blocking call, join).
 #ifndef LIBTOOLS_PLATFORM_THREAD_SHARED_H

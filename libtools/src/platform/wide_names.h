@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows only: names are UTF-8 inside the toolkit and UTF-16 for the system's wide
 // ("W") calls. The win32_*.cpp files convert at the boundary through these helpers.
 #ifndef LIBTOOLS_PLATFORM_WIDE_NAMES_H

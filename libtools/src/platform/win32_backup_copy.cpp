@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Backups on Windows: the copy is created exclusively with CreateFileW (hidden while it
 // has its temporary name), filled with ReadFile and WriteFile, given the source's times
 // with SetFileTime and flushed; its attributes follow once it has its final name.

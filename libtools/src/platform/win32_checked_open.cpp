@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows has no FIFO a file name can lead to, but a name can lead to a device (NUL,
 // CON) or, after a move, to another file: the open handle tells both.
 #define WIN32_LEAN_AND_MEAN

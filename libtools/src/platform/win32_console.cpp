@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The wide command line converted once to UTF-8, and console output that shows names
 // beyond the code page: wide text to a console window, the console's code page else.
 #define WIN32_LEAN_AND_MEAN

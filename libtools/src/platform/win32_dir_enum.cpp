@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Directory enumeration over the Win32 find functions, wide ("W") forms: names are
 // UTF-8 for the toolkit and UTF-16 for the system. FindFirstFileW lists "." and ".."
 // like any other entry; a volume's file-system flags tell whether it searches names

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Locks on Windows are mandatory for the bytes they cover, so the lock covers one
 // byte far beyond the end of any file: processes of the toolkit that ask for it
 // wait for each other, while reading and writing the content stay free.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file's record on Windows: the named stream ":joint2si" of an NTFS file. The
 // stream is opened through the file's path, so each operation first checks with the
 // file's own handle that its volume keeps named streams (a volume that does not may

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File-system calls over the Windows C runtime (_waccess, _wstat64, _wmkdir, _wrmdir,
 // _wfullpath, _ctime64_s) and the Win32 calls that see links and replace files. All
 // take wide names: paths are UTF-8 in the toolkit and UTF-16 here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Interrupts on Windows are console control events (Ctrl-C, Ctrl-Break, closing
 // the console, log-off, shutdown). The system delivers them on a thread of its
 // own, so the guarded path and the hold are shared under one lock: while the main

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The safe replacement on Windows: the replacement is created exclusively with
 // CreateFileW (hidden, and shareable for deletion so an interrupt can remove it
 // while it is open), written through a binary C stream, and put in the target's

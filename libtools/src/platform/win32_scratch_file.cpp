@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scratch files on Windows: created exclusively in the user's temporary directory
 // with FILE_FLAG_DELETE_ON_CLOSE, so the system removes them when the handle closes,
 // whether the stream is closed or the process ends. (The C library's tmpfile creates

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Streams over the wide ("W") runtime calls, so that names beyond the code page open.
 #include "platform/stream_io.h"
 #include "platform/wide_names.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Win32 error codes as errno values, for the failures a file rewrite can meet. The
 // table follows the C runtime's own mapping (_dosmaperr) where it has one; the codes
 // it lacks fall back to 0, "no reason known", rather than to a wrong one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A console answers GetConsoleMode; a file, a pipe or the null device does not.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>

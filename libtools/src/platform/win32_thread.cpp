@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Workers on Windows: console interrupts arrive on a thread of the system's own, so
 // a worker has nothing to block; a blocking call is cut with CancelSynchronousIo.
 #define WIN32_LEAN_AND_MEAN

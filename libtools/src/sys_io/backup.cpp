@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Backups: the old content of a file kept beside it before it is replaced. The copy is
 // written under a replacement file's name and renamed to the backup's name in one step,
 // so an interrupted run leaves either the old backup or the new one, and at most a

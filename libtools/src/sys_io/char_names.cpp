@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Symbolic character names: "phi", "unicode:<number>", "\<number>", "none".
 #include "libtools/tool_sys_io.h"
 

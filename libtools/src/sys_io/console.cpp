@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The toolkit's entry points for the command line and the console.
 #include "platform/console.h"
 #include "libtools/tool_console.h"

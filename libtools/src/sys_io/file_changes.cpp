@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Changes to the file system: renaming and removing files, making directories
 // (optionally with every missing parent) and removing files and directory trees.
 #include "libtools/tool_memory.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file's record reached by its path: for tests and tools, and for backups, which
 // carry the record of the file they copy.
 #include "platform/file_record.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Status queries: mode word, size, modification time and its text, all 64-bit.
 #include "libtools/tool_sys_io.h"
 #include "platform/file_system.h"

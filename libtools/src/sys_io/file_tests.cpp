@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Existence, type and permission tests on paths. Permissions are read from the
 // owner's bits of the mode word.
 #include "libtools/tool_memory.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The boundary between the library's C interface and its C++ insides: no
 // exception may cross it. A call that runs out of memory inside standard C++
 // code gives the caller's failure value with errno ENOMEM; the library prints

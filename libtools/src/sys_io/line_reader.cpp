@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tool_read_line: the next logical line of a stream with the selected comment
 // kinds removed, read one byte at a time through tool_fgetc.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The directory part of a path and the questions a directory walk asks about an
 // entry, answered by the platform layer's rules.
 #include "libtools/tool_sys_io.h"

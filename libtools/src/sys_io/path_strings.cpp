@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Splitting a path into its directory and its name.
 #include "libtools/tool_sys_io.h"
 #include "platform/paths.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pattern expansion: the entries of one directory whose names match a wildcard
 // pattern, collected in a string list or counted.
 #include "libtools/tool_dir.h"

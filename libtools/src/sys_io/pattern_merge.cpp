@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pattern expansion that prefers a subdirectory and merges into a list without
 // repeating names.
 #include "libtools/tool_memory.h"

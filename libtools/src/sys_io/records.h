@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the replacement, the backups and the record functions share about a file's
 // record (see "A file's record" in tool_sys_io.h).
 #ifndef LIBTOOLS_SYS_IO_RECORDS_H

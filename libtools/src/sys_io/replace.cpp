@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The safe replacement of a file: the target held locked from the first read to
 // the commit, new content in a file of its own, renamed over the target (or, where
 // a rename would lose something, copied into it) only when all of it is on disk.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replacement files left by runs that ended without finishing (a kill, a power
 // cut): removed where the target they were made for is whole, reported where
 // they may hold the only complete new content.

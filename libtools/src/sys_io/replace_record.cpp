@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A replacement's record: kept with the ToolReplacement until commit attaches it to
 // the new content, before the rename or right after the copy in place.
 #include "libtools/tool_sys_io.h"

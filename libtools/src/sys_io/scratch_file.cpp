@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scratch files: temporary storage that removes itself.
 #include "libtools/tool_sys_io.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The call-site tag that every tracked allocation of tool_sys_io carries.
 #ifndef LIBTOOLS_SYS_IO_SOURCE_TAG_H
 #define LIBTOOLS_SYS_IO_SOURCE_TAG_H

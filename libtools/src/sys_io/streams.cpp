@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The toolkit's stream entry points: a default mode on open, a close that
 // clears the caller's variable, and one process-wide push-back slot in front of
 // the character read. Everything else passes straight to the zfile wrapper.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whether the standard error stream is a terminal.
 #include "libtools/tool_sys_io.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Names for new files that do not exist yet: base + suffix, or base + number +
 // suffix for the first free number.
 #include "libtools/tool_memory.h"

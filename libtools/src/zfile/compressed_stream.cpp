@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Making, listing and freeing the record behind a compressed ToolStream.
 #include "zfile/handles.h"
 #include "zfile/registry.h"

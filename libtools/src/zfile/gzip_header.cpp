@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compression level a gzip header records.
 #include "zfile/gzip_header.h"
 

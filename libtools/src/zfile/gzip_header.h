@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the layer reads from the first bytes of a gzip member.
 #ifndef LIBTOOLS_ZFILE_GZIP_HEADER_H
 #define LIBTOOLS_ZFILE_GZIP_HEADER_H

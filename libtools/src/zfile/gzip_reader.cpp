@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reader's engine: the file read block by block, member after member inflated, and
 // what follows each member looked at.
 #include "zfile/gzip_reader.h"

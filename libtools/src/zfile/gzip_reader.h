@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reading side of a compressed stream: the gzip members of a file inflated one after
 // the other straight from the file, with zlib's inflate and nothing of its gz* layer.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reader's calls, with the contracts of zlib's gzread, gzgetc, gzgets and gzseek:
 // a read after damage gives -1, a truncated file delivers what it held, a seek backwards
 // rewinds the file and a seek forwards is passed over at the next read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two kinds a ToolStream stands for. Only the registry tells them apart; these
 // helpers merely give the untyped handle its type once the caller knows.
 #ifndef LIBTOOLS_ZFILE_HANDLES_H

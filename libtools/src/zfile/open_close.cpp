@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening and closing a ToolStream: the choice between a plain stdio stream and a
 // compressed one, made per file from its first two bytes and the mode.
 #include "libtools/zfile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The operations on an open ToolStream. Each asks the registry which kind the handle
 // is and calls the stdio function, zlib's gz* function (a writing compressed stream)
 // or the layer's reader (a reading one) of the same purpose, keeping the result

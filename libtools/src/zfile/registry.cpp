@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The registry of open compressed streams: a singly linked list, newest entry first,
 // with a one-entry cache in front of it. A handle is compressed exactly when it is
 // listed here. Entries come from the standard heap, not from the tracked allocator, so

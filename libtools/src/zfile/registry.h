@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The registry's state, shared with the operations so that the per-byte read can
 // answer "compressed?" without taking the lock in the common cases.
 #ifndef LIBTOOLS_ZFILE_REGISTRY_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Standard input as a ToolStream.
 #include "libtools/zfile.h"
 #include "platform/stream_io.h"
