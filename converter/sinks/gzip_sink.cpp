@@ -1,90 +1,67 @@
 // SPDX-License-Identifier: MIT
 #include "sinks/gzip_sink.h"
 
-#include <cerrno>
-#include <new>
+#include <zlib.h>
+
+#include <thread>
 
 namespace {
 
-constexpr int kGzipWindowBits = 15 + 16; // the largest window, with a gzip wrapper
-constexpr int kMemoryLevel = 8;          // zlib's default
-constexpr int kUnixSystem = 3;           // the header's system byte
-constexpr std::size_t kChunk = std::size_t{64} * 1024;
+constexpr unsigned kMostWorkers = 16; // past this, memory grows and speed hardly does
+constexpr unsigned char kUnixSystem = 3;
+
+// The header's extra flags as zlib sets them for `level`.
+unsigned char extra_flags(int level) {
+    if (level == 9) {
+        return 2;
+    }
+    return level == 1 ? 4 : 0;
+}
+
+// `value` as 4 bytes, least significant first, at `out`.
+void put_32(unsigned long long value, unsigned char *out) {
+    for (int i = 0; i < 4; ++i) {
+        out[i] = static_cast<unsigned char>((value >> (8 * i)) & 0xFFU);
+    }
+}
 
 } // namespace
 
-GzipSink::GzipSink(OutputSink *downstream, int level) : downstream_(downstream), level_(level) {}
+GzipSink::GzipSink(OutputSink *downstream, int level, unsigned workers)
+    : downstream_(downstream), level_(level), blocks_(downstream, level, workers) {}
 
-GzipSink::~GzipSink() {
-    if (started_) {
-        deflateEnd(&stream_);
+unsigned GzipSink::default_workers() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    if (cores < 2) {
+        return 0;
     }
+    return cores < kMostWorkers ? cores : kMostWorkers;
 }
 
-// Begins the member at the first bytes; false when zlib cannot (out of memory).
-bool GzipSink::start() {
-    try {
-        buffer_.resize(kChunk);
-    } catch (const std::bad_alloc &) {
-        error_ = ENOMEM;
-        return false;
+// Writes the header before the first block; false when the downstream failed.
+bool GzipSink::begin() {
+    if (!begun_) {
+        begun_ = true;
+        // magic, deflate, no flags, no time (4 bytes), extra flags, system
+        const unsigned char header[10] = {0x1F, 0x8B, Z_DEFLATED,          0,          0, 0,
+                                          0,    0,    extra_flags(level_), kUnixSystem};
+        header_written_ =
+            downstream_->append(reinterpret_cast<const char *>(header), sizeof header);
     }
-    const int result = deflateInit2(&stream_, level_, Z_DEFLATED, kGzipWindowBits, kMemoryLevel,
-                                    Z_DEFAULT_STRATEGY);
-    if (result != Z_OK) {
-        error_ = result == Z_MEM_ERROR ? ENOMEM : 0;
-        return false;
-    }
-    started_ = true;
-    header_.os = kUnixSystem;
-    return deflateSetHeader(&stream_, &header_) == Z_OK;
-}
-
-// Deflates what is pending with `flush` and hands every full or final chunk out.
-bool GzipSink::run(int flush) {
-    for (;;) {
-        stream_.next_out = buffer_.data();
-        stream_.avail_out = static_cast<uInt>(buffer_.size());
-        const int result = deflate(&stream_, flush);
-        if (result == Z_STREAM_ERROR) {
-            return false;
-        }
-        const std::size_t made = buffer_.size() - stream_.avail_out;
-        if (made > 0 &&
-            !downstream_->append(reinterpret_cast<const char *>(buffer_.data()), made)) {
-            return false;
-        }
-        if (flush == Z_FINISH ? result == Z_STREAM_END : stream_.avail_out != 0) {
-            return true;
-        }
-    }
+    return header_written_;
 }
 
 bool GzipSink::append(const char *data, std::size_t size) {
-    if (!started_ && !failed_) {
-        failed_ = !start();
-    }
-    if (failed_) {
-        return false;
-    }
-    // zlib counts input in uInt; a larger piece goes in several runs.
-    while (size > 0) {
-        const std::size_t piece = size < kChunk ? size : kChunk;
-        stream_.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
-        stream_.avail_in = static_cast<uInt>(piece);
-        if (!run(Z_NO_FLUSH)) {
-            failed_ = true;
-            return false;
-        }
-        data += piece;
-        size -= piece;
-    }
-    return true;
+    return begin() && blocks_.append(reinterpret_cast<const unsigned char *>(data), size);
 }
 
 bool GzipSink::finish() {
-    if (!started_ && !failed_) { // an empty text is still one whole member
-        failed_ = !start();
+    if (!begin() || !blocks_.finish()) { // an empty text is still one whole member
+        return false;
     }
-    return !failed_ && run(Z_FINISH) && downstream_->finish();
+    unsigned char trailer[8];
+    put_32(blocks_.crc(), trailer);
+    put_32(blocks_.length(), trailer + 4);
+    return downstream_->append(reinterpret_cast<const char *>(trailer), sizeof trailer) &&
+           downstream_->finish();
 }

@@ -6,7 +6,10 @@
  * handle. The thread that started it releases the handle with exactly one of
  * tool_thread_join (waits until body returns) and tool_thread_stop (tells the
  * worker to stop, makes the blocking system call it is in fail, again until body
- * has returned, then waits); both set the caller's variable to null.
+ * has returned, then waits); both set the caller's variable to null. The handle
+ * may pass to another thread that releases it instead, once the starter is done
+ * with it and that hand-over is ordered (by a join of the starter, say). A worker
+ * may start workers of its own.
  *
  * Interrupts: a worker starts with the interrupt and termination signals blocked
  * and keeps them so. They reach the other threads, so the removal of guarded
