@@ -5,10 +5,12 @@
 # `cp` and `gzip` as floors. Builds the release binary first, checks that every peer
 # script writes exactly what joint2si writes, then prints the median time of several
 # alternated runs of each command, its throughput, its ratio to joint2si and its
-# peak memory. Files live on /dev/shm where it exists.
+# peak memory. gzip files are timed at each level against `gzip` and `pigz` pipes
+# (pigz is installed when missing), with the sizes written. Files live on /dev/shm
+# where it exists.
 #
 # Usage: bench/run.sh [--smoke] [--size MB] [--runs N] [--disk-runs N] [--files N]
-#                     [--large GB]
+#                     [--large GB] [--levels "1 6 9"] [--gzip-only]
 #   --smoke      small sizes, one run, the checks only matter (continuous integration)
 #   --size       size of the large file in MB (default 100)
 #   --runs       alternated runs per command (default 5)
@@ -16,6 +18,8 @@
 #                file is synced there, so one run of 10,000 files takes minutes
 #   --files      number of small files (default 10000)
 #   --large      also report joint2si's peak memory on a file of this many GB
+#   --levels     the gzip levels to time (default "1 6 9")
+#   --gzip-only  time the gzip files only
 # BENCH_DISK_DIR names the real-disk directory (default /var/tmp).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,6 +30,8 @@ runs=5
 file_count=10000
 disk_runs=""
 large_gb=0
+levels="1 6 9"
+gzip_only=0
 smoke=0
 while (($#)); do
     case $1 in
@@ -35,12 +41,15 @@ while (($#)); do
     --disk-runs) disk_runs=$2 && shift ;;
     --files) file_count=$2 && shift ;;
     --large) large_gb=$2 && shift ;;
-    *) echo "usage: $0 [--smoke] [--size MB] [--runs N] [--disk-runs N] [--files N] [--large GB]" >&2 && exit 2 ;;
+    --levels) levels=$2 && shift ;;
+    --gzip-only) gzip_only=1 ;;
+    *) echo "usage: $0 [--smoke] [--size MB] [--runs N] [--disk-runs N] [--files N] [--large GB] [--levels LIST] [--gzip-only]" >&2 && exit 2 ;;
     esac
     shift
 done
 disk_runs=${disk_runs:-$runs}
 
+scripts/ensure-deps.sh pigz >/dev/null
 echo "==> Building the release binary"
 cmake --preset release >/dev/null
 cmake --build --preset release --target joint2si -j "$(nproc)" >/dev/null
@@ -172,7 +181,6 @@ table() {
 }
 
 copy_plain='rm -f run.jnt && cp plain.jnt run.jnt'
-copy_gz='rm -f run.jnt.gz && cp plain.jnt.gz run.jnt.gz'
 convert="$joint2si -f kN -m kNm"
 peers=()
 for awk in "${awks[@]}"; do
@@ -185,17 +193,51 @@ echo "Medians of $runs alternated runs: wall time, MB/s of the uncompressed text
 echo "($text_bytes bytes), ratio to joint2si's wall time, processor time (user and system,"
 echo "children included; 10 ms resolution) and its ratio to joint2si's, peak memory."
 
-table "Plain file ($size_mb MB, $shm)" "$copy_plain" "$text_bytes" \
+((gzip_only)) || table "Plain file ($size_mb MB, $shm)" "$copy_plain" "$text_bytes" \
     "joint2si=$convert run.jnt" "${peers[@]}" "cp=cp plain.jnt out.jnt"
 
-gz_peers=()
-for awk in "${awks[@]}"; do
-    gz_peers+=("gzip -dc | $awk | gzip -1=gzip -dc plain.jnt.gz | $awk -v force=1000 -v moment=1000 -f $awk_script | gzip -1 -c >out.jnt.gz")
+# The median of the ratios of command $1's time to command $2's within each run.
+run_ratios() {
+    paste -d' ' <(cut -d' ' -f1 "times.$1") <(cut -d' ' -f1 "times.$2") | awk '{ print $1 / $2 }' | median
+}
+
+# One table per gzip level: joint2si writes back at the level the file's header
+# records, against the gzip and pigz pipes that decompress and compress again at it.
+# The sizes written and the median of each run's ratio of joint2si to the pigz pipe
+# follow the table. The pipes compress the original text again; the last pipe
+# compresses the converted text, the same work as joint2si's but the conversion (the
+# converted numbers' runs of zeros make the higher levels search longer).
+gzip_table() {
+    local level=$1 extra=()
+    gzip "-$level" -c plain.jnt >"level$level.gz"
+    gzip "-$level" -c expected.plain >"converted$level.gz"
+    if ((level == 1)); then
+        for awk in "${awks[@]}"; do
+            extra+=("gzip -dc | $awk | gzip -1=gzip -dc level1.gz | $awk -v force=1000 -v moment=1000 -f $awk_script | gzip -1 -c >out.jnt.gz")
+        done
+    fi
+    table "gzip file at level $level, converted in place (written back compressed: $gzip_written)" \
+        "rm -f run.jnt.gz && cp level$level.gz run.jnt.gz" "$text_bytes" \
+        "joint2si=$convert run.jnt.gz" \
+        "gzip -dc | gzip -$level=gzip -dc level$level.gz | gzip -$level -c >gzip.out" \
+        "pigz -dc | pigz -$level=pigz -dc level$level.gz | pigz -$level -c >pigz.out" \
+        "pigz, the converted text=pigz -dc converted$level.gz | pigz -$level -c >/dev/null" \
+        "${extra[@]}"
+    # Sizes: joint2si's file against gzip and pigz at the same level on the same text.
+    rm -f run.jnt.gz && cp "level$level.gz" run.jnt.gz && $convert run.jnt.gz
+    gzip -t run.jnt.gz || fail "joint2si wrote a damaged gzip file at level $level"
+    gzip -dc run.jnt.gz >converted.txt
+    awk -v lv="$level" -v j="$(stat -c %s run.jnt.gz)" -v g="$(gzip "-$level" -c converted.txt | wc -c)" \
+        -v p="$(pigz "-$level" -c converted.txt | wc -c)" \
+        -v r="$(run_ratios 0 2)" -v c="$(run_ratios 0 3)" 'BEGIN {
+        printf "  the converted text compressed: joint2si %d bytes, gzip -%s %d (joint2si %+.2f%%), pigz %d\n", j, lv, g, 100 * (j - g) / g, p
+        printf "  joint2si / pigz pipe, median of the runs\047 ratios: %.2f (on the converted text: %.2f)\n", r, c }'
+    rm -f converted.txt
+}
+for level in $levels; do
+    gzip_table "$level"
 done
-table "gzip file, converted in place (written back compressed: $gzip_written)" "$copy_gz" \
-    "$text_bytes" "joint2si=$convert run.jnt.gz" "${gz_peers[@]}" \
-    "gzip -dc | gzip -1 -c=gzip -dc plain.jnt.gz | gzip -1 -c >/dev/null" \
-    "gzip -dc=gzip -dc plain.jnt.gz >/dev/null"
+((gzip_only)) && exit 0
 
 if [[ $pipe_mode == yes ]]; then
     table "gzip file read through the '-' pipe mode to /dev/null" ":" "$text_bytes" \
