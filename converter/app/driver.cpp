@@ -98,6 +98,11 @@ bool rewrite_argument(const char *argument, Run *run) {
     if (std::strcmp(argument, kStandardInputName) == 0) {
         return rewrite_standard_input(run);
     }
+    // The backups of the files before are names this walk may meet (and must know for
+    // what they are), so those files are committed first.
+    if (run->queue != nullptr && run->settings.backup.suffix != nullptr) {
+        run->queue->drain();
+    }
     bool all_converted = true;
     WalkResult walk;
     try {
