@@ -6,13 +6,22 @@
 #include <algorithm>
 #include <new>
 
-RunQueue::RunQueue(const FileSettings &settings, FileRun *run, int jobs, CommitBatch::Done done)
-    : settings_(settings), batch_(settings, run, std::move(done)),
-      window_(static_cast<std::size_t>(2 * jobs + 2)) {
-    if (jobs > 1) {
-        start_workers(jobs);
-    }
+namespace {
+
+// Files prepared ahead of the batch: enough for the workers to go on while a batch is
+// committed, within the guards of temporary files (a slot per replacement) and the
+// descriptors each holds (three at most).
+std::size_t window_for(int jobs) {
+    constexpr int kGuards = 256;
+    const int ahead = std::min(2 * jobs + 32, kGuards - CommitBatch::most_files());
+    return static_cast<std::size_t>(std::max(ahead, 2));
 }
+
+} // namespace
+
+RunQueue::RunQueue(const FileSettings &settings, FileRun *run, int jobs, CommitBatch::Done done)
+    : settings_(settings), batch_(settings, run, std::move(done)), window_(window_for(jobs)),
+      jobs_(jobs) {}
 
 RunQueue::~RunQueue() {
     try {
@@ -83,6 +92,10 @@ void RunQueue::hold_notes() {
 }
 
 void RunQueue::add(const std::string &name) {
+    if (jobs_ > 1) { // the first file starts them: a run of "-" alone needs none
+        start_workers(jobs_);
+        jobs_ = 1;
+    }
     hold_notes();
     Entry entry;
     entry.task.reset(new FileTask);

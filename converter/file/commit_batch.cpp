@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr int kMostFiles = 256;
+constexpr int kMostFiles = 128;
 constexpr unsigned long long kMostBytes = 64ull << 20;
 // Descriptors kept for everything else: the files being converted, their temporary
 // and directory handles, the standard streams.
@@ -31,8 +31,11 @@ CommitBatch::CommitBatch(const FileSettings &settings, FileRun *run, Done done)
     : settings_(settings), run_(run), done_(std::move(done)) {}
 
 int CommitBatch::most_files() {
-    const long by_descriptors = (tool_open_file_limit() - kOtherDescriptors) / 3;
-    return static_cast<int>(std::max(1L, std::min<long>(kMostFiles / 2, by_descriptors)));
+    static const int most = [] {
+        const long by_descriptors = (tool_open_file_limit() - kOtherDescriptors) / 3;
+        return static_cast<int>(std::max(1L, std::min<long>(kMostFiles, by_descriptors)));
+    }();
+    return most;
 }
 
 void CommitBatch::add(std::unique_ptr<FileTask> task) {
