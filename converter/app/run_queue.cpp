@@ -21,7 +21,7 @@ std::size_t window_for(int jobs) {
 
 RunQueue::RunQueue(const FileSettings &settings, FileRun *run, int jobs, CommitBatch::Done done)
     : settings_(settings), batch_(settings, run, std::move(done)), window_(window_for(jobs)),
-      jobs_(jobs) {}
+      jobs_(jobs), progress_(run->progress) {}
 
 RunQueue::~RunQueue() {
     try {
@@ -100,6 +100,7 @@ void RunQueue::add(const std::string &name) {
     Entry entry;
     entry.task.reset(new FileTask);
     entry.task->name = name;
+    entry.task->progress = progress_;
     if (workers_.empty()) {
         prepare_file(entry.task.get(), settings_, false);
         entry.prepared = true;

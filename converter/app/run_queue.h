@@ -70,6 +70,7 @@ class RunQueue {
     std::deque<Entry> order_; // added, not yet handed to the batch (main thread only)
     std::size_t window_;      // the most files in order_
     int jobs_;                // workers still to start at the first file (1: none)
+    Progress *progress_;      // the run's progress line
 
     std::mutex lock_;
     std::condition_variable work_ready_;

@@ -22,8 +22,10 @@ constexpr unsigned long long kMostBytes = 64ull << 20;
 // Descriptors kept for everything else: the files being converted, their temporary
 // and directory handles, the standard streams.
 constexpr long kOtherDescriptors = 64;
-// The syncs of a batch wait on the disk, not on a processor: more threads than cores.
-constexpr int kSyncThreads = 16;
+// The syncs of a batch wait on the disk, not on a processor, and a journaling file
+// system commits the syncs that wait at the same time together: many threads, each
+// waiting for one file at a time.
+constexpr int kSyncThreads = 64;
 
 } // namespace
 
@@ -83,18 +85,11 @@ FileResult CommitBatch::finish(FileTask *task) {
         (task->locked && already_converted(*run_, task->replacement.identity))) {
         return FileResult::skipped;
     }
-    const bool shown = run_->progress != nullptr && run_->progress->enabled;
-    if (shown) {
-        progress_file(run_->progress, name, tool_file_size(name));
-    }
     task->messages.write(write_leftover_warnings);
     const FileResult result =
         task->result == FileResult::converted && task->changed ? commit(task) : task->result;
     if (result == FileResult::converted) {
         warn_about_values(name, task->counts);
-    }
-    if (shown) {
-        progress_file_done(run_->progress);
     }
     return result;
 }

@@ -8,11 +8,32 @@
 #include "file/rewrite_steps.h"
 #include "file/value_checks.h"
 #include "terminal/messages.h"
+#include "terminal/progress.h"
 
 #include <cerrno>
 #include <new>
 
 namespace {
+
+// Tells the progress line (when there is one) about the file for as long as it lives.
+class FileProgress {
+  public:
+    FileProgress(Progress *progress, const char *name) : progress_(progress) {
+        if (progress_ != nullptr) {
+            progress_file(progress_, name, tool_file_size(name));
+        }
+    }
+    ~FileProgress() {
+        if (progress_ != nullptr) {
+            progress_file_done(progress_);
+        }
+    }
+    FileProgress(const FileProgress &) = delete;
+    FileProgress &operator=(const FileProgress &) = delete;
+
+  private:
+    Progress *progress_;
+};
 
 // Locks the task's file; false after reporting why (or, without `wait`, with `busy`
 // set and nothing said) when it was not locked.
@@ -40,7 +61,10 @@ FileResult convert_task(FileTask *task, const FileSettings &settings) {
         report_cannot_write(name, errno);
         return FileResult::failed;
     }
-    WatchedInput watched(input.get(), nullptr); // the progress line follows the run's order
+    // The progress line takes its reports from any thread: it shows the file a worker
+    // started last.
+    const FileProgress progress(task->progress, name);
+    WatchedInput watched(input.get(), task->progress);
     const ConvertOutcome outcome = convert_into(input.get(), watched.source(), replacement,
                                                 settings.conversion, &task->counts);
     if (outcome != ConvertOutcome::converted) {

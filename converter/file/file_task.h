@@ -11,6 +11,7 @@
 #include "file/file_settings.h"
 #include "file/rewrite_file.h"
 #include "terminal/held_messages.h"
+#include "terminal/progress.h"
 
 #include "libtools/tool_sys_io.h"
 
@@ -26,7 +27,8 @@ struct FileTask {
     /// be prepared again.
     void reset();
 
-    std::string name; // as matched; the messages name it so
+    std::string name;             // as matched; the messages name it so
+    Progress *progress = nullptr; // the run's progress line, told from any thread
     // A note of the run rather than a file: only its held messages are written.
     bool note_only = false;
 
