@@ -30,6 +30,9 @@ set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 check_pie_supported(OUTPUT_VARIABLE joint2si_pie_message LANGUAGES C CXX)
 
 add_compile_options(-fstack-protector-strong)
+# Also at the link: there it makes mingw-w64's GCC link libssp, which holds the
+# stack protector's and the fortified functions' code on Windows (glibc has both).
+add_link_options(-fstack-protector-strong)
 add_compile_definitions($<$<CONFIG:Debug>:_GLIBCXX_ASSERTIONS>)
 
 if(JOINT2SI_SANITIZE OR JOINT2SI_SANITIZE_THREAD OR JOINT2SI_FUZZ OR JOINT2SI_COVERAGE)

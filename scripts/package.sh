@@ -42,7 +42,8 @@ build_deb() {
     (cd "$tree" && DEB_BUILD_OPTIONS="parallel=$(nproc) ${DEB_BUILD_OPTIONS:-}" \
         dpkg-buildpackage -us -uc -b)
     rm -f "$out"/*.deb
-    cp build/debian/*.deb "$out/"
+    # The two packages; the automatic debug symbols package stays in build/debian.
+    cp build/debian/joint2si_"$version"_*.deb build/debian/libtools-dev_"$version"_*.deb "$out/"
     echo "==> lintian --pedantic"
     lintian --pedantic --display-info --fail-on error,warning \
         build/debian/joint2si_"$version".dsc build/debian/joint2si_"$version"_*.changes
