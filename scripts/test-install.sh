@@ -77,7 +77,7 @@ check_hardening() { # <program>
     symbols=$(readelf --dyn-syms -W "$1")
     grep -qE '^ *Type: +DYN' <<<"$header" || fail "$1 is no position-independent executable"
     grep -qw GNU_RELRO <<<"$segments" || fail "$1 has no RELRO segment"
-    grep -qE '\(FLAGS\).*\bNOW\b|\(BIND_NOW\)' <<<"$dynamic" || fail "$1 is not bound now"
+    grep -qE 'BIND_NOW|\(FLAGS_1\).*\bNOW\b' <<<"$dynamic" || fail "$1 is not bound now"
     grep -qE '\(FLAGS_1\).*\bPIE\b' <<<"$dynamic" || fail "$1 is not flagged PIE"
     grep -E 'GNU_STACK' <<<"$segments" | grep -qv 'RWE' || fail "$1 has an executable stack"
     grep -qw '__stack_chk_fail' <<<"$symbols" || fail "$1 has no stack protector"
