@@ -40,9 +40,25 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/libtoolsConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/libtoolsConfigVersion.cmake
         DESTINATION ${LIBTOOLS_CMAKE_DIR} COMPONENT Development)
 
+# libtools.a is C++ inside and the only form installed, so whoever links it needs
+# zlib, the thread library and the C++ runtime. A C++ link brings the runtime
+# itself; a program linked by the C compiler (a C-only CMake project, or a plain
+# `cc` with pkg-config) gets it named here: in the CMake package for C links only,
+# in the pkg-config file always (pkg-config cannot tell the linker, and naming the
+# runtime twice is harmless).
+set(LIBTOOLS_CXX_RUNTIME "")
+foreach(runtime_library IN LISTS CMAKE_CXX_IMPLICIT_LINK_LIBRARIES)
+    if(runtime_library MATCHES "^(stdc\\+\\+|c\\+\\+|c\\+\\+abi|m)$")
+        list(APPEND LIBTOOLS_CXX_RUNTIME ${runtime_library})
+    endif()
+endforeach()
+list(REMOVE_DUPLICATES LIBTOOLS_CXX_RUNTIME)
+foreach(runtime_library IN LISTS LIBTOOLS_CXX_RUNTIME)
+    target_link_libraries(libtools INTERFACE $<$<LINK_LANGUAGE:C>:${runtime_library}>)
+endforeach()
+
 # pkg-config: the prefix is found from the .pc file's own place, so the file
-# stays right wherever the tree is installed or unpacked. The archive is C++
-# inside, so a program linked by the C compiler needs the C++ runtime too.
+# stays right wherever the tree is installed or unpacked.
 set(LIBTOOLS_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 if(IS_ABSOLUTE "${LIBTOOLS_PC_DIR}")
     set(LIBTOOLS_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
@@ -51,12 +67,8 @@ else()
     string(REGEX REPLACE "/$" "" LIBTOOLS_PC_PREFIX "${LIBTOOLS_PC_PREFIX}")
     set(LIBTOOLS_PC_PREFIX "\${pcfiledir}/${LIBTOOLS_PC_PREFIX}")
 endif()
-set(LIBTOOLS_PC_RUNTIME "")
-foreach(runtime_library IN LISTS CMAKE_CXX_IMPLICIT_LINK_LIBRARIES)
-    if(runtime_library MATCHES "^(stdc\\+\\+|c\\+\\+|m)$")
-        string(APPEND LIBTOOLS_PC_RUNTIME " -l${runtime_library}")
-    endif()
-endforeach()
+list(TRANSFORM LIBTOOLS_CXX_RUNTIME PREPEND " -l" OUTPUT_VARIABLE LIBTOOLS_PC_RUNTIME)
+string(JOIN "" LIBTOOLS_PC_RUNTIME ${LIBTOOLS_PC_RUNTIME})
 configure_file(${PROJECT_SOURCE_DIR}/cmake/libtools.pc.in ${CMAKE_CURRENT_BINARY_DIR}/libtools.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/libtools.pc DESTINATION ${LIBTOOLS_PC_DIR}
         COMPONENT Development)

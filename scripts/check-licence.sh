@@ -5,9 +5,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# The repository's files, or the tree's where it is no git checkout (a source package).
+# The repository's files, or the tree's where it is not the top of a git checkout (a
+# source package, also one unpacked inside another checkout's build directory).
 source_files() {
-    { git ls-files 2>/dev/null || find . -type f -not -path './.git/*' -printf '%P\n'; } |
+    {
+        if [[ $(git rev-parse --show-toplevel 2>/dev/null) == "$PWD" ]]; then
+            git ls-files
+        else
+            find . -type f -not -path './.git/*' -printf '%P\n'
+        fi
+    } |
         grep -E '\.(cpp|h|c|sh|cmake|pl|awk)$|(^|/)CMakeLists\.txt$' |
         grep -vE '^(build|obj-[^/]*|debian/[^/]+/)/' || true
 }

@@ -40,6 +40,12 @@ TEST_F(TrackedMemory, GrowthKeepsContentAndZeroesTheNewPart) {
     block = static_cast<unsigned char *>(tool_realloc(block, 5, "c", 3));
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(block[4], 0xAB);
+    // Growing again after a shrink: the bytes the shrink gave up come back as zeros,
+    // though the heap may have kept them (and their old content) behind the block.
+    block = static_cast<unsigned char *>(tool_realloc(block, 100, "d", 4));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block[4], 0xAB);
+    EXPECT_TRUE(all_zero(block, 5, 100));
     tool_free(block, nullptr, 0);
 }
 

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 // Tracked memory: malloc/realloc/free with zero-filled growth, a live-block
 // count and one injectable failure for tests. The requested size of each live
-// block is noted so that the injected failure can tell a growing resize from
-// one that keeps or shrinks the block.
+// block is noted: a resize zero-fills from the old requested size to the new one,
+// and the injected failure tells a growing resize from one that keeps or shrinks
+// the block. Only the requested bytes are ever written, never the slack the heap
+// may add behind them, so the fortified memset and the sanitizers see no overflow.
 //
 // Any thread may allocate: the counters are atomic and the size table is locked.
 // The lock is taken once per call, around the table alone, never around the heap.
 #include "libtools/tool_memory.h"
-
-#include "platform/heap.h"
 
 #include <atomic>
 #include <cstdint>
@@ -25,11 +25,12 @@ std::atomic<long> live_blocks{0};
 std::atomic<long> fail_countdown{0};
 std::atomic<bool> failure_happened{false};
 
-// The size each live block was last asked for. A block missing here (its note
-// could not be stored) counts as growing on every resize.
-// Null when the table itself could not be had. Never destroyed: blocks may still
-// be released while the process ends.
-// Keyed by address value, so a block's note can be dropped after realloc moved it.
+// The size each live block was last asked for. Every live block has its note: an
+// allocation whose note cannot be stored fails, and a resize moves the note's node
+// to the new address, which allocates nothing.
+// Null when the table itself could not be had (then every allocation fails). Never
+// destroyed: blocks may still be released while the process ends.
+// Keyed by address value, so a block's note can be moved after realloc moved it.
 using SizeTable = std::unordered_map<std::uintptr_t, unsigned>;
 
 std::uintptr_t key_of(const void *block) {
@@ -56,28 +57,47 @@ void forget_size(std::uintptr_t key) {
     }
 }
 
-void note_size(std::uintptr_t key, unsigned size) {
+// False when the note could not be stored.
+bool note_size(std::uintptr_t key, unsigned size) {
     SizeTable *sizes = requested_sizes();
     if (sizes == nullptr) {
-        return;
+        return false;
     }
     std::lock_guard<std::mutex> lock(table_lock());
     try {
         (*sizes)[key] = size;
+        return true;
     } catch (const std::bad_alloc &) {
         sizes->erase(key);
+        return false;
     }
 }
 
-// Whether resizing `block` to `size` asks for more than it was last given.
-bool grows(const void *block, unsigned size) {
+// The size `block` was last given; false for a block the allocator holds no note of.
+bool noted_size(const void *block, unsigned *size) {
     const SizeTable *sizes = requested_sizes();
     if (sizes == nullptr) {
-        return true;
+        return false;
     }
     std::lock_guard<std::mutex> lock(table_lock());
     const auto found = sizes->find(key_of(block));
-    return found == sizes->end() || size > found->second;
+    if (found == sizes->end()) {
+        return false;
+    }
+    *size = found->second;
+    return true;
+}
+
+// Re-keys the note of a block that realloc may have moved. The node is taken out
+// and put back, so the table neither allocates nor grows its buckets: this cannot
+// fail once the heap has already moved the block.
+void move_note(std::uintptr_t old_key, std::uintptr_t new_key, unsigned size) {
+    SizeTable *sizes = requested_sizes();
+    std::lock_guard<std::mutex> lock(table_lock());
+    auto node = sizes->extract(old_key);
+    node.key() = new_key;
+    node.mapped() = size;
+    sizes->insert(std::move(node));
 }
 
 // Whether this allocation is the one a test asked to fail: the call that takes the
@@ -111,9 +131,12 @@ void *tool_malloc(unsigned size, const char *, int) {
     if (block == nullptr) {
         return nullptr;
     }
+    if (!note_size(key_of(block), size)) {
+        std::free(block);
+        return nullptr;
+    }
     ++live_blocks;
-    note_size(key_of(block), size);
-    zero_tail(block, 0, platform::heap_usable_size(block, size));
+    zero_tail(block, 0, size);
     return block;
 }
 
@@ -125,9 +148,14 @@ void *tool_realloc(void *block, unsigned size, const char *source_file, int sour
         tool_free(block, source_file, source_line);
         return nullptr;
     }
-    const std::size_t old_usable = platform::heap_usable_size(block, 0);
+    unsigned old_size = 0;
+    // A block without a note did not come from here: nothing says which of its bytes
+    // are the caller's, so it is left as it is.
+    if (!noted_size(block, &old_size)) {
+        return nullptr;
+    }
     // A resize that keeps or shrinks the block cannot fail for want of memory.
-    if (grows(block, size) && injected_failure()) {
+    if (size > old_size && injected_failure()) {
         return nullptr;
     }
     const std::uintptr_t old_key = key_of(block);
@@ -135,9 +163,8 @@ void *tool_realloc(void *block, unsigned size, const char *source_file, int sour
     if (resized == nullptr) {
         return nullptr;
     }
-    forget_size(old_key);
-    note_size(key_of(resized), size);
-    zero_tail(resized, old_usable, platform::heap_usable_size(resized, size));
+    move_note(old_key, key_of(resized), size);
+    zero_tail(resized, old_size, size);
     return resized;
 }
 

@@ -3,8 +3,10 @@
  *
  * Life cycle: a block comes from tool_malloc or tool_realloc and goes back
  * through tool_free (or tool_realloc with size 0). Every byte of a fresh
- * block, and every byte a resize adds, reads as zero up to the heap's usable
- * size of the block, so callers may rely on zero-filled memory.
+ * block, and every byte a resize adds beyond the size the block last had,
+ * reads as zero, so callers may rely on zero-filled memory. Only the bytes
+ * asked for are written: whatever slack the heap keeps behind them is never
+ * touched, and is not the caller's to use.
  *
  * Exhaustion is reported by a null result alone; these functions print
  * nothing. The call-site arguments (source file and line) name the caller and
@@ -31,8 +33,10 @@ extern "C" {
 void *tool_malloc(unsigned size, const char *source_file, int source_line);
 
 /// `block` resized to `size` bytes (possibly moved). A null block behaves as tool_malloc;
-/// size 0 releases the block and gives null. Bytes added beyond the old usable size read
-/// as zero. On failure the result is null and `block` is still allocated and unchanged.
+/// size 0 releases the block and gives null. Bytes beyond the size the block last had read
+/// as zero (also after a shrink: shrinking to 5 and growing back to 100 gives zeros from
+/// byte 5). On failure the result is null and `block` is still allocated and unchanged;
+/// so it is for a block that did not come from tool_malloc or tool_realloc.
 void *tool_realloc(void *block, unsigned size, const char *source_file, int source_line);
 
 /// Releases `block`; a null block is ignored. The caller's variable is not changed.

@@ -10,7 +10,6 @@
 #ifndef LIBTOOLS_PLATFORM_PLATFORM_H
 #define LIBTOOLS_PLATFORM_PLATFORM_H
 
-#include "platform/heap.h"
 #include "platform/paths.h"
 #include "platform/stream_io.h"
 

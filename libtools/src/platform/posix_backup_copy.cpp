@@ -88,8 +88,9 @@ void discard(const std::string &created) {
 // Owner and group where allowed (a failure to keep them is no failure of the backup,
 // as with cp -p), then the source's times.
 bool keep_facts_and_times(int from, int to, const TargetFacts &facts) {
-    if (fchown(to, static_cast<uid_t>(facts.owner), static_cast<gid_t>(facts.group)) != 0) {
-        (void)fchown(to, static_cast<uid_t>(-1), static_cast<gid_t>(facts.group));
+    if (fchown(to, static_cast<uid_t>(facts.owner), static_cast<gid_t>(facts.group)) != 0 &&
+        fchown(to, static_cast<uid_t>(-1), static_cast<gid_t>(facts.group)) != 0) {
+        // Neither kept: the backup keeps the owner and group of whoever made it.
     }
     struct stat status {};
     if (fstat(from, &status) != 0) {

@@ -311,7 +311,10 @@ bool set_final_size(int fd, off_t old_size, off_t new_size) {
     // The truncation is attempted for its effect alone; the result is failure either way.
     errno = error;
     const SavedError reason;
-    return ftruncate(fd, old_size) != 0 && false; // NOLINT(readability-simplify-boolean-expr)
+    if (ftruncate(fd, old_size) != 0) {
+        // Nothing further to undo: the reason saved above is the one reported.
+    }
+    return false;
 }
 
 bool same_identity(int fd, const FileIdentity &identity, off_t *size) {

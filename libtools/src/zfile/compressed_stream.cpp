@@ -3,6 +3,7 @@
 #include "zfile/handles.h"
 #include "zfile/registry.h"
 
+#include <memory>
 #include <new>
 
 namespace zfile {
@@ -21,23 +22,22 @@ ToolStream listed(CompressedStream *stream) {
 } // namespace
 
 ToolStream open_reading_stream(std::FILE *file) {
-    auto *stream = new (std::nothrow) CompressedStream{};
-    if (stream == nullptr || !stream->reader.open(file)) {
-        delete stream;
+    std::unique_ptr<CompressedStream> stream(new (std::nothrow) CompressedStream());
+    if (!stream || !stream->reader.open(file)) {
         std::fclose(file);
         return nullptr;
     }
-    return listed(stream);
+    return listed(stream.release());
 }
 
 ToolStream open_writing_stream(gzFile writer) {
-    auto *stream = new (std::nothrow) CompressedStream{};
-    if (stream == nullptr) {
+    std::unique_ptr<CompressedStream> stream(new (std::nothrow) CompressedStream());
+    if (!stream) {
         gzclose(writer);
         return nullptr;
     }
     stream->writer = writer;
-    return listed(stream);
+    return listed(stream.release());
 }
 
 int close_compressed(ToolStream stream) {
