@@ -3,6 +3,7 @@
 #include "zfile/handles.h"
 #include "zfile/registry.h"
 
+#include <cerrno>
 #include <new>
 
 namespace zfile {
@@ -13,6 +14,7 @@ namespace {
 ToolStream listed(CompressedStream *stream) {
     if (!zfile_register(stream)) {
         close_compressed(stream);
+        errno = ENOMEM; // the registry's entry could not be had
         return nullptr;
     }
     return stream;
@@ -25,6 +27,7 @@ ToolStream open_reading_stream(std::FILE *file) {
     if (stream == nullptr || !stream->reader.open(file)) {
         delete stream;
         std::fclose(file);
+        errno = ENOMEM; // the record, its buffers or the inflater could not be had
         return nullptr;
     }
     return listed(stream);
@@ -34,6 +37,7 @@ ToolStream open_writing_stream(gzFile writer) {
     auto *stream = new (std::nothrow) CompressedStream{};
     if (stream == nullptr) {
         gzclose(writer);
+        errno = ENOMEM;
         return nullptr;
     }
     stream->writer = writer;
