@@ -10,8 +10,10 @@
 #include "support/fuzz_check.h"
 #include "support/models.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -24,14 +26,27 @@ struct Expected {
     int status = 0;
     std::vector<std::string> files;
     std::optional<std::string> force, moment, backup;
+    BackupControl control = BackupControl::none;
     bool recursive = false, dry_run = false, verbose = false, no_progress = false, exact = false;
+    bool force_again = false, allow_dropped_digits = false;
+};
+
+// The backup options as given: --backup's control (empty optional: none given) and
+// --suffix's value.
+struct BackupAsked {
+    bool asked = false;
+    std::optional<std::string> control;
+    std::optional<std::string> suffix;
 };
 
 bool is_flag(const std::string &a, Expected &e) {
-    bool *const flags[] = {&e.recursive, &e.dry_run, &e.verbose, &e.no_progress, &e.exact};
-    const char *const names[] = {"--recursive", "--dry-run", "--verbose", "--no-progress",
-                                 "--exact"};
-    for (int i = 0; i < 5; ++i) {
+    bool *const flags[] = {&e.recursive,           &e.dry_run, &e.verbose,
+                           &e.no_progress,         &e.exact,   &e.force_again,
+                           &e.allow_dropped_digits};
+    const char *const names[] = {"--recursive",           "--dry-run", "--verbose",
+                                 "--no-progress",         "--exact",   "--force",
+                                 "--allow-dropped-digits"};
+    for (int i = 0; i < 7; ++i) {
         if (a == names[i]) {
             *flags[i] = true;
             return true;
@@ -40,10 +55,55 @@ bool is_flag(const std::string &a, Expected &e) {
     return false;
 }
 
-// Scans the arguments; returns false with the status -1 at an unknown long option or
-// a bad backup suffix.
-bool scan(const std::vector<std::string> &args, Expected &e, bool &help_printed,
-          bool &help_or_version) {
+// The control a --backup value names: a whole name, or the start of names that all
+// mean the same control.
+std::optional<BackupControl> control_named(const std::string &text) {
+    static const std::pair<const char *, BackupControl> names[] = {
+        {"none", BackupControl::none},         {"off", BackupControl::none},
+        {"numbered", BackupControl::numbered}, {"t", BackupControl::numbered},
+        {"existing", BackupControl::existing}, {"nil", BackupControl::existing},
+        {"simple", BackupControl::simple},     {"never", BackupControl::simple}};
+    std::vector<BackupControl> starts;
+    for (const auto &[name, control] : names) {
+        if (text == name) {
+            return control;
+        }
+        if (!text.empty() && std::string(name).compare(0, text.size(), text) == 0) {
+            starts.push_back(control);
+        }
+    }
+    if (starts.empty() ||
+        std::count(starts.begin(), starts.end(), starts[0]) != static_cast<long>(starts.size())) {
+        return std::nullopt;
+    }
+    return starts[0];
+}
+
+// Applies the backup options (the environment's variables are unset here); false when
+// the control or the suffix is unusable.
+bool resolve_backup(const BackupAsked &asked, Expected &e) {
+    const std::string suffix = asked.suffix.value_or("~");
+    if (asked.suffix && (suffix.empty() || suffix.find('/') != std::string::npos)) {
+        return false;
+    }
+    if (!asked.asked) {
+        return true;
+    }
+    const std::optional<BackupControl> control =
+        asked.control ? control_named(*asked.control) : BackupControl::existing;
+    if (!control) {
+        return false;
+    }
+    if (*control != BackupControl::none) {
+        e.control = *control;
+        e.backup = suffix;
+    }
+    return true;
+}
+
+// Scans the arguments; returns false with the status -1 at an unknown long option.
+bool scan(const std::vector<std::string> &args, Expected &e, BackupAsked &backup,
+          bool &help_printed, bool &help_or_version) {
     bool ended = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string &a = args[i];
@@ -60,11 +120,12 @@ bool scan(const std::vector<std::string> &args, Expected &e, bool &help_printed,
         } else if (a == "--") {
             ended = true;
         } else if (a == "--backup" || a.compare(0, 9, "--backup=") == 0) {
-            const std::string suffix = a == "--backup" ? "~" : a.substr(9);
-            if (suffix.empty() || suffix.find_first_of("/\\") != std::string::npos) {
-                return false;
-            }
-            e.backup = suffix;
+            backup.asked = true;
+            backup.control = a == "--backup" ? std::nullopt : std::optional(a.substr(9));
+        } else if (a == "--suffix") {
+            backup.suffix = i + 1 < args.size() ? args[++i] : "";
+        } else if (a.compare(0, 9, "--suffix=") == 0) {
+            backup.suffix = a.substr(9);
         } else if (!is_flag(a, e)) {
             if (a.compare(0, 2, "--") == 0) {
                 return false;
@@ -83,7 +144,8 @@ Expected expected_for(const std::vector<std::string> &args) {
         e.status = 0;
         return e;
     }
-    if (!scan(args, e, help_printed, help_or_version)) {
+    BackupAsked backup;
+    if (!scan(args, e, backup, help_printed, help_or_version) || !resolve_backup(backup, e)) {
         return e;
     }
     if (help_or_version) {
@@ -95,8 +157,8 @@ Expected expected_for(const std::vector<std::string> &args) {
         e.status = help_printed ? 0 : -1;
         return e;
     }
-    if ((e.force && !e.force->empty() && !model::unit_factor(*e.force, 1)) ||
-        (e.moment && !e.moment->empty() && !model::unit_factor(*e.moment, 2))) {
+    if ((e.force && !e.force->empty() && !model::run_unit_factor(*e.force, 1)) ||
+        (e.moment && !e.moment->empty() && !model::run_unit_factor(*e.moment, 2))) {
         return e;
     }
     e.accepted = true;
@@ -118,14 +180,19 @@ void check_accepted(const Expected &e, const CommandLine &command) {
     FUZZ_CHECK(text_of(command.force_unit) == e.force, "force unit");
     FUZZ_CHECK(text_of(command.moment_unit) == e.moment, "moment unit");
     FUZZ_CHECK(text_of(command.backup) == e.backup, "backup suffix");
+    FUZZ_CHECK(command.backup_control == e.control, "backup control");
+    FUZZ_CHECK(command.force == e.force_again &&
+                   command.allow_dropped_digits == e.allow_dropped_digits,
+               "--force and --allow-dropped-digits");
     FUZZ_CHECK(command.recursive == e.recursive && command.dry_run == e.dry_run &&
                    command.verbose == e.verbose && command.no_progress == e.no_progress,
                "switches");
     FUZZ_CHECK((command.factors == UnitFactors::exact) == e.exact, "--exact");
     if (!e.exact) {
-        const double force = e.force && !e.force->empty() ? *model::unit_factor(*e.force, 1) : 0.0;
+        const double force =
+            e.force && !e.force->empty() ? *model::run_unit_factor(*e.force, 1) : 0.0;
         const double moment =
-            e.moment && !e.moment->empty() ? *model::unit_factor(*e.moment, 2) : 0.0;
+            e.moment && !e.moment->empty() ? *model::run_unit_factor(*e.moment, 2) : 0.0;
         FUZZ_CHECK((std::isnan(force) && std::isnan(command.conversion.force)) ||
                        force == command.conversion.force,
                    "force factor");
@@ -158,6 +225,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     argv.push_back(nullptr);
 
+    static const bool environment_cleared = [] {
+        // The model reads no environment: the backup variables must not decide the run.
+        unsetenv("VERSION_CONTROL");
+        unsetenv("SIMPLE_BACKUP_SUFFIX");
+        return true;
+    }();
+    (void)environment_cleared;
     const long live = tool_memory_live_blocks();
     const Expected e = expected_for(args);
     CommandLine command;

@@ -40,26 +40,8 @@ const std::filesystem::path &run_directory() {
 }
 
 // The factor of a kind: nullopt for an unknown unit, 0 for a unit not given.
-// A run takes a unit name, "false", or a number with nothing after it that is finite
-// and 0 or at least the smallest normal double; it refuses any other text.
 std::optional<double> factor_of(const std::string &unit, int kind) {
-    if (unit.empty()) {
-        return 0.0;
-    }
-    const std::optional<double> factor = model::unit_factor(unit, kind);
-    char *end = nullptr;
-    const double number = std::strtod(unit.c_str(), &end);
-    const bool plain_number = end != unit.c_str() && *end == '\0';
-    if (!factor || !plain_number) {
-        return factor && !std::isdigit(static_cast<unsigned char>(unit[0])) && unit[0] != '-' &&
-                       unit[0] != '.'
-                   ? factor // a unit name or "false"
-                   : std::nullopt;
-    }
-    if (!std::isfinite(number) || (number != 0.0 && std::fabs(number) < DBL_MIN)) {
-        return std::nullopt;
-    }
-    return factor;
+    return unit.empty() ? std::optional<double>(0.0) : model::run_unit_factor(unit, kind);
 }
 
 // The rewritten file's text, or nullopt when the run must refuse the file.

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "support/models.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -144,6 +148,15 @@ bool same_ignoring_ascii_case(const std::string &a, const char *b) {
     return true;
 }
 
+// Whether `text` is one of the table's names for `kind` (letters in any case).
+bool is_unit_name(const std::string &text, int kind) {
+    const std::vector<Unit> table = kind == 1
+                                        ? std::vector<Unit>(std::begin(kForce), std::end(kForce))
+                                        : std::vector<Unit>(std::begin(kMoment), std::end(kMoment));
+    return std::any_of(table.begin(), table.end(),
+                       [&](const Unit &unit) { return same_ignoring_ascii_case(text, unit.name); });
+}
+
 } // namespace
 
 std::optional<double> unit_factor(const std::string &unit_text, int kind) {
@@ -159,6 +172,21 @@ std::optional<double> unit_factor(const std::string &unit_text, int kind) {
         return scan_double(text);
     }
     return std::nullopt;
+}
+
+std::optional<double> run_unit_factor(const std::string &unit, int kind) {
+    const std::optional<double> factor = unit_factor(unit, kind);
+    if (!factor || is_unit_name(unit, kind)) {
+        return factor;
+    }
+    errno = 0;
+    char *end = nullptr;
+    const double number = std::strtod(unit.c_str(), &end);
+    const bool plain_number = end != unit.c_str() && *end == '\0' && errno != ERANGE;
+    if (!plain_number || !std::isfinite(number) || (number != 0.0 && std::fabs(number) < DBL_MIN)) {
+        return std::nullopt;
+    }
+    return factor;
 }
 
 std::optional<std::string> convert(const std::string &line, double factor) {

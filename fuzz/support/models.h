@@ -50,6 +50,11 @@ std::optional<double> scan_double(const std::string &text);
 /// nullopt for an unknown unit.
 std::optional<double> unit_factor(const std::string &unit_text, int kind);
 
+/// The factor a run takes for a non-empty unit text of `kind`: a unit name, "false", or
+/// a number with nothing after it that is finite and 0 or at least the smallest normal
+/// double; nullopt for any other text, which the run refuses.
+std::optional<double> run_unit_factor(const std::string &unit_text, int kind);
+
 /// The line with its value rewritten by `factor`, or nullopt when it stays unchanged.
 std::optional<std::string> convert(const std::string &line, double factor);
 
