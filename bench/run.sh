@@ -14,7 +14,9 @@
 #   --runs       alternated runs per command (default 5)
 #   --disk-runs  runs of the many-files case on the real disk (default --runs); each
 #                file is synced there, so one run of 10,000 files takes minutes
-#   --files      number of small files (default 10000)
+#   --files      number of small files (default 10000), converted by one job and by
+#                one per core, each file synced; the --jobs scaling runs 2,000 files
+#                (100 with --smoke) in memory with one job and with two
 #   --large      also report joint2si's peak memory on a file of this many GB
 # BENCH_DISK_DIR names the real-disk directory (default /var/tmp).
 set -euo pipefail
@@ -24,12 +26,14 @@ source_dir=$PWD
 size_mb=100
 runs=5
 file_count=10000
+scaling_count=2000
+cores=$(nproc)
 disk_runs=""
 large_gb=0
 smoke=0
 while (($#)); do
     case $1 in
-    --smoke) smoke=1 size_mb=1 runs=1 file_count=100 ;;
+    --smoke) smoke=1 size_mb=1 runs=1 file_count=100 scaling_count=100 ;;
     --size) size_mb=$2 && shift ;;
     --runs) runs=$2 && shift ;;
     --disk-runs) disk_runs=$2 && shift ;;
@@ -215,11 +219,25 @@ for place in "$work" "$disk_work"; do
     done | xargs -n 1000 -- bash -c 'for f; do cp small.jnt "$f"; done' _
     fresh="rm -rf $place/many && cp -r $place/template $place/many"
     table "$file_count files of $(stat -c %s small.jnt) bytes in $place" "$fresh" "$small_bytes" \
-        "joint2si '*.jnt'=cd $place/many && $convert '*.jnt'" \
+        "joint2si --jobs $cores '*.jnt'=cd $place/many && $convert --jobs $cores '*.jnt'" \
+        "joint2si --jobs 1 '*.jnt'=cd $place/many && $convert --jobs 1 '*.jnt'" \
         "sed -i s/kN/N/ *.jnt=cd $place/many && sed -i s/kN/N/ *.jnt"
     rm -rf "$place/many" "$place/template"
 done
 runs=$memory_runs
+
+# --jobs scaling: the same files converted by one job and by two, in memory, where no
+# sync waits for a disk and the processor's work is what is measured.
+mkdir -p "$work/template"
+for ((i = 0; i < scaling_count; ++i)); do
+    echo "$work/template/f$i.jnt"
+done | xargs -n 1000 -- bash -c 'for f; do cp small.jnt "$f"; done' _
+fresh="rm -rf $work/many && cp -r $work/template $work/many"
+table "--jobs scaling: $scaling_count files in $work" "$fresh" \
+    $(($(stat -c %s small.jnt) * scaling_count)) \
+    "joint2si --jobs 1=cd $work/many && $convert --jobs 1 '*.jnt'" \
+    "joint2si --jobs 2=cd $work/many && $convert --jobs 2 '*.jnt'"
+rm -rf "$work/many" "$work/template"
 
 if ((large_gb > 0)); then
     echo

@@ -29,7 +29,22 @@ struct Expected {
     BackupControl control = BackupControl::none;
     bool recursive = false, dry_run = false, verbose = false, no_progress = false, exact = false;
     bool force_again = false, allow_dropped_digits = false;
+    int jobs = 0;          // the last good --jobs value; 0: not given
+    bool bad_jobs = false; // some --jobs value is no whole number from 1 up
 };
+
+// Notes a --jobs value: digits only and not zero, counted up to a million.
+void note_jobs(const std::string &value, Expected &e) {
+    const bool digits =
+        !value.empty() && value.find_first_not_of("0123456789") == std::string::npos;
+    const std::size_t first = value.find_first_not_of('0');
+    if (!digits || first == std::string::npos) {
+        e.bad_jobs = true;
+        return;
+    }
+    const std::string significant = value.substr(first);
+    e.jobs = significant.size() > 7 ? 1000000 : std::min(std::stoi(significant), 1000000);
+}
 
 // The backup options as given: --backup's control (empty optional: none given) and
 // --suffix's value.
@@ -122,6 +137,10 @@ bool scan(const std::vector<std::string> &args, Expected &e, BackupAsked &backup
         } else if (a == "--backup" || a.compare(0, 9, "--backup=") == 0) {
             backup.asked = true;
             backup.control = a == "--backup" ? std::nullopt : std::optional(a.substr(9));
+        } else if (a == "--jobs") {
+            note_jobs(i + 1 < args.size() ? args[++i] : "", e);
+        } else if (a.compare(0, 7, "--jobs=") == 0) {
+            note_jobs(a.substr(7), e);
         } else if (a == "--suffix") {
             backup.suffix = i + 1 < args.size() ? args[++i] : "";
         } else if (a.compare(0, 9, "--suffix=") == 0) {
@@ -145,7 +164,8 @@ Expected expected_for(const std::vector<std::string> &args) {
         return e;
     }
     BackupAsked backup;
-    if (!scan(args, e, backup, help_printed, help_or_version) || !resolve_backup(backup, e)) {
+    if (!scan(args, e, backup, help_printed, help_or_version) || !resolve_backup(backup, e) ||
+        e.bad_jobs) {
         return e;
     }
     if (help_or_version) {
@@ -184,6 +204,7 @@ void check_accepted(const Expected &e, const CommandLine &command) {
     FUZZ_CHECK(command.force == e.force_again &&
                    command.allow_dropped_digits == e.allow_dropped_digits,
                "--force and --allow-dropped-digits");
+    FUZZ_CHECK(command.jobs == e.jobs, "--jobs");
     FUZZ_CHECK(command.recursive == e.recursive && command.dry_run == e.dry_run &&
                    command.verbose == e.verbose && command.no_progress == e.no_progress,
                "switches");

@@ -48,8 +48,8 @@ TEST_F(Options, LongOptionsFillTheRecord) {
     const ScopedVariable suffix("SIMPLE_BACKUP_SUFFIX", nullptr);
     Accepted a;
     accept({"--recursive", "--dry-run", "-f", "kip", "--verbose", "--no-progress", "--exact",
-            "--backup", "--force", "a.jnt", "--allow-dropped-digits", "-m", "lbf-ft", "--", "-f",
-            "--x"},
+            "--backup", "--force", "a.jnt", "--allow-dropped-digits", "-m", "lbf-ft", "--jobs", "3",
+            "--", "-f", "--x"},
            &a);
     EXPECT_TRUE(a.accepted);
     EXPECT_EQ(a.status, 0);
@@ -57,6 +57,7 @@ TEST_F(Options, LongOptionsFillTheRecord) {
     const CommandLine &c = a.command;
     EXPECT_TRUE(c.recursive && c.dry_run && c.verbose && c.no_progress);
     EXPECT_TRUE(c.force && c.allow_dropped_digits);
+    EXPECT_EQ(c.jobs, 3);
     EXPECT_EQ(c.factors, UnitFactors::exact);
     EXPECT_STREQ(c.backup, "~");
     EXPECT_EQ(c.backup_control, BackupControl::existing);
@@ -75,6 +76,7 @@ TEST_F(Options, WithoutLongOptionsTheRecordKeepsItsDefaults) {
                  c.allow_dropped_digits);
     EXPECT_EQ(c.backup, nullptr);
     EXPECT_EQ(c.backup_control, BackupControl::none);
+    EXPECT_EQ(c.jobs, 0); // one per core
     EXPECT_EQ(c.factors, UnitFactors::table);
     EXPECT_EQ(c.conversion.force, 4448.222);
     EXPECT_EQ(c.conversion.moment, 1.356);

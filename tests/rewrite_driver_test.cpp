@@ -27,7 +27,7 @@ class Driver : public LeakCheckedTest {
         dir_.write("b.jnt", kInput);
     }
     void TearDown() override {
-        for (int operation = 0; operation < 4; ++operation) {
+        for (int operation = 0; operation < 6; ++operation) {
             tool_replace_fail_nth(operation, 0);
         }
         LeakCheckedTest::TearDown();
@@ -103,7 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FileFailure{"Write", 0, ENOSPC, "No space left on device"},
                       FileFailure{"Sync", 1, EIO, "Input/output error"},
                       FileFailure{"Close", 2, ENOSPC, "No space left on device"},
-                      FileFailure{"Rename", 3, EACCES, "Permission denied"}),
+                      FileFailure{"Rename", 3, EACCES, "Permission denied"},
+                      FileFailure{"WriteBack", 5, EIO, "Input/output error"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Every allocation of a whole run fails in turn: no file is ever left damaged or

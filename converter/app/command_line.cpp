@@ -4,6 +4,7 @@
 #include "app/backup_options.h"
 #include "terminal/messages.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -16,12 +17,13 @@ constexpr int kMinimumArgumentCount = 3;
 struct Scan {
     CommandLine *command;
     const char *program;
-    bool help_printed = false;     // "-?" or "-help": the usage text is already out
-    bool help_asked = false;       // "--help"
-    bool version_asked = false;    // "--version"
-    bool options_ended = false;    // after "--"
-    const char *unknown = nullptr; // the first unknown long option
-    BackupRequest backup{};        // --backup[=CONTROL], --suffix
+    bool help_printed = false;      // "-?" or "-help": the usage text is already out
+    bool help_asked = false;        // "--help"
+    bool version_asked = false;     // "--version"
+    bool options_ended = false;     // after "--"
+    const char *unknown = nullptr;  // the first unknown long option
+    BackupRequest backup{};         // --backup[=CONTROL], --suffix
+    const char *bad_jobs = nullptr; // a value of --jobs that is no count of jobs
 };
 
 enum class Value {
@@ -50,6 +52,21 @@ void store(Scan *scan, char **slot, const char *text) {
 void set_backup(Scan *scan, const char *control) {
     scan->backup.asked = true;
     scan->backup.control = control; // null: VERSION_CONTROL or existing
+}
+
+// --jobs N: a whole number from 1 up; a larger one than the run can use is cut to that.
+void set_jobs(Scan *scan, const char *value) {
+    const char *text = value != nullptr ? value : "";
+    long jobs = 0;
+    for (const char *c = text; *c >= '0' && *c <= '9'; ++c) {
+        jobs = std::min(jobs * 10 + (*c - '0'), 1000000L);
+    }
+    const bool digits_only = *text != '\0' && std::strspn(text, "0123456789") == std::strlen(text);
+    if (!digits_only || jobs < 1) {
+        scan->bad_jobs = text;
+        return;
+    }
+    scan->command->jobs = static_cast<int>(jobs);
 }
 
 void set_suffix(Scan *scan, const char *suffix) {
@@ -89,6 +106,7 @@ const Option kOptions[] = {
     {"--verbose", Value::none, [](Scan *scan, const char *) { scan->command->verbose = true; }},
     {"--no-progress", Value::none,
      [](Scan *scan, const char *) { scan->command->no_progress = true; }},
+    {"--jobs", Value::required, set_jobs},
     {"--exact", Value::none,
      [](Scan *scan, const char *) { scan->command->factors = UnitFactors::exact; }},
     {"--help", Value::none, [](Scan *scan, const char *) { scan->help_asked = true; }},
@@ -184,6 +202,7 @@ void write_usage(std::FILE *out, const char *program) {
                "\t                       with a warning, instead of refusing the file\n"
                "\t  --verbose          = count the converted values per file and in total\n"
                "\t  --no-progress      = never show the progress line on a terminal\n"
+               "\t  --jobs=N           = convert N files at once (default: one per core)\n"
                "\t  --exact            = exact imperial factors (1 lbf = 4.4482216152605 N)\n"
                "\t  --help             = display this help on standard output\n"
                "\t  --version          = display the version and the licence\n"
@@ -230,6 +249,10 @@ bool accept_scan(const Scan &scan, int argc, CommandLine *command) {
         return false;
     }
     if (!resolve_backup_request(scan.backup, command)) {
+        return false;
+    }
+    if (scan.bad_jobs != nullptr) {
+        report_bad_jobs(scan.bad_jobs);
         return false;
     }
     if (scan.help_asked || scan.version_asked) {

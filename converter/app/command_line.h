@@ -32,6 +32,7 @@ struct CommandLine {
     char *backup = nullptr;
     BackupControl backup_control = BackupControl::none;
     bool verbose = false;                     // --verbose: per-file counts and a total on stderr
+    int jobs = 0;                             // --jobs: files converted at once; 0: one per core
     bool no_progress = false;                 // --no-progress: never show the progress line
     bool force = false;                       // --force: convert again files that carry a record
     bool allow_dropped_digits = false;        // --allow-dropped-digits: first number only, warned

@@ -3,9 +3,11 @@
 
 #include "app/argument_walk.h"
 #include "app/command_line.h"
+#include "app/run_queue.h"
 #include "app/run_totals.h"
 #include "file/pipe_mode.h"
 #include "file/rewrite_file.h"
+#include "terminal/held_messages.h"
 #include "terminal/messages.h"
 
 #include <cstring>
@@ -20,6 +22,10 @@ struct Run {
     FileRun files;
     Progress progress;
     RunTotals totals;
+    // A real run's files, converted on several threads and committed in batches; null
+    // for a dry run, which previews one file after the other.
+    RunQueue *queue = nullptr;
+    bool any_failed = false; // a file of the queue failed
 };
 
 FileSettings settings_of(const CommandLine &command) {
@@ -52,8 +58,13 @@ void note_dry_run_conversion(const char *name, FileRun *files) {
     }
 }
 
-// Converts standard input to standard output; false when that failed.
+// Converts standard input to standard output; false when that failed. Every file named
+// before it is committed first, and its output goes out at once.
 bool rewrite_standard_input(Run *run) {
+    if (run->queue != nullptr) {
+        run->queue->drain();
+    }
+    const MessageCapture direct(nullptr);
     ConversionCounts counts;
     if (!convert_standard_input(run->settings, &counts)) {
         return false;
@@ -62,8 +73,12 @@ bool rewrite_standard_input(Run *run) {
     return true;
 }
 
-// Rewrites one matched file; false when it failed.
+// Rewrites one matched file; false when it failed (a file of the queue tells later).
 bool rewrite_match(const char *name, Run *run) {
+    if (run->queue != nullptr) {
+        run->queue->add(name);
+        return true;
+    }
     if (is_backup_of_run(run->files.backups, name)) {
         return true; // never converted
     }
@@ -82,6 +97,11 @@ bool rewrite_match(const char *name, Run *run) {
 bool rewrite_argument(const char *argument, Run *run) {
     if (std::strcmp(argument, kStandardInputName) == 0) {
         return rewrite_standard_input(run);
+    }
+    // The backups of the files before are names this walk may meet (and must know for
+    // what they are), so those files are committed first.
+    if (run->queue != nullptr && run->settings.backup.suffix != nullptr) {
+        run->queue->drain();
     }
     bool all_converted = true;
     WalkResult walk;
@@ -106,18 +126,47 @@ bool rewrite_argument(const char *argument, Run *run) {
     return all_converted && walk.matched > 0 && !walk.unreadable && !walk.lost;
 }
 
+// Rewrites the files every file argument names; the run's status.
+int rewrite_all(const CommandLine &command, Run *run) {
+    int status = 0;
+    for (int i = 0; i < command.files.count; ++i) {
+        if (command.files.items[i] == nullptr || !rewrite_argument(command.files.items[i], run)) {
+            status = -1;
+        }
+    }
+    return status;
+}
+
+// A real run: its files go through the queue, and what the driver says between them
+// keeps its place in their order.
+int rewrite_through_queue(const CommandLine &command, Run *run) {
+    RunQueue queue(run->settings, &run->files, jobs_of(command.jobs),
+                   [run](const FileTask &task, FileResult result) {
+                       if (result == FileResult::converted) {
+                           report_converted(task.name.c_str(), task.counts, run->command.verbose,
+                                            &run->totals);
+                       }
+                       run->any_failed = run->any_failed || result == FileResult::failed;
+                   });
+    run->queue = &queue;
+    int status = 0;
+    {
+        const MessageCapture held(queue.notes());
+        status = rewrite_all(command, run);
+        queue.drain();
+    }
+    run->queue = nullptr;
+    return run->any_failed ? -1 : status;
+}
+
 } // namespace
 
 int rewrite_file_arguments(const CommandLine &command) {
     Run run{command, settings_of(command), {}, {}, {}};
     run.files.progress = &run.progress;
     progress_begin(&run.progress, !command.no_progress);
-    int status = 0;
-    for (int i = 0; i < command.files.count; ++i) {
-        if (command.files.items[i] == nullptr || !rewrite_argument(command.files.items[i], &run)) {
-            status = -1;
-        }
-    }
+    const int status =
+        command.dry_run ? rewrite_all(command, &run) : rewrite_through_queue(command, &run);
     progress_end(&run.progress);
     report_totals(run.totals, command.verbose);
     return status;

@@ -3,10 +3,23 @@
 #ifndef JOINT2SI_LEFTOVERS_H
 #define JOINT2SI_LEFTOVERS_H
 
+#include <string>
+
 /// Once per directory and run: removes the abandoned replacement files beside `target`
 /// whose original is whole, and warns about those that may hold the only complete
 /// converted text of a file torn by a killed run.
 void sweep_leftovers_beside(const char *target);
+
+/// sweep_leftovers_beside for a file converted apart from the run's order, on any
+/// thread: the sweep is made by the first file to reach the directory, and its
+/// warnings are held; the calling thread's held messages (terminal/held_messages.h)
+/// get a point where write_leftover_warnings gives them, for the first file of the
+/// run's order that reaches it.
+void sweep_leftovers_held(const char *target);
+
+/// The point writer of held messages: writes the warnings of the sweep of `directory`
+/// the first time it is called for it.
+void write_leftover_warnings(const std::string &directory);
 
 /// Whether a matched name is one a run never rewrites: "." and "..", and the
 /// replacement files of this or another run.

@@ -7,6 +7,7 @@
 #include "file/input_source.h"
 #include "file/leftovers.h"
 #include "file/preview.h"
+#include "file/rewrite_steps.h"
 #include "file/value_checks.h"
 #include "pipeline/convert_pass.h"
 #include "sinks/gzip_sink.h"
@@ -18,28 +19,6 @@
 #include <new>
 
 namespace {
-
-// Closes the input stream when it goes out of scope.
-class InputStream {
-  public:
-    InputStream() = default;
-    ~InputStream() { close(); }
-    InputStream(const InputStream &) = delete;
-    InputStream &operator=(const InputStream &) = delete;
-
-    // Opens `name` for update, as the original tool did to test that it may be
-    // rewritten, held to the locked file; binary, so the line reader sees CR LF as
-    // written and the output can keep it. One of TOOL_LOCK_*.
-    // errno tells why it could not be opened.
-    int open(const ToolReplacement &locked, const char *name) {
-        return tool_replace_input(&locked, name, "r+b", &stream_);
-    }
-    void close() { tool_fclose(&stream_); }
-    ToolStream get() const { return stream_; }
-
-  private:
-    ToolStream stream_ = nullptr;
-};
 
 // Abandons the replacement (removing its file) unless it was committed.
 class Replacement {
@@ -71,76 +50,6 @@ class ProgressFile {
 
 bool same_file(const ToolFileIdentity &a, const ToolFileIdentity &b) {
     return a.device == b.device && a.index == b.index;
-}
-
-bool already_converted(const FileRun &run, const ToolFileIdentity &identity) {
-    return std::any_of(run.converted.begin(), run.converted.end(),
-                       [&](const ToolFileIdentity &seen) { return same_file(seen, identity); });
-}
-
-// Locks the file `name` leads to; false, after reporting why, when it may not be
-// rewritten.
-bool lock(ToolReplacement *replacement, const char *name) {
-    const int locked = tool_replace_lock(replacement, name);
-    const int reason = errno;
-    if (locked == TOOL_LOCK_NOT_REGULAR) {
-        report_not_regular(name);
-    } else if (locked == TOOL_LOCK_UNTRUSTED_LINK) {
-        report_untrusted_link(name);
-    } else if (locked != TOOL_LOCK_DONE) {
-        report_cannot_open(name, reason);
-    }
-    return locked == TOOL_LOCK_DONE;
-}
-
-// Opens the locked file's text; false, after reporting why, when it cannot be.
-bool open_input(InputStream *input, const ToolReplacement &locked, const char *name) {
-    const int opened = input->open(locked, name);
-    const int reason = errno;
-    if (opened == TOOL_LOCK_NOT_REGULAR) {
-        report_not_regular(name);
-    } else if (opened != TOOL_LOCK_DONE) {
-        report_cannot_open(name, reason);
-    }
-    return opened == TOOL_LOCK_DONE;
-}
-
-// Converts the text of `input` into the replacement: compressed again, at the level
-// its header names, when it was read as gzip data.
-ConvertOutcome convert_into(ToolStream input, ByteSource source, ToolReplacement *replacement,
-                            const Conversion &conversion, ConversionCounts *counts) {
-    ReplacementSink plain(replacement);
-    const int gzip_level = zfile_stream_gzip_level(input);
-    if (gzip_level == 0) {
-        return convert(source, &plain, conversion, counts);
-    }
-    GzipSink compressed(&plain, gzip_level);
-    return convert(source, &compressed, conversion, counts);
-}
-
-// Puts the converted content in place; false, after reporting, when it could not.
-bool commit(ToolReplacement *replacement, const char *name, FileRun *run) {
-    const int result = tool_replace_commit(replacement);
-    const int reason = errno;
-    if (result == TOOL_REPLACE_KEPT) {
-        report_kept_elsewhere(name, replacement->temporary, reason);
-        return false;
-    }
-    if (result != TOOL_REPLACE_DONE) {
-        report_cannot_write(name, reason);
-        return false;
-    }
-    // The identity after the commit: a renamed replacement is a new file, and the old
-    // file's identity may be given to another file later in the run.
-    ToolFileIdentity now = {};
-    if (tool_file_identity(replacement->target, &now)) {
-        try {
-            run->converted.push_back(now);
-        } catch (const std::bad_alloc &) {
-            report_out_of_memory(); // the file is converted; only the note that it was is lost
-        }
-    }
-    return true;
 }
 
 // Converts the open, locked file and puts the result in place (or writes its diff).
@@ -176,7 +85,7 @@ FileResult convert_file(const char *name, InputStream *input, ToolReplacement *r
         input->close(); // some systems refuse to replace a file that is still open
         set_mark(replacement, settings);
         if (!keep_backup(name, replacement, settings.backup, false, &run->backups) ||
-            !commit(replacement, name, run)) {
+            !commit_reported(replacement, name, run, false)) {
             return FileResult::failed;
         }
         report_mark_kept(name, *replacement, settings);
@@ -187,13 +96,18 @@ FileResult convert_file(const char *name, InputStream *input, ToolReplacement *r
 
 } // namespace
 
+bool already_converted(const FileRun &run, const ToolFileIdentity &identity) {
+    return std::any_of(run.converted.begin(), run.converted.end(),
+                       [&](const ToolFileIdentity &seen) { return same_file(seen, identity); });
+}
+
 FileResult rewrite_file(const char *name, const FileSettings &settings, FileRun *run,
                         ConversionCounts *counts) {
     if (is_skipped_name(name)) {
         return FileResult::skipped;
     }
     Replacement replacement;
-    if (!lock(replacement.get(), name)) {
+    if (!lock_file(replacement.get(), name)) {
         return FileResult::failed;
     }
     if (already_converted(*run, replacement.get()->identity)) {

@@ -27,6 +27,9 @@ enum class FileResult {
     failed,    // not converted, after a message; the file keeps its old content
 };
 
+/// Whether the file `identity` names was converted in this run already.
+bool already_converted(const FileRun &run, const ToolFileIdentity &identity);
+
 /// Converts the file `name` in place as `settings` ask (with a dry run: writes the diff
 /// of the conversion instead), counting into `*counts`.
 FileResult rewrite_file(const char *name, const FileSettings &settings, FileRun *run,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "terminal/messages.h"
 
+#include "terminal/held_messages.h"
 #include "terminal/progress.h"
 #include "terminal/reason.h"
 
@@ -11,6 +12,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <new>
+#include <string>
 
 namespace {
 
@@ -47,14 +50,43 @@ class Details {
     std::size_t used_ = 0;
 };
 
+// Holds the message in the calling thread's capture, when one is installed (a file
+// converted while files before it are still being committed): `text` as formatted into
+// kTextSize bytes (`length` its full length), formatted again in full when it did not
+// fit. False when there is no capture, or no memory to hold the message: it is written
+// at once then.
+template <typename... Names>
+bool hold(const char *text, int length, const Details &details, const char *format,
+          Names... names) {
+    HeldMessages *held = held_messages();
+    if (held == nullptr || length < 0) {
+        return false;
+    }
+    try {
+        std::string message(static_cast<std::size_t>(length) + 1, '\0');
+        if (static_cast<std::size_t>(length) < kTextSize) {
+            message.assign(text);
+        } else {
+            std::snprintf(&message[0], message.size(), format, names...);
+            message.resize(static_cast<std::size_t>(length));
+        }
+        return held->add(message + details.text());
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+}
+
 // Prints `format` with the names filled in, then the `details` lines; names are UTF-8
 // and reach the console in its own encoding. A fixed buffer, as messages are also
 // printed when memory ran out; a text too long for it is printed as it is.
 template <typename... Names>
 void print_with(const Details &details, const char *format, Names... names) {
-    progress_erase();
     char text[kTextSize];
     const int length = std::snprintf(text, sizeof text, format, names...);
+    if (hold(text, length, details, format, names...)) {
+        return;
+    }
+    progress_erase();
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof text) {
         std::fprintf(stderr, format, names...);
         std::fputs(details.text(), stderr);
@@ -137,6 +169,10 @@ void report_unknown_backup_control(const char *control, const char *source) {
     print("  %s takes none, off, numbered, t, existing, nil, simple or never\n", source);
 }
 
+void report_bad_jobs(const char *value) {
+    print("Error: Invalid number of jobs '%s'\n", value);
+}
+
 void report_unknown_unit(const char *kind, const char *unit_text) {
     print("Error: Unknown %s unit '%s'\n", kind, unit_text);
 }
@@ -183,6 +219,11 @@ void report_total_counts(long files, long forces, long moments, long long commen
 }
 
 void report_out_of_memory() {
+    static const std::string text = "Error: rewrite_file: Memory allocation failed!\n";
+    HeldMessages *held = held_messages();
+    if (held != nullptr && held->add(text)) {
+        return;
+    }
     progress_erase();
     std::fputs("Error: rewrite_file: Memory allocation failed!\n", stderr);
 }

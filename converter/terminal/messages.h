@@ -30,6 +30,9 @@ void report_out_of_memory();
 void report_unknown_option(const char *option);
 void report_bad_backup_suffix(const char *suffix);
 void report_unknown_backup_control(const char *control, const char *source);
+/// "Error: Invalid number of jobs '%s'": a --jobs value that is no whole number from 1 up.
+void report_bad_jobs(const char *value);
+
 void report_unknown_unit(const char *kind, const char *unit_text);
 
 // A file whose backup could not be made, and is therefore not converted; with a

@@ -4,6 +4,7 @@
 #include "libtools/tool_thread.h"
 
 #include "platform/thread.h"
+#include "platform/write_back.h"
 
 namespace {
 
@@ -31,6 +32,10 @@ void tool_thread_stop(ToolThread **thread) {
         platform::stop_thread(record_of(*thread));
         *thread = nullptr;
     }
+}
+
+int tool_thread_usable_cores(void) {
+    return platform::usable_cores();
 }
 
 int tool_thread_is_worker(void) {

@@ -159,6 +159,61 @@ TEST(InPlaceCopy, KilledRunLeavesTheNewContentNamedByTheNextRun) {
                 torn, rounds);
 }
 
+// Many files committed in batches, on several threads: a kill at any point leaves each
+// file with its whole old or its whole new content, and the next run converts the rest
+// and leaves no replacement file.
+TEST(BatchCommit, KilledRunLeavesEveryFileWholeAndTheNextRunFinishes) {
+    if (const std::string why = signals_unsupported(); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    constexpr int kFiles = 150;
+    const std::vector<std::string> arguments = {"--jobs", "2", "*.jnt"};
+    const auto write_all = [](const TempDir &dir) {
+        for (int i = 0; i < kFiles; ++i) {
+            dir.write("f" + std::to_string(i) + ".jnt",
+                      "shear_force " + std::to_string(i) + ".5\nname J" + std::to_string(i) + "\n");
+        }
+    };
+    TempDir model;
+    write_all(model);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(convert(model, arguments).exit_status, 0);
+    const long microseconds = std::max<long>(
+        1000, static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                    std::chrono::steady_clock::now() - start)
+                                    .count()));
+    const long rounds = setting("JOINT2SI_SAFETY_ROUNDS", 6);
+    std::mt19937 random(std::random_device{}());
+    int partial = 0;
+    for (long round = 0; round < rounds; ++round) {
+        TempDir dir;
+        write_all(dir);
+        const long delay = static_cast<long>(random() % static_cast<unsigned>(microseconds));
+        run_program_and_stop(JOINT2SI_EXE, units_and(arguments), dir.path().string(), delay,
+                             StopSignal::kill);
+        TempDir fresh;
+        write_all(fresh);
+        int converted = 0;
+        for (int i = 0; i < kFiles; ++i) {
+            const std::string name = "f" + std::to_string(i) + ".jnt";
+            const std::string content = dir.read(name);
+            EXPECT_TRUE(content == fresh.read(name) || content == model.read(name))
+                << name << " torn by a kill after " << delay << " us";
+            converted += content == model.read(name) ? 1 : 0;
+        }
+        partial += converted > 0 && converted < kFiles ? 1 : 0;
+        const ProgramResult next = convert(dir, arguments);
+        EXPECT_EQ(next.exit_status, 0) << next.standard_error;
+        for (int i = 0; i < kFiles; ++i) {
+            const std::string name = "f" + std::to_string(i) + ".jnt";
+            EXPECT_EQ(dir.read(name), model.read(name)) << name;
+        }
+        EXPECT_EQ(replacement_files(dir.path()), std::vector<std::string>{});
+    }
+    std::printf("kills during a run over %d files in batches: %d of %ld left some converted\n",
+                kFiles, partial, rounds);
+}
+
 TEST(NonRegularFiles, AreRefusedWithoutBlocking) {
     TempDir dir;
     const std::string why_no_fifo = make_fifo(dir.file("x.jnt"));

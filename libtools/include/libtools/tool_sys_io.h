@@ -426,11 +426,14 @@ int tool_char_from_name(const char *name, int default_character);
  * termination signal while a replacement is open removes its file; a copy into the
  * target holds such signals off until it is done.
  *
- * Threads: a replacement belongs to the thread that locked and opened it, which
- * also commits or abandons it: the guard of its file and the hold of interrupts
- * concern that thread (tool_thread.h). tool_replace_write alone may be called from
- * a worker that was handed the replacement, while no other thread uses it; its
- * `failed` field is read by the owner only after the worker was joined.
+ * Threads: a replacement belongs to one thread at a time. Its owner may hand it over
+ * whole (through a lock, as a queue does), so that a worker locks, opens and writes it
+ * and the main thread commits or abandons it; each replacement guards its file in a
+ * slot of its own, which travels with it. A worker takes locks with
+ * tool_replace_try_lock only, and holds no interrupts (tool_thread.h); the in-place
+ * commit, which does, belongs to a thread that takes interrupts (the main thread).
+ * tool_replace_write may also be called from a worker that was handed the replacement
+ * while its owner waits, the owner reading `failed` only after the worker was joined.
  *
  * Reasons: nothing here prints. When an operation below fails, errno tells why: the
  * system's error code of the first step that failed (Windows' errors turned into their
@@ -463,6 +466,10 @@ typedef struct ToolReplacement {
     int record_status; /* after commit: TOOL_RECORD_FOUND when kept, NONE when none was set,
                           UNSUPPORTED when the file system keeps none, FAILED otherwise
                           (also for every commit that did not give TOOL_REPLACE_DONE) */
+    int synced;        /* the content is on disk (tool_replace_sync_all): commit does not
+                          sync it again */
+    int sync_error;    /* errno of a failed tool_replace_start_sync or tool_replace_sync_all */
+    int guard;         /* the interrupt guard of `temporary`, internal; 0 when none */
 } ToolReplacement;
 
 enum {
@@ -473,10 +480,11 @@ enum {
 };
 
 enum {
-    TOOL_LOCK_DONE = 1,           /* the target is open and locked */
-    TOOL_LOCK_CANNOT_OPEN = 0,    /* missing, a directory, unreadable, or no memory */
-    TOOL_LOCK_NOT_REGULAR = -1,   /* a device, FIFO or socket: never rewritten */
-    TOOL_LOCK_UNTRUSTED_LINK = -2 /* reached through another user's symbolic link */
+    TOOL_LOCK_DONE = 1,            /* the target is open and locked */
+    TOOL_LOCK_CANNOT_OPEN = 0,     /* missing, a directory, unreadable, or no memory */
+    TOOL_LOCK_NOT_REGULAR = -1,    /* a device, FIFO or socket: never rewritten */
+    TOOL_LOCK_UNTRUSTED_LINK = -2, /* reached through another user's symbolic link */
+    TOOL_LOCK_BUSY = -3            /* tool_replace_try_lock: another holds the lock */
 };
 
 /// 1 and `identity` filled when `path` (links followed) has a status, else 0.
@@ -487,6 +495,12 @@ int tool_file_identity(const char *path, ToolFileIdentity *identity);
 /// but TOOL_LOCK_DONE the record is all zero. Null arguments give TOOL_LOCK_CANNOT_OPEN.
 /// On TOOL_LOCK_CANNOT_OPEN errno tells why (see Reasons above; EISDIR for a directory).
 int tool_replace_lock(ToolReplacement *replacement, const char *path);
+
+/// tool_replace_lock without waiting: TOOL_LOCK_BUSY, with nothing held and the record
+/// all zero, when another process or another open of this process holds the file's
+/// lock (files converted on several threads take their locks this way, so that no
+/// thread waits for a lock held by a file committed after its own).
+int tool_replace_try_lock(ToolReplacement *replacement, const char *path);
 
 /// Opens the file a locked replacement will replace for reading through `path`, as
 /// tool_fopen(path, mode) would (a mode with "+" needs update access), without any step
@@ -519,6 +533,47 @@ int tool_replace_write(ToolReplacement *replacement, const char *data, unsigned 
 /// gave).
 int tool_replace_commit(ToolReplacement *replacement);
 
+/* Durability in batches: instead of one commit after the other, each of which waits
+ * for its own sync, a caller with many replacements ends the writing of each with
+ * tool_replace_start_sync (the system starts writing it back at once), waits for all
+ * of them together with tool_replace_sync_all, commits them in its own order with
+ * tool_replace_commit_batched, and syncs each directory once with tool_sync_directory:
+ *
+ *     for each r: write ...; tool_replace_set_record(r, ...); tool_replace_start_sync(r);
+ *     tool_replace_sync_all(list, count, threads);
+ *     for each r in order: if (!r->failed) result = tool_replace_commit_batched(r); ...
+ *     for each directory renamed into: tool_sync_directory(directory);
+ *
+ * Each file is renamed only after its own content is on disk, so a crash at any point
+ * leaves every file of the batch with its whole old or its whole new content; a
+ * rename becomes durable with its directory's sync. The in-place path is unchanged
+ * (its copy syncs the target itself). */
+
+/// Ends the writing of `replacement` and starts putting it on disk without waiting: the
+/// record set so far goes onto a replacement that will be renamed, the stream is
+/// flushed, and the system is told to start writing the file back. 1 on success; 0 when
+/// that failed (errno, also kept in sync_error), after which commit refuses.
+int tool_replace_start_sync(ToolReplacement *replacement);
+
+/// Waits until the content of each replacement in `list` (`count` of them) is on disk,
+/// syncing up to `threads` of them at once from threads of its own (at least one; the
+/// waits of a batch overlap). Each synced replacement gets `synced`; one whose sync
+/// failed gets `failed` and the reason in `sync_error`. Replacements already failed or
+/// synced, and null entries, are left alone. Returns how many failed here. The caller
+/// owns the replacements and uses none of them until it returns.
+int tool_replace_sync_all(ToolReplacement *const *list, int count, int threads);
+
+/// tool_replace_commit, leaving the sync of the directory a renamed replacement enters
+/// to tool_sync_directory. A replacement not yet synced is synced first.
+int tool_replace_commit_batched(ToolReplacement *replacement);
+
+/// Syncs the directory `path`, making the renames into it durable. 1 on success (also
+/// where the system has nothing to sync); 0 with errno on failure or for null.
+int tool_sync_directory(const char *path);
+
+/// How many files the process may hold open at once.
+long tool_open_file_limit(void);
+
 /// Closes and removes the replacement file unless commit kept it, releases the lock
 /// and the strings the ToolReplacement holds; it is all zero afterwards. Null is ignored.
 void tool_replace_abandon(ToolReplacement *replacement);
@@ -541,9 +596,10 @@ int tool_replace_sweep(const char *directory, StringList *kept);
 /// replacement file left behind. tool_replace_lock does it too. Nothing on Windows.
 void tool_ignore_write_signals(void);
 
-/// Test support: make the n-th write (operation 0), sync (1), close (2), rename (3) or
-/// resize of the target before an in-place copy (4) of a replacement from now fail
-/// once, with errno EIO; 0 turns it off. Writes and syncs of backups count as well.
+/// Test support: make the n-th write (operation 0), sync (1), close (2), rename (3),
+/// resize of the target before an in-place copy (4) or start of a write-back
+/// (tool_replace_start_sync, 5) of a replacement from now fail once, with errno EIO; 0
+/// turns it off. Writes and syncs of backups count as well.
 /// The counters are process-wide and safe in every thread: the n-th operation of the
 /// process fails, whichever thread makes it.
 void tool_replace_fail_nth(int operation, long n);

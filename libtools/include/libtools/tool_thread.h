@@ -30,6 +30,12 @@
  * started the worker), use the push-back slot (tool_fgetc, tool_ungetc),
  * the static result buffers of the formatting operations (tool_dstring.h), the
  * line reader's status, the console, or the guard and hold of interrupts.
+ *
+ * A worker may also own files of its own, handed to it whole while no other thread
+ * uses them: it then opens and closes their streams and locks (without waiting),
+ * opens and writes their replacements (tool_sys_io.h), whose guards are per
+ * replacement; it still never holds interrupts, uses the push-back slot or the
+ * console.
  */
 #ifndef LIBTOOLS_TOOL_THREAD_H
 #define LIBTOOLS_TOOL_THREAD_H
@@ -57,6 +63,9 @@ void tool_thread_join(ToolThread **thread);
 /// soon after a failed call or once it sees tool_thread_told_to_stop. No effect when
 /// `thread` or `*thread` is null.
 void tool_thread_stop(ToolThread **thread);
+
+/// The number of processor cores the process may run on (its affinity), at least 1.
+int tool_thread_usable_cores(void);
 
 /// 1 when the calling thread is a worker started by tool_thread_start, else 0.
 int tool_thread_is_worker(void);

@@ -20,7 +20,7 @@ struct LockedTarget {
     FileIdentity identity;
 };
 
-enum class LockResult { locked, cannot_open, not_regular, untrusted_link };
+enum class LockResult { locked, cannot_open, not_regular, untrusted_link, busy };
 
 /// Opens the file `path` leads to, checks that it is a regular file (a directory or a
 /// missing file gives cannot_open) and that every symbolic link on the way belongs to
@@ -28,11 +28,13 @@ enum class LockResult { locked, cannot_open, not_regular, untrusted_link };
 /// lock and checks that `path` still leads to the locked file, opening it again when
 /// another process replaced it meanwhile. For cannot_open errno tells the system's
 /// reason (EISDIR for a directory; 0 when the name kept leading to other files).
-LockResult lock_target(const std::string &path, LockedTarget *target);
+/// Without `wait`, a lock held by another (another run, or another file of this run)
+/// gives busy at once, with nothing held.
+LockResult lock_target(const std::string &path, LockedTarget *target, bool wait = true);
 
 /// One attempt of lock_target, written per system: `*retry` is set when `path` led to
 /// another file once the lock was held (the handle is then closed).
-LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry);
+LockResult lock_once(const std::string &path, LockedTarget *target, bool wait, bool *retry);
 
 /// Releases the lock and closes the handle; a target without a handle is left alone.
 void unlock_target(LockedTarget *target);

@@ -11,11 +11,11 @@ constexpr int kOpenAttempts = 10;
 
 } // namespace
 
-LockResult lock_target(const std::string &path, LockedTarget *target) {
+LockResult lock_target(const std::string &path, LockedTarget *target, bool wait) {
     LockResult result = LockResult::cannot_open;
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
         bool retry = false;
-        result = lock_once(path, target, &retry);
+        result = lock_once(path, target, wait, &retry);
         if (!retry) {
             break;
         }

@@ -14,19 +14,36 @@
 #ifndef LIBTOOLS_PLATFORM_INTERRUPT_H
 #define LIBTOOLS_PLATFORM_INTERRUPT_H
 
+#include "platform/thread.h"
+
 #include <string>
 
 namespace platform {
 
-/// The temporary files guarded at the same time, one of each kind: the replacement of
-/// the file being rewritten, and the copy that becomes its backup.
-enum class GuardSlot { replacement, backup, count };
+/// The temporary files guarded at the same time: the copy that becomes a backup (one
+/// slot), and the replacements of the files being rewritten, several at once when files
+/// are converted on several threads and committed in batches (a slot each, taken with
+/// take_replacement_slot).
+struct GuardSlot {
+    static constexpr int backup = 0;
+    static constexpr int first_replacement = 1;
+    static constexpr int replacements = 256;
+    static constexpr int count = first_replacement + replacements;
+};
 
 /// Until release_temporary, an interrupt or termination removes `path` and then ends
 /// the process as the signal would have. One path is guarded per slot; guarding another
-/// path in a slot ends the guard of the one before.
-void guard_temporary(const std::string &path, GuardSlot slot = GuardSlot::replacement);
-void release_temporary(GuardSlot slot = GuardSlot::replacement);
+/// path in a slot ends the guard of the one before. A worker may guard and release (the
+/// slots of its own replacements); the removal itself never runs in a worker.
+void guard_temporary(const std::string &path, int slot);
+void release_temporary(int slot);
+
+/// A free replacement slot, reserved until return_replacement_slot; 0 when every one is
+/// taken (the replacement is then not guarded: an interrupt leaves it, and the next
+/// run's sweep removes it). Safe in every thread.
+int take_replacement_slot();
+/// Releases the guard of `slot` and gives the slot back; 0 is ignored.
+void return_replacement_slot(int slot);
 
 /// Between hold_interrupts and resume_interrupts an interrupt waits; it takes effect at
 /// resume_interrupts. Guarding and releasing a path in between keep it waiting, so a
@@ -37,13 +54,26 @@ void release_temporary(GuardSlot slot = GuardSlot::replacement);
 void hold_interrupts();
 void resume_interrupts();
 
-/// hold_interrupts for as long as it lives, also when an exception passes.
+/// hold_interrupts for as long as it lives, also when an exception passes. In a worker
+/// it holds nothing: the worker never takes an interrupt itself, and the threads that
+/// do are not its to hold.
 class InterruptHold {
   public:
-    InterruptHold() { hold_interrupts(); }
-    ~InterruptHold() { resume_interrupts(); }
+    InterruptHold() : held_(!in_worker_thread()) {
+        if (held_) {
+            hold_interrupts();
+        }
+    }
+    ~InterruptHold() {
+        if (held_) {
+            resume_interrupts();
+        }
+    }
     InterruptHold(const InterruptHold &) = delete;
     InterruptHold &operator=(const InterruptHold &) = delete;
+
+  private:
+    bool held_;
 };
 
 /// The signal numbers interrupts and terminations arrive as on this system, ended by 0:

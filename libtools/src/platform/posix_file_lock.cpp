@@ -104,9 +104,10 @@ LinkCheck check_links(const std::string &path, const struct stat &file) {
     return same ? LinkCheck::trusted : LinkCheck::changed;
 }
 
-// Waits for the exclusive lock. A file system without locks is used unlocked.
-bool wait_for_lock(int fd) {
-    while (flock(fd, LOCK_EX) != 0) {
+// Waits for the exclusive lock (without `wait`, fails with EWOULDBLOCK when another
+// holds it). A file system without locks is used unlocked.
+bool wait_for_lock(int fd, bool wait = true) {
+    while (flock(fd, wait ? LOCK_EX : LOCK_EX | LOCK_NB) != 0) {
         if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) {
             return true;
         }
@@ -119,7 +120,7 @@ bool wait_for_lock(int fd) {
 
 } // namespace
 
-LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry) {
+LockResult lock_once(const std::string &path, LockedTarget *target, bool wait, bool *retry) {
     // Non-blocking: opening a FIFO for reading would otherwise wait for a writer.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
@@ -144,8 +145,8 @@ LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry)
         *retry = true; // the name was moved while it was walked
         errno = 0;     // no system error: the name led elsewhere once
         result = LockResult::cannot_open;
-    } else if (!wait_for_lock(fd)) {
-        result = LockResult::cannot_open;
+    } else if (!wait_for_lock(fd, wait)) {
+        result = errno == EWOULDBLOCK ? LockResult::busy : LockResult::cannot_open;
     }
     struct stat named {};
     if (result == LockResult::locked &&

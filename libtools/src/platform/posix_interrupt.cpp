@@ -10,9 +10,11 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cassert>
 #include <climits>
 #include <cstring>
+#include <mutex>
 
 namespace platform {
 
@@ -24,15 +26,18 @@ const int kSignals[kSignalCount + 1] = {SIGINT, SIGTERM, SIGHUP, 0};
 
 // The guarded paths live in static storage so the handler can use them without
 // allocating; the handler may only make async-signal-safe calls.
-constexpr int kSlots = static_cast<int>(GuardSlot::count);
+constexpr int kSlots = GuardSlot::count;
 char guarded_path[kSlots][PATH_MAX + 1];
-volatile sig_atomic_t guarding[kSlots] = {};
+// Set by the thread that guards (a worker among them), read by the handler on another
+// thread: lock-free atomics, safe in a signal handler.
+std::atomic<int> guarding[kSlots] = {};
+static_assert(ATOMIC_INT_LOCK_FREE == 2, "the handler reads the flags");
 struct sigaction previous[kSignalCount];
-bool installed = false;
+std::once_flag installed;
 
 extern "C" void remove_guarded_and_reraise(int signal_number) {
     for (int slot = 0; slot < kSlots; ++slot) {
-        if (guarding[slot] != 0) {
+        if (guarding[slot].load(std::memory_order_acquire) != 0) {
             unlink(guarded_path[slot]);
         }
     }
@@ -57,7 +62,6 @@ void install_handlers() {
             sigaction(kSignals[i], &action, nullptr);
         }
     }
-    installed = true;
 }
 
 // Changes the mask of the signals handled here; `old` (when not null) receives the mask
@@ -73,31 +77,28 @@ void change_mask(int how, sigset_t *old = nullptr) {
 
 } // namespace
 
-void guard_temporary(const std::string &path, GuardSlot slot) {
-    const int index = static_cast<int>(slot);
+void guard_temporary(const std::string &path, int slot) {
+    const int index = slot;
     if (path.size() > PATH_MAX || index < 0 || index >= kSlots) {
         return;
     }
-    assert(!in_worker_thread() && "a worker never guards a path");
     sigset_t before;
     change_mask(SIG_BLOCK, &before);
+    guarding[index].store(0, std::memory_order_release); // never a half-written path
     std::memcpy(guarded_path[index], path.c_str(), path.size() + 1);
-    guarding[index] = 1;
-    if (!installed) {
-        install_handlers();
-    }
+    guarding[index].store(1, std::memory_order_release);
+    std::call_once(installed, install_handlers);
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
-void release_temporary(GuardSlot slot) {
-    const int index = static_cast<int>(slot);
+void release_temporary(int slot) {
+    const int index = slot;
     if (index < 0 || index >= kSlots) {
         return;
     }
-    assert(!in_worker_thread() && "a worker never releases a guarded path");
     sigset_t before;
     change_mask(SIG_BLOCK, &before);
-    guarding[index] = 0;
+    guarding[index].store(0, std::memory_order_release);
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 

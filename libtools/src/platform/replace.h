@@ -98,7 +98,7 @@ CopyResult copy_over(const std::string &source, const std::string &target,
 bool remove_file(const std::string &path);
 
 /// The operations a test can make fail.
-enum class FileOperation { write, sync, close, rename, resize, count };
+enum class FileOperation { write, sync, close, rename, resize, write_back, count };
 /// Test support: the n-th operation of kind `operation` from now fails once (0: never),
 /// with errno set to `error`. The counters are process-wide and atomic: the n-th
 /// operation of the process, in whichever thread it comes (the writes of a replacement

@@ -65,7 +65,8 @@ bool close_stream(std::FILE *stream) {
 }
 
 std::string random_name_suffix() {
-    static std::mt19937 generator(std::random_device{}());
+    // One generator per thread: replacements are created by several workers at once.
+    thread_local std::mt19937 generator(std::random_device{}());
     static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::string suffix;
     for (std::size_t i = 0; i < kRandomLength; ++i) {

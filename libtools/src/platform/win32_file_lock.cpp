@@ -56,7 +56,7 @@ HANDLE open_shared(const std::string &path) {
 
 } // namespace
 
-LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry) {
+LockResult lock_once(const std::string &path, LockedTarget *target, bool wait, bool *retry) {
     // A directory does not open without FILE_FLAG_BACKUP_SEMANTICS: cannot_open.
     const HANDLE handle = open_shared(path);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -73,8 +73,13 @@ LockResult lock_once(const std::string &path, LockedTarget *target, bool *retry)
         CloseHandle(handle);
         return LockResult::not_regular; // a device such as NUL or CON
     }
-    if (!identity_of(handle, &held) || !lock_handle(handle, true)) {
+    if (!identity_of(handle, &held) || !lock_handle(handle, wait)) {
+        const bool busy = !wait && GetLastError() == ERROR_LOCK_VIOLATION;
         keep_system_error();
+        if (busy) {
+            CloseHandle(handle);
+            return LockResult::busy;
+        }
         const SavedError reason;
         CloseHandle(handle);
         return LockResult::cannot_open;

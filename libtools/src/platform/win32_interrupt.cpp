@@ -24,7 +24,7 @@ namespace {
 // the handler needs no allocation. A replacement beside a target near MAX_PATH has a
 // longer path, in the extended-length form.
 constexpr std::size_t kGuardedLength = 2 * MAX_PATH;
-constexpr int kSlots = static_cast<int>(GuardSlot::count);
+constexpr int kSlots = GuardSlot::count;
 wchar_t guarded_path[kSlots][kGuardedLength];
 bool guarding[kSlots] = {};
 bool installed = false;
@@ -62,12 +62,11 @@ BOOL WINAPI remove_guarded(DWORD) {
 
 } // namespace
 
-void guard_temporary(const std::string &path, GuardSlot slot) {
-    const int index = static_cast<int>(slot);
+void guard_temporary(const std::string &path, int slot) {
+    const int index = slot;
     if (index < 0 || index >= kSlots) {
         return;
     }
-    assert(!in_worker_thread() && "a worker never guards a path");
     const std::wstring wide = system_path_of(path);
     if (wide.empty() || wide.size() >= kGuardedLength) {
         return;
@@ -81,12 +80,11 @@ void guard_temporary(const std::string &path, GuardSlot slot) {
     unlock();
 }
 
-void release_temporary(GuardSlot slot) {
-    const int index = static_cast<int>(slot);
+void release_temporary(int slot) {
+    const int index = slot;
     if (index < 0 || index >= kSlots) {
         return;
     }
-    assert(!in_worker_thread() && "a worker never releases a guarded path");
     lock();
     guarding[index] = false;
     unlock();

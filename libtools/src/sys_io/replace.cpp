@@ -10,8 +10,10 @@
 #include "platform/interrupt.h"
 #include "platform/paths.h"
 #include "platform/system_error.h"
+#include "platform/write_back.h"
 #include "sys_io/guarded_call.h"
 #include "sys_io/records.h"
+#include "sys_io/replace_batch.h"
 #include "sys_io/source_tag.h"
 
 #include <zlib.h>
@@ -53,6 +55,22 @@ char *copy_of(const std::string &text) {
     return copy;
 }
 
+// Guards the replacement's file `path` against interrupts in the replacement's own
+// slot, taking one the first time.
+void guard(ToolReplacement *replacement, const std::string &path) {
+    if (replacement->guard == 0) {
+        replacement->guard = platform::take_replacement_slot();
+    }
+    if (replacement->guard != 0) {
+        platform::guard_temporary(path, replacement->guard);
+    }
+}
+
+void release_guard(ToolReplacement *replacement) {
+    platform::return_replacement_slot(replacement->guard);
+    replacement->guard = 0;
+}
+
 bool is_copy_kind(const char *temporary) {
     platform::ReplacementKind kind = platform::ReplacementKind::rename;
     const std::string name = platform::name_of(temporary);
@@ -77,7 +95,7 @@ bool retag_as_copy(ToolReplacement *replacement) {
         tool_strfree(&kept);
         return false;
     }
-    platform::guard_temporary(new_path);
+    guard(replacement, new_path);
     tool_strfree(&replacement->temporary);
     replacement->temporary = kept;
     return true;
@@ -124,7 +142,7 @@ bool open_replacement(ToolReplacement *replacement) {
         const platform::InterruptHold hold;
         stream = open_beside_or_elsewhere(replacement, facts, &created);
         if (stream != nullptr) {
-            platform::guard_temporary(created);
+            guard(replacement, created);
         }
     }
     if (stream == nullptr) {
@@ -137,7 +155,7 @@ bool open_replacement(ToolReplacement *replacement) {
         platform::close_stream(stream);
         replacement->stream = nullptr;
         platform::remove_file(created);
-        platform::release_temporary();
+        release_guard(replacement);
         return false;
     }
     // A replacement in another directory, or one copied in place, keeps the target's
@@ -176,7 +194,7 @@ int commit_by_copy(ToolReplacement *replacement) {
     }
     if (copied == platform::CopyResult::torn) {
         replacement->kept = 1;
-        platform::release_temporary();
+        release_guard(replacement);
         return TOOL_REPLACE_KEPT;
     }
     return TOOL_REPLACE_DONE;
@@ -185,13 +203,15 @@ int commit_by_copy(ToolReplacement *replacement) {
 // Moves the finished replacement over the target. DONE, FAILED, or kRefused when the
 // directory refused the move and the content should be copied instead.
 constexpr int kRefused = -2;
-int commit_by_rename(ToolReplacement *replacement) {
+int commit_by_rename(ToolReplacement *replacement, bool sync_directory) {
     // The target stays locked through the move: a run waiting for it then finds its
     // name leading to the new file. (On Windows the lock's handle allows deletion, so
     // the replacement may go ahead; where a system refuses, the copy in place below
     // runs under the same lock.)
     const platform::RenameResult renamed =
-        platform::replace_atomically(replacement->temporary, replacement->target);
+        sync_directory
+            ? platform::replace_atomically(replacement->temporary, replacement->target)
+            : platform::replace_leaving_directory_sync(replacement->temporary, replacement->target);
     if (renamed == platform::RenameResult::refused) {
         return kRefused;
     }
@@ -199,15 +219,15 @@ int commit_by_rename(ToolReplacement *replacement) {
         return TOOL_REPLACE_FAILED;
     }
     // The replacement is the target now: its name is gone, so nothing is left to remove.
-    platform::release_temporary();
+    release_guard(replacement);
     tool_strfree(&replacement->temporary);
     return TOOL_REPLACE_DONE;
 }
 
 // Puts the synced and closed replacement in place: renamed over the target with the
 // record it carries, or copied into the target, which then gets the record.
-int put_in_place(ToolReplacement *replacement) {
-    int result = replacement->in_place ? kRefused : commit_by_rename(replacement);
+int put_in_place(ToolReplacement *replacement, bool sync_directory) {
+    int result = replacement->in_place ? kRefused : commit_by_rename(replacement, sync_directory);
     if (result == kRefused) {
         result = commit_by_copy(replacement);
         if (result == TOOL_REPLACE_DONE) {
@@ -219,24 +239,25 @@ int put_in_place(ToolReplacement *replacement) {
     return result;
 }
 
-// Syncs and closes the replacement file, keeping its lock, and puts it in place. A
-// replacement to be renamed gets its record first, so the sync puts both on disk. On
-// failure errno holds the reason of the first step that failed.
-int commit(ToolReplacement *replacement) {
+// Syncs (unless tool_replace_sync_all did) and closes the replacement file, keeping its
+// lock, and puts it in place. A replacement to be renamed gets its record first, so the
+// sync puts both on disk. On failure errno holds the reason of the first step that
+// failed.
+int commit(ToolReplacement *replacement, bool sync_directory) {
     std::FILE *stream = stream_of(replacement);
     replacement->stream = nullptr;
-    if (!replacement->in_place) {
+    if (!replacement->in_place && !replacement->synced) {
         sys_io::record_onto_replacement(replacement, stream);
     }
     errno = 0;
-    const bool synced = platform::flush_and_sync(stream);
+    const bool synced = replacement->synced || platform::flush_and_sync(stream);
     const int sync_error = errno;
     const long long held = platform::hold_replacement_lock(stream);
     errno = 0;
     const bool closed = platform::close_stream(stream);
     int result = TOOL_REPLACE_FAILED;
     if (synced && closed) {
-        result = put_in_place(replacement);
+        result = put_in_place(replacement, sync_directory);
     } else if (!synced) {
         errno = sync_error;
     }
@@ -245,7 +266,7 @@ int commit(ToolReplacement *replacement) {
     return result;
 }
 
-int lock(ToolReplacement *replacement, const char *path) {
+int lock(ToolReplacement *replacement, const char *path, bool wait) {
     *replacement = ToolReplacement{};
     platform::ignore_write_signals();
     platform::LockedTarget locked;
@@ -253,7 +274,10 @@ int lock(ToolReplacement *replacement, const char *path) {
     if (native.empty() && *path != '\0') {
         return TOOL_LOCK_CANNOT_OPEN; // no memory to copy the path (errno ENOMEM)
     }
-    const platform::LockResult result = platform::lock_target(native, &locked);
+    const platform::LockResult result = platform::lock_target(native, &locked, wait);
+    if (result == platform::LockResult::busy) {
+        return TOOL_LOCK_BUSY;
+    }
     if (result == platform::LockResult::not_regular) {
         return TOOL_LOCK_NOT_REGULAR;
     }
@@ -298,8 +322,8 @@ int tool_replace_lock(ToolReplacement *replacement, const char *path) {
         errno = EINVAL;
         return TOOL_LOCK_CANNOT_OPEN;
     }
-    const int result =
-        sys_io::guarded_call("tool_replace_lock", -100, [&] { return lock(replacement, path); });
+    const int result = sys_io::guarded_call("tool_replace_lock", -100,
+                                            [&] { return lock(replacement, path, true); });
     if (result == -100) {
         const platform::SavedError reason;
         tool_replace_abandon(replacement);
@@ -344,7 +368,7 @@ int tool_replace_open(ToolReplacement *replacement, const char *path) {
         close_replacement_stream(replacement);
         if (replacement->temporary != nullptr) {
             platform::remove_file(replacement->temporary);
-            platform::release_temporary();
+            release_guard(replacement);
             tool_strfree(&replacement->temporary);
         }
         replacement->in_place = 0;
@@ -373,25 +397,54 @@ int tool_replace_write(ToolReplacement *replacement, const char *data, unsigned 
 }
 
 int tool_replace_commit(ToolReplacement *replacement) {
+    return sys_io::commit_replacement(replacement, true);
+}
+
+int tool_replace_commit_batched(ToolReplacement *replacement) {
+    return sys_io::commit_replacement(replacement, false);
+}
+
+int tool_replace_try_lock(ToolReplacement *replacement, const char *path) {
+    if (replacement == nullptr || path == nullptr) {
+        errno = EINVAL;
+        return TOOL_LOCK_CANNOT_OPEN;
+    }
+    const int result = sys_io::guarded_call("tool_replace_try_lock", -100,
+                                            [&] { return lock(replacement, path, false); });
+    if (result == -100) {
+        const platform::SavedError reason;
+        tool_replace_abandon(replacement);
+        return TOOL_LOCK_CANNOT_OPEN;
+    }
+    return result;
+}
+
+} // extern "C"
+
+int sys_io::commit_replacement(ToolReplacement *replacement, bool sync_directory) {
     if (replacement == nullptr) {
         errno = EINVAL;
         return TOOL_REPLACE_FAILED;
     }
     replacement->record_kept = 0;
-    replacement->record_status = TOOL_RECORD_FAILED;
+    if (!replacement->synced || replacement->in_place) { // else start_sync wrote the record
+        replacement->record_status = TOOL_RECORD_FAILED;
+    }
     if (replacement->stream == nullptr || replacement->failed) {
         errno = replacement->failed ? 0 : EINVAL; // a failed write told its reason
         return TOOL_REPLACE_FAILED;
     }
     const int result =
         sys_io::guarded_call("tool_replace_commit", static_cast<int>(TOOL_REPLACE_FAILED),
-                             [&] { return commit(replacement); });
+                             [&] { return commit(replacement, sync_directory); });
     if (result != TOOL_REPLACE_DONE) {
         replacement->record_status = TOOL_RECORD_FAILED;
     }
     replacement->record_kept = replacement->record_status == TOOL_RECORD_FOUND ? 1 : 0;
     return result;
 }
+
+extern "C" {
 
 void tool_replace_abandon(ToolReplacement *replacement) {
     if (replacement == nullptr) {
@@ -400,8 +453,9 @@ void tool_replace_abandon(ToolReplacement *replacement) {
     close_replacement_stream(replacement);
     if (replacement->temporary != nullptr && !replacement->kept) {
         platform::remove_file(replacement->temporary);
-        platform::release_temporary();
+        release_guard(replacement);
     }
+    release_guard(replacement);
     unlock(replacement);
     tool_strfree(&replacement->target);
     tool_strfree(&replacement->temporary);

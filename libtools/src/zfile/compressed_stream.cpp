@@ -4,6 +4,7 @@
 #include "zfile/registry.h"
 
 #include <cerrno>
+#include <memory>
 #include <new>
 
 namespace zfile {
@@ -23,25 +24,24 @@ ToolStream listed(CompressedStream *stream) {
 } // namespace
 
 ToolStream open_reading_stream(std::FILE *file) {
-    auto *stream = new (std::nothrow) CompressedStream{};
-    if (stream == nullptr || !stream->reader.open(file)) {
-        delete stream;
+    std::unique_ptr<CompressedStream> stream(new (std::nothrow) CompressedStream());
+    if (!stream || !stream->reader.open(file)) {
         std::fclose(file);
         errno = ENOMEM; // the record, its buffers or the inflater could not be had
         return nullptr;
     }
-    return listed(stream);
+    return listed(stream.release());
 }
 
 ToolStream open_writing_stream(gzFile writer) {
-    auto *stream = new (std::nothrow) CompressedStream{};
-    if (stream == nullptr) {
+    std::unique_ptr<CompressedStream> stream(new (std::nothrow) CompressedStream());
+    if (!stream) {
         gzclose(writer);
         errno = ENOMEM;
         return nullptr;
     }
     stream->writer = writer;
-    return listed(stream);
+    return listed(stream.release());
 }
 
 int close_compressed(ToolStream stream) {

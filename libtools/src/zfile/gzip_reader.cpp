@@ -23,6 +23,7 @@ GzipReader::~GzipReader() {
 }
 
 bool GzipReader::open(std::FILE *file) {
+    close(); // a reader opened again lets go of what it held first
     input_ = new (std::nothrow) unsigned char[kInputSize];
     output_ = new (std::nothrow) unsigned char[kOutputSize];
     inflater_ready_ = input_ != nullptr && output_ != nullptr &&

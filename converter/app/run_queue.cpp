@@ -1,0 +1,186 @@
+// SPDX-License-Identifier: MIT
+#include "app/run_queue.h"
+
+#include "terminal/messages.h"
+
+#include <algorithm>
+#include <new>
+
+namespace {
+
+// Files prepared ahead of the batch: enough for the workers to go on while a batch is
+// committed, within the guards of temporary files (a slot per replacement) and the
+// descriptors each holds (three at most).
+std::size_t window_for(int jobs) {
+    constexpr int kGuards = 256;
+    const int ahead = std::min(2 * jobs + 32, kGuards - CommitBatch::most_files());
+    return static_cast<std::size_t>(std::max(ahead, 2));
+}
+
+} // namespace
+
+RunQueue::RunQueue(const FileSettings &settings, FileRun *run, int jobs, CommitBatch::Done done)
+    : settings_(settings), batch_(settings, run, std::move(done)), window_(window_for(jobs)),
+      jobs_(jobs), progress_(run->progress) {}
+
+RunQueue::~RunQueue() {
+    try {
+        drain();
+    } catch (const std::bad_alloc &) {
+        report_out_of_memory(); // the files still waiting are abandoned, untouched
+    }
+    stop_workers();
+}
+
+void RunQueue::start_workers(int jobs) {
+    workers_.reserve(static_cast<std::size_t>(jobs)); // no allocation once one runs
+    for (int i = 0; i < jobs; ++i) {
+        ToolThread *worker = tool_thread_start(work, this);
+        if (worker == nullptr) {
+            break; // the workers there are take every file; none: the main thread does
+        }
+        workers_.push_back(worker);
+    }
+}
+
+void RunQueue::stop_workers() {
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        stopping_ = true;
+    }
+    work_ready_.notify_all();
+    for (ToolThread *&worker : workers_) {
+        tool_thread_join(&worker);
+    }
+    workers_.clear();
+}
+
+void RunQueue::work(void *context) {
+    static_cast<RunQueue *>(context)->work_until_stopped();
+}
+
+// A worker's loop: prepares the next file handed over until told to stop. prepare_file
+// throws nothing, and the queue's own steps allocate nothing.
+void RunQueue::work_until_stopped() {
+    std::unique_lock<std::mutex> hold(lock_);
+    for (;;) {
+        work_ready_.wait(hold, [this] { return stopping_ || !to_do_.empty(); });
+        if (to_do_.empty()) {
+            return;
+        }
+        Entry *entry = to_do_.front();
+        to_do_.pop_front();
+        hold.unlock();
+        prepare_file(entry->task.get(), settings_, false);
+        hold.lock();
+        entry->prepared = true;
+        prepared_.notify_all();
+    }
+}
+
+// Messages the calling thread gave since the last file take their place in the order.
+void RunQueue::hold_notes() {
+    if (notes_.empty()) {
+        return;
+    }
+    Entry entry;
+    entry.task.reset(new FileTask);
+    entry.task->note_only = true;
+    std::swap(entry.task->messages, notes_);
+    entry.prepared = true;
+    order_.push_back(std::move(entry));
+}
+
+void RunQueue::add(const std::string &name) {
+    if (jobs_ > 1) { // the first file starts them: a run of "-" alone needs none
+        start_workers(jobs_);
+        jobs_ = 1;
+    }
+    hold_notes();
+    Entry entry;
+    entry.task.reset(new FileTask);
+    entry.task->name = name;
+    entry.task->progress = progress_;
+    if (workers_.empty()) {
+        prepare_file(entry.task.get(), settings_, false);
+        entry.prepared = true;
+        order_.push_back(std::move(entry));
+    } else {
+        const std::lock_guard<std::mutex> hold(lock_);
+        order_.push_back(std::move(entry)); // a deque keeps the addresses of its entries
+        to_do_.push_back(&order_.back());
+        work_ready_.notify_one();
+    }
+    while (order_.size() >= window_ || (workers_.empty() && !order_.empty())) {
+        settle_front();
+    }
+}
+
+void RunQueue::drain() {
+    hold_notes();
+    while (!order_.empty()) {
+        settle_front();
+    }
+    batch_.flush();
+    const MessageCapture direct(nullptr);
+    notes_.write(nullptr);
+}
+
+void RunQueue::wait_prepared(const Entry &entry) {
+    if (workers_.empty()) {
+        return;
+    }
+    std::unique_lock<std::mutex> hold(lock_);
+    prepared_.wait(hold, [&entry] { return entry.prepared; });
+}
+
+// Hands the first file of the order to the batch once it is prepared.
+void RunQueue::settle_front() {
+    wait_prepared(order_.front());
+    std::unique_ptr<FileTask> task = std::move(order_.front().task);
+    order_.pop_front();
+    if (task->busy) {
+        prepare_waiting(task.get());
+    }
+    batch_.add(std::move(task));
+    if (batch_.full()) {
+        batch_.flush();
+    }
+}
+
+// Prepares a file whose lock was held, as one job would: after every file before it
+// was committed (releasing their locks) and every file after it put back (releasing
+// theirs), waiting for the lock as long as another process holds it.
+void RunQueue::prepare_waiting(FileTask *task) {
+    batch_.flush();
+    for (const Entry &later : order_) {
+        wait_prepared(later);
+    }
+    for (Entry &later : order_) {
+        if (!later.task->note_only) {
+            later.task->reset();
+            const std::lock_guard<std::mutex> hold(lock_);
+            later.prepared = false;
+        }
+    }
+    task->reset();
+    prepare_file(task, settings_, true);
+    for (Entry &later : order_) {
+        if (later.task->note_only) {
+            continue;
+        }
+        if (workers_.empty()) {
+            prepare_file(later.task.get(), settings_, false);
+            later.prepared = true;
+            continue;
+        }
+        const std::lock_guard<std::mutex> hold(lock_);
+        to_do_.push_back(&later);
+    }
+    work_ready_.notify_all();
+}
+
+int jobs_of(int asked) {
+    const int jobs = asked > 0 ? asked : tool_thread_usable_cores();
+    return std::max(1, std::min(jobs, kMostJobs));
+}

@@ -1,0 +1,128 @@
+// SPDX-License-Identifier: MIT
+#include "file/commit_batch.h"
+
+#include "file/backup.h"
+#include "file/conversion_mark.h"
+#include "file/leftovers.h"
+#include "file/rewrite_steps.h"
+#include "file/value_checks.h"
+#include "terminal/held_messages.h"
+#include "terminal/messages.h"
+
+#include "libtools/tool_sys_io.h"
+#include "libtools/tool_thread.h"
+
+#include <algorithm>
+#include <new>
+
+namespace {
+
+constexpr int kMostFiles = 128;
+constexpr unsigned long long kMostBytes = 64ull << 20;
+// Descriptors kept for everything else: the files being converted, their temporary
+// and directory handles, the standard streams.
+constexpr long kOtherDescriptors = 64;
+// The syncs of a batch wait on the disk, not on a processor, and a journaling file
+// system commits the syncs that wait at the same time together: many threads, each
+// waiting for one file at a time.
+constexpr int kSyncThreads = 64;
+
+} // namespace
+
+CommitBatch::CommitBatch(const FileSettings &settings, FileRun *run, Done done)
+    : settings_(settings), run_(run), done_(std::move(done)) {}
+
+int CommitBatch::most_files() {
+    static const int most = [] {
+        const long by_descriptors = (tool_open_file_limit() - kOtherDescriptors) / 3;
+        return static_cast<int>(std::max(1L, std::min<long>(kMostFiles, by_descriptors)));
+    }();
+    return most;
+}
+
+void CommitBatch::add(std::unique_ptr<FileTask> task) {
+    if (task->changed && task->result == FileResult::converted) {
+        ++replacements_;
+        bytes_ += task->replacement.written_size;
+    }
+    tasks_.push_back(std::move(task));
+}
+
+bool CommitBatch::full() const {
+    return replacements_ >= most_files() || bytes_ >= kMostBytes;
+}
+
+void CommitBatch::flush() {
+    const MessageCapture direct(nullptr); // the batch writes in the run's order itself
+    std::vector<ToolReplacement *> waiting;
+    for (const auto &task : tasks_) {
+        if (task->changed && task->result == FileResult::converted) {
+            waiting.push_back(&task->replacement);
+        }
+    }
+    tool_replace_sync_all(waiting.data(), static_cast<int>(waiting.size()), kSyncThreads);
+    for (auto &task : tasks_) {
+        done_(*task, finish(task.get()));
+        task.reset(); // its lock goes now, not with the batch
+    }
+    tasks_.clear();
+    sync_directories();
+    replacements_ = 0;
+    bytes_ = 0;
+}
+
+// The file's part of the run, in the run's order: the checks only the order can make,
+// its held messages, then the commit.
+FileResult CommitBatch::finish(FileTask *task) {
+    if (task->note_only) {
+        task->messages.write(write_leftover_warnings);
+        return FileResult::skipped;
+    }
+    const char *name = task->name.c_str();
+    // The same file reached again, or a backup this run made since the walk named it:
+    // what was prepared for it goes unsaid.
+    if (is_backup_of_run(run_->backups, name) ||
+        (task->locked && already_converted(*run_, task->replacement.identity))) {
+        return FileResult::skipped;
+    }
+    task->messages.write(write_leftover_warnings);
+    const FileResult result =
+        task->result == FileResult::converted && task->changed ? commit(task) : task->result;
+    if (result == FileResult::converted) {
+        warn_about_values(name, task->counts);
+    }
+    return result;
+}
+
+// Backs the file up and renames its synced replacement over it. Here is where a check
+// of the file just before its commit belongs.
+FileResult CommitBatch::commit(FileTask *task) {
+    const char *name = task->name.c_str();
+    ToolReplacement *replacement = &task->replacement;
+    if (!keep_backup(name, replacement, settings_.backup, false, &run_->backups) ||
+        !commit_reported(replacement, name, run_, true)) {
+        return FileResult::failed;
+    }
+    report_mark_kept(name, *replacement, settings_);
+    if (!replacement->in_place) {
+        char *directory = tool_path_dirname(replacement->target);
+        try {
+            if (directory != nullptr && std::find(directories_.begin(), directories_.end(),
+                                                  directory) == directories_.end()) {
+                directories_.emplace_back(*directory != '\0' ? directory : "/");
+            }
+        } catch (const std::bad_alloc &) {
+            tool_sync_directory(directory); // synced now rather than with the others
+        }
+        tool_strfree(&directory);
+    }
+    return FileResult::converted;
+}
+
+// The renames of the batch are durable once their directories are on disk.
+void CommitBatch::sync_directories() {
+    for (const std::string &directory : directories_) {
+        tool_sync_directory(directory.c_str());
+    }
+    directories_.clear();
+}
