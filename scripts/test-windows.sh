@@ -19,12 +19,19 @@ export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDE
 cmake --preset windows
 cmake --build --preset windows -j "$(nproc)"
 
-# One Wine server for the whole run, started before any test: the first start
-# creates the prefix (slow) and launches Wine's background services, which must
-# not inherit the output pipes of a test, or CTest would wait for them.
+# Wine creates a missing prefix at its first start, and goes on creating it in the
+# background after the starting program has returned: a test started meanwhile
+# fails at random. So the prefix is made first, and its making waited for (every
+# Wine process of it ended and the server with them).
 mkdir -p "$WINEPREFIX"
+"$wine" wineboot --init </dev/null >build/windows/wineboot.log 2>&1
+"$wineserver" --wait
+
+# Then one Wine server for the whole run, started before any test, so that Wine's
+# background services, which it launches, never inherit the output pipes of a test
+# (CTest would wait for them).
 "$wineserver" --persistent
 trap 'WINEPREFIX="$WINEPREFIX" "$wineserver" --kill || true' EXIT
-"$wine" wineboot --init </dev/null >build/windows/wineboot.log 2>&1
+"$wine" wineboot </dev/null >>build/windows/wineboot.log 2>&1
 
 ctest --preset windows

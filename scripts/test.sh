@@ -7,4 +7,9 @@ cd "$(dirname "$0")/.."
 scripts/ensure-deps.sh
 cmake --preset release
 cmake --build --preset release -j "$(nproc)"
-ctest --preset release
+status=0
+ctest --preset release || status=$?
+# CTest names skipped tests without their reasons; the log has them.
+reasons=$(scripts/skip-reasons.sh build/release)
+[[ -z $reasons ]] || printf 'Skipped, with their reasons:\n%s\n' "$reasons"
+exit $status

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Tests, status queries, path strings and character names of the file operations.
+#include "libtools/tool_dir.h"
 #include "libtools/tool_sys_io.h"
+#include "libtools/tool_thread.h"
 #include "support/environment.h"
 #include "support/file_system.h"
 #include "support/memory_check.h"
@@ -8,11 +10,15 @@
 #include "support/temp_dir.h"
 #include "support/unprivileged_call.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -34,6 +40,57 @@ class FileOps : public LeakCheckedTest {
     TempDir temp_;
     CurrentDirectory here_{temp_.path()};
 };
+
+// The reason each public operation documents for its failure reaches errno, whatever
+// was there before: every case starts from a value no failure gives.
+TEST_F(FileOps, FailuresLeaveTheDocumentedReasonInErrno) {
+    temp_.write("a.txt", "x");
+    fs::create_directory("full");
+    temp_.write("full/b.txt", "y");
+    struct Case {
+        const char *what;
+        std::function<bool()> fails; // true when the operation reported a failure
+        std::vector<int> reasons;    // any of these
+    };
+    const std::vector<Case> cases = {
+        {"open a missing file", [] { return tool_fopen("missing", "r") == nullptr; }, {ENOENT}},
+        {"status of nothing",
+         [] {
+             ToolStat st;
+             return tool_stat("missing", &st) == 0;
+         },
+         {ENOENT}},
+        {"exists", [] { return tool_file_exists("missing") == 0; }, {ENOENT}},
+        {"rename a missing file", [] { return tool_rename_file("missing", "b") == 0; }, {ENOENT}},
+        {"remove a missing file", [] { return tool_remove_file("missing") == 0; }, {ENOENT}},
+        {"make an existing directory", [] { return tool_mkdir("full") == 0; }, {EEXIST}},
+        {"make below a missing one",
+         [] { return tool_make_directory(0, "no/sub") == 0; },
+         {ENOENT}},
+        {"remove a full directory",
+         [] { return tool_remove_path(0, "full") == 0; },
+         {ENOTEMPTY, EEXIST}},
+        {"scan a missing directory", [] { return tool_opendir("missing") == nullptr; }, {ENOENT}},
+        {"scan a file", [] { return tool_opendir("a.txt") == nullptr; }, {ENOTDIR}},
+        {"allocation without memory",
+         [] {
+             tool_memory_fail_nth(1);
+             return tool_malloc(8, __FILE__, __LINE__) == nullptr;
+         },
+         {ENOMEM}},
+        {"thread without a body",
+         [] { return tool_thread_start(nullptr, nullptr) == nullptr; },
+         {EINVAL}},
+    };
+    for (const Case &c : cases) {
+        errno = ERANGE;
+        ASSERT_TRUE(c.fails()) << c.what;
+        const int reason = errno;
+        tool_memory_fail_nth(0);
+        EXPECT_NE(std::find(c.reasons.begin(), c.reasons.end(), reason), c.reasons.end())
+            << c.what << ": errno " << reason << " (" << std::strerror(reason) << ")";
+    }
+}
 
 TEST_F(FileOps, ExistenceAndType) {
     temp_.write("a.txt", "x");

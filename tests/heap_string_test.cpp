@@ -98,6 +98,61 @@ TEST_F(HeapString, SprintfHasNoLengthLimitAndMayReadItsOwnSlot) {
     tool_strfree(&slot);
 }
 
+// Appending piece by piece resizes the block a number of times logarithmic in the final
+// length: the allocator's planned failure, set beyond the bound, is never reached.
+TEST_F(HeapString, AppendsGrowTheBlockGeometrically) {
+    constexpr int kAppends = 50000;
+    constexpr long kResizeBound = 40; // doubling needs about 17; exact sizing 50,000
+    char *slot = nullptr;
+    tool_memory_fail_nth(kResizeBound + 1);
+    for (int i = 0; i < kAppends; ++i) {
+        if ((i % 2 == 0 ? tool_strcat(&slot, "x") : tool_strncat(&slot, "xyz", 1)) == nullptr) {
+            break;
+        }
+    }
+    EXPECT_FALSE(tool_memory_failure_happened());
+    ASSERT_NE(slot, nullptr);
+    EXPECT_EQ(std::string(slot), std::string(kAppends, 'x'));
+    EXPECT_GE(tool_block_size(slot), static_cast<unsigned>(kAppends) + 1);
+    tool_strfree(&slot);
+}
+
+// The room an append leaves is never taken for the string: each step below changes the
+// slot's string as a caller may (by hand included), and the next append must follow the
+// string as it now reads.
+TEST_F(HeapString, AppendsFollowTheStringAsItReadsNow) {
+    struct Step {
+        const char *name;
+        std::function<void(char **)> change;
+        std::function<void(std::string *)> model;
+    };
+    const std::vector<Step> steps = {
+        {"cat", [](char **s) { tool_strcat(s, "abcdef"); }, [](std::string *m) { *m += "abcdef"; }},
+        {"cut by hand", [](char **s) { (*s)[2] = '\0'; }, [](std::string *m) { m->resize(2); }},
+        {"cat after cut", [](char **s) { tool_strcat(s, "Q"); }, [](std::string *m) { *m += "Q"; }},
+        {"ncat", [](char **s) { tool_strncat(s, "0123456789", 7); },
+         [](std::string *m) { *m += "0123456"; }},
+        {"cut in place", [](char **s) { tool_strcutright(*s, 4); },
+         [](std::string *m) { m->resize(m->size() - 4); }},
+        {"cpy shrinks", [](char **s) { tool_strcpy(s, "z"); }, [](std::string *m) { *m = "z"; }},
+        {"cat after cpy", [](char **s) { tool_strcat(s, "yy"); },
+         [](std::string *m) { *m += "yy"; }},
+        {"emptied by hand", [](char **s) { (*s)[0] = '\0'; }, [](std::string *m) { m->clear(); }},
+        {"cat onto empty", [](char **s) { tool_strcat(s, "end"); },
+         [](std::string *m) { *m += "end"; }},
+    };
+    char *slot = nullptr;
+    std::string model;
+    for (const Step &step : steps) {
+        step.change(&slot);
+        step.model(&model);
+        ASSERT_NE(slot, nullptr) << step.name;
+        EXPECT_EQ(std::string(slot), model) << step.name;
+        EXPECT_GE(tool_block_size(slot), model.size() + 1) << step.name;
+    }
+    tool_strfree(&slot);
+}
+
 // Every allocation of each operation fails in turn: the operation prints its own
 // message once, leaves the slot null and leaks nothing.
 struct FailureCase {

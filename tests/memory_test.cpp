@@ -60,6 +60,20 @@ TEST_F(TrackedMemory, ReallocOfNullAllocatesAndSizeZeroReleases) {
     tool_free(nullptr, __FILE__, __LINE__);
 }
 
+// The noted size is the one last asked for, whatever the heap rounds it up to.
+TEST_F(TrackedMemory, BlockSizeIsTheSizeLastAskedFor) {
+    EXPECT_EQ(tool_block_size(nullptr), 0u);
+    void *block = tool_malloc(10, __FILE__, __LINE__);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(tool_block_size(block), 10u);
+    for (unsigned size : {100u, 3u, 4096u}) {
+        block = tool_realloc(block, size, __FILE__, __LINE__);
+        ASSERT_NE(block, nullptr) << size;
+        EXPECT_EQ(tool_block_size(block), size);
+    }
+    tool_free(block, __FILE__, __LINE__);
+}
+
 TEST_F(TrackedMemory, InjectedFailureHitsTheChosenAllocationOnce) {
     tool_memory_fail_nth(2);
     void *first = tool_malloc(8, __FILE__, __LINE__);

@@ -186,7 +186,8 @@ void write_usage(std::FILE *out, const char *program) {
                       "value)\n");
     std::fprintf(out, "\t  -?              = display this help\n");
     std::fprintf(out, "\t  file(s)...      = list of input files (wild cards can be used)\n\n");
-    std::fputs("\tLong options:\n"
+    std::fputs("\t  -help           = display this help, as -? does\n\n"
+               "\tLong options:\n"
                "\t  --recursive        = also look in every subdirectory\n"
                "\t  --dry-run          = change nothing; show the changes as a unified diff\n"
                "\t  --backup[=CONTROL] = keep the old content: CONTROL none/off, numbered/t,\n"
@@ -204,11 +205,12 @@ void write_usage(std::FILE *out, const char *program) {
                "\t  --jobs=N           = convert N files at once (default: one per core)\n"
                "\t  --exact            = exact imperial factors (1 lbf = 4.4482216152605 N)\n"
                "\t  --help             = display this help on standard output\n"
-               "\t  --version          = display the version\n"
+               "\t  --version          = display the version and the licence\n"
                "\t  --                 = every later argument is a file argument\n"
                "\t  -                  = as a file: standard input to standard output\n\n"
-               "\tA unit is a name above or a number alone (2.5, 1e3). A file argument that\n"
-               "\tnames an existing file is that file; any other is a wildcard pattern.\n\n",
+               "\tOne of -f and -m is enough. A unit is a name above or a number alone\n"
+               "\t(2.5, 1e3). A file argument that names an existing file is that file;\n"
+               "\tany other is a wildcard pattern.\n\n",
                out);
     std::fprintf(out, "\tExample: %s -f kip -m kip-ft --dry-run data/*.jnt\n\n", program);
 }
@@ -257,7 +259,7 @@ bool accept_scan(const Scan &scan, int argc, CommandLine *command) {
         if (scan.help_asked) {
             write_usage(stdout, scan.program);
         } else {
-            std::fputs("joint2si " JOINT2SI_VERSION "\n", stdout);
+            std::fputs("joint2si " JOINT2SI_VERSION "\nLicense: MIT\n", stdout);
         }
         command->status = 0;
         return false;

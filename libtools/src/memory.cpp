@@ -11,6 +11,7 @@
 #include "libtools/tool_memory.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -110,6 +111,7 @@ bool injected_failure() {
         return false;
     }
     failure_happened.store(true);
+    errno = ENOMEM; // as the heap itself reports exhaustion
     return true;
 }
 
@@ -187,6 +189,16 @@ void tool_memory_fail_nth(long n) {
 
 int tool_memory_failure_happened(void) {
     return failure_happened.load() ? 1 : 0;
+}
+
+unsigned tool_block_size(const void *block) {
+    const SizeTable *sizes = requested_sizes();
+    if (block == nullptr || sizes == nullptr) {
+        return 0;
+    }
+    std::lock_guard<std::mutex> lock(table_lock());
+    const auto found = sizes->find(key_of(block));
+    return found != sizes->end() ? found->second : 0;
 }
 
 } // extern "C"

@@ -33,7 +33,7 @@ TEST(Options, HelpAndVersionGoToStandardOutput) {
     const ProgramResult version = run_in(dir, {"--version"});
     EXPECT_EQ(version.exit_status, 0);
     EXPECT_TRUE(std::regex_match(version.standard_output,
-                                 std::regex("joint2si [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+                                 std::regex("joint2si [0-9]+\\.[0-9]+\\.[0-9]+\nLicense: MIT\n")))
         << version.standard_output;
     EXPECT_EQ(version.standard_error, "");
 }

@@ -6,6 +6,13 @@
  * tool_utf8_arguments once at the start of main, before it looks at its arguments,
  * and writes any text that may hold a name with tool_console_write, which shows it
  * in the console's encoding.
+ *
+ * Reasons: a 0 result of tool_console_write or tool_binary_mode leaves errno as the
+ * failed write or mode change set it; tool_utf8_arguments gives no reason (the
+ * arguments stay as the system passed them, which the program may still use).
+ *
+ * Threads: the console and the standard streams belong to the main thread; worker
+ * threads never write to them.
  */
 #ifndef LIBTOOLS_TOOL_CONSOLE_H
 #define LIBTOOLS_TOOL_CONSOLE_H

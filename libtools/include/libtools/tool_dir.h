@@ -21,6 +21,16 @@
  * The handle is not tracked memory (it does not count in tool_memory_live_blocks);
  * it is released only by tool_closedir. When the handle cannot grow to keep one
  * more entry, reading ends there as if the directory had no more entries.
+ *
+ * Reasons: tool_opendir gives null with errno the system's reason when `path` has
+ * no status (ENOENT), ENOTDIR when it is no directory, ENOMEM when the handle cannot
+ * be had; a path too long for the system's limit gives null without a reason of its
+ * own. A directory that exists but cannot be listed opens and reads no entries:
+ * tool_can_list_directory (tool_sys_io.h) tells why. The end of the entries and a
+ * failed read look alike.
+ *
+ * Threads: a handle belongs to one thread at a time; different handles may be used
+ * in different threads at once.
  */
 #ifndef LIBTOOLS_TOOL_DIR_H
 #define LIBTOOLS_TOOL_DIR_H

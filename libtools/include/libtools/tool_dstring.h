@@ -5,7 +5,14 @@
  * Heap strings and slots
  * ----------------------
  * A heap string is a NUL-terminated text in a block from the tracked allocator
- * (tool_memory.h), sized exactly: strlen + 1 bytes, no spare capacity.
+ * (tool_memory.h) of at least strlen + 1 bytes. tool_strdup, tool_strcpy and
+ * tool_strncpy size the block exactly. tool_strcat and tool_strncat use the room
+ * the block has (tool_block_size) and, when the text does not fit, grow it to twice
+ * its size or to what the text needs if that is more: appending a text piece by
+ * piece resizes its block a number of times logarithmic in the final length, and
+ * copies each byte a bounded number of times. Each append still measures the slot's
+ * string first (a caller may have shortened it by hand), so n appends to one string
+ * read O(n^2) bytes; a caller building a long text keeps its length itself.
  * A slot is a caller-owned `char *` variable that is null or the sole owner of
  * one heap string. Operations that may move the string take the slot's address
  * (`char **`) and always store the current address back; after such a call the
@@ -17,6 +24,16 @@
  * slot null (the old string is released, nothing leaks) and returns null. No
  * operation ends the process. Null arguments are never faults; each function
  * states its result for them. Comparisons order null before any string.
+ *
+ * Reasons: want of memory is the only failure here that does not come from the
+ * arguments. When an operation fails for it (a null result, or 0 where a function
+ * says "when memory runs out"), errno is ENOMEM, as the tracked allocator leaves it.
+ * Results that come from the arguments alone (null for a null source, 0 for no
+ * match) change nothing and leave errno alone, except that tool_atof and its
+ * relatives read numbers with the C library, which may set ERANGE: they report
+ * through their results only. tool_strmatch gives 0 both for a mismatch and, for a
+ * pattern over 512 characters, when its working memory cannot be had: a caller that
+ * must tell them apart sets errno to 0 first and finds ENOMEM after the latter.
  *
  * The source of tool_strcat, tool_strncat, tool_strcpy and tool_strncpy must not
  * lie inside the slot's own block.
@@ -37,8 +54,10 @@
  * overwrites. tool_sprintf and tool_memswap use module-wide storage too. Those
  * functions are not re-entrant and belong to the program's main thread; worker
  * threads (tool_thread.h) never call them. Every other function here keeps no
- * state of its own and may be called from any thread on strings that thread owns;
- * its allocations go through the tracked allocator, which is safe in every thread.
+ * state of its own and may be called from any thread on strings that thread owns
+ * (a slot, a list or a buffer is used by one thread at a time); its allocations go
+ * through the tracked allocator, which is safe in every thread, and errno is the
+ * calling thread's own.
  */
 #ifndef LIBTOOLS_TOOL_DSTRING_H
 #define LIBTOOLS_TOOL_DSTRING_H

@@ -8,19 +8,23 @@
  * asked for are written: whatever slack the heap keeps behind them is never
  * touched, and is not the caller's to use.
  *
- * Exhaustion is reported by a null result alone; these functions print
- * nothing. The call-site arguments (source file and line) name the caller and
- * do not change any result.
+ * Exhaustion is reported by a null result; these functions print nothing. A null
+ * result of tool_malloc or tool_realloc for a size above 0 always means that memory
+ * ran out, and errno is ENOMEM then (the heap's own, or set by the failure planted
+ * with tool_memory_fail_nth). A size of 0 gives null without touching errno. The
+ * other functions cannot fail. The call-site arguments (source file and line) name
+ * the caller and do not change any result.
  *
  * Test support: the allocator counts the blocks it has handed out and not yet
  * taken back, and can be told to fail one chosen allocation, so tests can check
  * for leaks and walk through every failure point of an operation. Both cost one
  * counter update per call.
  *
- * Threads: every function here may be called from any thread. The counters are
- * process-wide and atomic: the live-block count sums all threads, and the failure
- * set by tool_memory_fail_nth falls on the n-th allocation of the process, in
- * whichever thread it comes.
+ * Threads: every function here may be called from any thread (the table of block
+ * sizes is locked, the counters atomic). The counters are process-wide: the
+ * live-block count sums all threads, and the failure set by tool_memory_fail_nth
+ * falls on the n-th allocation of the process, in whichever thread it comes. errno
+ * is the calling thread's own.
  */
 #ifndef LIBTOOLS_TOOL_MEMORY_H
 #define LIBTOOLS_TOOL_MEMORY_H
@@ -41,6 +45,11 @@ void *tool_realloc(void *block, unsigned size, const char *source_file, int sour
 
 /// Releases `block`; a null block is ignored. The caller's variable is not changed.
 void tool_free(void *block, const char *source_file, int source_line);
+
+/// The size `block` was last given by tool_malloc or tool_realloc: every byte below it
+/// may be used. 0 for null, and for a block whose size could not be noted (the note
+/// needs memory of its own); such a block is only known to hold what its owner put in.
+unsigned tool_block_size(const void *block);
 
 /// Test support: the number of blocks handed out and not yet released.
 long tool_memory_live_blocks(void);

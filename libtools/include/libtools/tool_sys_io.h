@@ -4,6 +4,23 @@
  *
  * Every string this module returns is a tracked heap string (tool_memory.h)
  * that the caller releases with tool_strfree. Null arguments are never faults.
+ *
+ * How a caller learns why something failed, in short (each section says more):
+ * the stream operations keep stdio's and zlib's conventions, with tool_ferror
+ * telling the end from a failure and errno the system's reason; the line reader
+ * has status flags; the file and directory operations, the safe replacement,
+ * records and backups leave the system's reason in errno (on Windows its error
+ * codes turned into their errno counterparts); pattern expansion gives no reason
+ * (tool_can_list_directory asks for one). Want of memory is ENOMEM throughout.
+ * errno belongs to the calling thread, so a worker thread reads its own.
+ *
+ * Threads, in short (docs/architecture.md holds the whole contract): a worker may
+ * call tool_fread, tool_fwrite and tool_ferror on a stream it was handed and
+ * tool_replace_write on a replacement it was handed; the path, file and record
+ * operations keep no state and may be called from any thread; tool_fopen,
+ * tool_fclose, tool_fgetc, tool_ungetc and the line reader belong to the main
+ * thread, and the other replacement operations to the thread that locked the
+ * replacement.
  */
 #ifndef LIBTOOLS_TOOL_SYS_IO_H
 #define LIBTOOLS_TOOL_SYS_IO_H
@@ -35,6 +52,14 @@ extern "C" {
  * Reading to the end: tool_fgetc gives -1 both at the end and on damage. Ask
  * tool_ferror afterwards: 0 means the input was read whole; non-zero means a
  * damaged or truncated gzip file or a device error.
+ *
+ * Reasons: tool_fopen gives null with errno the system's reason for the open
+ * (ENOENT for a missing file, EACCES, EISDIR for a directory on POSIX). After a
+ * failed read or write, tool_ferror is non-zero; for a plain stream errno holds the
+ * system's reason of the call that failed, for a compressed one tool_ferror gives
+ * the zlib code (Z_DATA_ERROR for damaged data, Z_BUF_ERROR for a truncated file,
+ * Z_ERRNO for a failed system read, whose reason errno holds). tool_fclose gives 0
+ * when the close failed; for a plain stream errno holds why.
  *
  * Threads: a stream belongs to one thread at a time. A worker may read or write a
  * stream it was handed (tool_fread, tool_fwrite, tool_ferror) while no other thread
@@ -127,6 +152,9 @@ int tool_fprintf(ToolStream stream, const char *format, ...);
  * before the first line of a stream and asks after the last. Also ask
  * tool_ferror after the last line: a damaged file also ends in null.
  *
+ * Reasons: the status flags tell why a null came back (memory, a zero byte), and
+ * tool_ferror whether the stream failed (see Streams above); errno is not used.
+ *
  * Threads: the status flags are process-wide and unlocked, and the reader uses the
  * push-back slot: the line reader is for the main thread only.
  */
@@ -174,6 +202,11 @@ int tool_read_line_first_end(void);
  * they are matched with tool_strmatch and case folding. A directory whose path
  * contains "rpc_socket" is never scanned. Nothing here prints a message: a directory
  * that does not exist or is not a directory just gives no names.
+ *
+ * Reasons: none are given; no names and a directory that could not be scanned look
+ * alike. A caller that must know asks tool_can_list_directory, which sets errno.
+ * A list that could not grow (count 0, list empty) is want of memory (ENOMEM).
+ * Threads: any thread, each on lists of its own.
  */
 
 /// A new string: `directory` (null taken as ""), the system's separator ("/" on POSIX, a
@@ -203,6 +236,21 @@ int tool_count_matches(const char *pattern, const char *directory);
  *
  * Permission tests read the owner's bits of the mode word, not what the calling
  * process may actually do: a superuser gets the same answers as the file's owner.
+ *
+ * Reasons: when an operation here fails because a system call failed, errno holds
+ * the system's reason, on Windows turned into its errno counterpart: tool_stat and
+ * the status queries (tool_file_mode, tool_file_size, tool_file_mtime,
+ * tool_file_time_text, tool_file_exists, tool_is_directory: ENOENT for nothing
+ * there), tool_rename_file (ENOENT when `from` does not exist), tool_remove_file,
+ * tool_mkdir and tool_make_directory (EEXIST when the directory exists; ENOENT when
+ * a directory above is missing), tool_remove_path (the reason `path` itself could not
+ * be removed, such as ENOTEMPTY), tool_may_create_in and tool_can_list_directory.
+ * A test that answers 0 ("no") answers it also when the question could not be asked;
+ * errno then tells why. A null result of the functions that build a new string
+ * (tool_path_basename, tool_path_dirname, tool_make_unique_path) is ENOMEM when memory
+ * ran out; tool_make_unique_path gives no reason for finding no free name. Null
+ * arguments give their stated result and leave errno alone.
+ * Threads: these operations keep no state and may be called from any thread.
  */
 
 /* Bits of ToolStat.mode, the same on every system. */
@@ -568,6 +616,8 @@ void tool_replace_fail_nth_error(int operation, long n, int error);
  * TOOL_RECORD_MAX_SIZE bytes, none of them zero. File systems without such attributes
  * or streams (FAT, a tmpfs or network share without user attributes, Wine's volumes)
  * keep no records: the operations say TOOL_RECORD_UNSUPPORTED there and change nothing.
+ * On TOOL_RECORD_FAILED errno tells why: the system's reason (EACCES, EIO), or ENOMEM
+ * when memory ran out.
  *
  * A record travels with the new content of a replacement:
  *
@@ -682,7 +732,8 @@ int tool_replace_backup(const ToolReplacement *replacement, const char *path, co
 /// temporary path on Windows), open for reading and writing in binary mode, that
 /// removes itself: no name leads to it (POSIX), or the system deletes it when its handle
 /// closes (Windows), so that nothing is left behind however the process ends. The
-/// caller closes it with fclose. Null when none could be created.
+/// caller closes it with fclose. Null when none could be created, with errno the
+/// system's reason. Any thread may call it.
 FILE *tool_scratch_file(void);
 
 /* ---- Terminal ----------------------------------------------------------------------- */

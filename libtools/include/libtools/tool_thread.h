@@ -51,8 +51,10 @@ extern "C" {
 typedef struct ToolThread ToolThread;
 
 /// Runs `body(context)` on a new worker thread. Null when the system gives no thread
-/// or no memory for its record (body has not run then), or for a null body. The body
-/// must not let a C++ exception out: that would end the process.
+/// or no memory for its record (body has not run then), or for a null body; errno then
+/// tells why: the system's reason (EAGAIN for too many threads), ENOMEM, or EINVAL
+/// for a null body. The body must not let a C++ exception out: that would end the
+/// process.
 ToolThread *tool_thread_start(void (*body)(void *context), void *context);
 
 /// Waits until the worker's body has returned, releases the handle and sets `*thread`

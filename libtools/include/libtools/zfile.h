@@ -52,6 +52,16 @@
  * used from any thread. The mode buffer of zfile_mode_without_z is process-wide and
  * unlocked.
  *
+ * Reasons: zfile_open, zfile_open_standard_input and zfile_open_same_file give null
+ * with errno the system's reason for the open (ENOENT, EACCES, EISDIR...), or ENOMEM
+ * when the handle could not be made or registered; a refused mode gives EINVAL for
+ * zfile_open_same_file. A failed read or write shows in zfile_error (see Errors
+ * above): for a plain stream errno holds the system's reason, for a compressed one
+ * the zlib code tells damage from truncation, and Z_ERRNO (-1) means a failed system
+ * call whose reason errno holds. zfile_close gives EOF or a negative zlib code when
+ * the close failed, errno the system's reason where there is one. errno is the
+ * calling thread's own: a worker that reads or writes a stream keeps it itself.
+ *
  * Reads cut by a stop: when a worker told to stop (tool_thread_stop) has a read of
  * its cut short, the read gives what it had (-1 when nothing, for a compressed
  * stream) and the stream's error flag is cleared again: the stream is not at fault,

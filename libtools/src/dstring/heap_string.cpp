@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Heap strings held in caller-owned slots, sized exactly, with one fixed
-// message per failed allocation.
+// Heap strings held in caller-owned slots, with one fixed message per failed
+// allocation. Copies are sized exactly; appends grow the block geometrically so that
+// appending piece by piece costs a number of resizes logarithmic in the final length.
 #include "dstring/source_tag.h"
 #include "libtools/tool_dstring.h"
 #include "libtools/tool_memory.h"
 
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +35,37 @@ std::size_t clamp_count(const char *src, unsigned n) {
     return n < length ? n : length;
 }
 
+// The block size an append asks for when `needed` bytes do not fit in `capacity`:
+// twice the capacity, at least `needed`, at most what the allocator's sizes can
+// express. 0 when `needed` itself is beyond that.
+std::size_t grown_capacity(std::size_t capacity, std::size_t needed) {
+    constexpr std::size_t kLargest = UINT_MAX;
+    if (needed > kLargest) {
+        return 0;
+    }
+    const std::size_t doubled = capacity <= kLargest / 2 ? capacity * 2 : kLargest;
+    return doubled > needed ? doubled : needed;
+}
+
+// Makes the slot's block hold at least `needed` bytes. A block whose size the allocator
+// noted is used up to that size before it is resized, so successive appends fill the
+// room the last growth left. false, with the old block released and the slot null,
+// when it cannot grow.
+bool reserve(char **slot, std::size_t length, std::size_t needed) {
+    const std::size_t noted = *slot != nullptr ? tool_block_size(*slot) : 0;
+    const std::size_t capacity = noted > length ? noted : length + 1;
+    if (*slot != nullptr && needed <= capacity) {
+        return true;
+    }
+    const std::size_t size = *slot != nullptr ? grown_capacity(capacity, needed) : needed;
+    if (size == 0 || size > UINT_MAX) {
+        tool_strfree(slot);
+        return false;
+    }
+    resize_slot(slot, size);
+    return *slot != nullptr;
+}
+
 char *append(char **slot, const char *src, std::size_t count, const char *operation) {
     if (slot == nullptr) {
         return nullptr;
@@ -41,8 +74,7 @@ char *append(char **slot, const char *src, std::size_t count, const char *operat
         return *slot;
     }
     const std::size_t old_length = *slot != nullptr ? std::strlen(*slot) : 0;
-    resize_slot(slot, old_length + count + 1);
-    if (*slot == nullptr) {
+    if (!reserve(slot, old_length, old_length + count + 1)) {
         report_failure(operation);
         return nullptr;
     }

@@ -5,6 +5,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <cerrno>
 #include <new>
 
 namespace platform {
@@ -56,6 +57,7 @@ bool create_system_thread(Thread *thread) {
     install_cut_handler();
     auto *system = new (std::nothrow) SystemThread;
     if (system == nullptr) {
+        errno = ENOMEM;
         return false;
     }
     // The new thread inherits the mask, so it never has the interrupts unblocked.
@@ -66,6 +68,7 @@ bool create_system_thread(Thread *thread) {
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
     if (created != 0) {
         delete system;
+        errno = created; // pthread_create gives its reason as its result
         return false;
     }
     thread->system = system;

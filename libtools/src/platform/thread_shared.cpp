@@ -3,6 +3,8 @@
 // telling a worker to stop, and cutting its calls until it has.
 #include "platform/thread_shared.h"
 
+#include "platform/system_error.h"
+
 #include <chrono>
 #include <new>
 
@@ -31,15 +33,18 @@ void run_thread(Thread *thread) {
 
 Thread *start_thread(void (*entry)(void *), void *argument) {
     if (entry == nullptr) {
+        errno = EINVAL;
         return nullptr;
     }
     auto *thread = new (std::nothrow) Thread;
     if (thread == nullptr) {
+        errno = ENOMEM;
         return nullptr;
     }
     thread->entry = entry;
     thread->argument = argument;
     if (!create_system_thread(thread)) {
+        const SavedError reason;
         delete thread;
         return nullptr;
     }

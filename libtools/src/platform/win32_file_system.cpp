@@ -207,8 +207,12 @@ bool fs_remove_link(const char *path) {
 
 bool fs_rename(const char *from, const char *to) {
     // A replacement file beside a target near MAX_PATH is renamed too.
-    return MoveFileExW(system_path_of(native_path(from)).c_str(),
-                       system_path_of(native_path(to)).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    if (MoveFileExW(system_path_of(native_path(from)).c_str(),
+                    system_path_of(native_path(to)).c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
+        keep_system_error();
+        return false;
+    }
+    return true;
 }
 
 bool fs_create_file(const char *path, const char *mode) {

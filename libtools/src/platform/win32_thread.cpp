@@ -5,10 +5,12 @@
 #define NOMINMAX
 #include <windows.h>
 
+#include "platform/system_error.h"
 #include "platform/thread_shared.h"
 
 #include <process.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <new>
 
@@ -30,11 +32,14 @@ unsigned __stdcall thread_entry(void *argument) {
 bool create_system_thread(Thread *thread) {
     auto *system = new (std::nothrow) SystemThread;
     if (system == nullptr) {
+        errno = ENOMEM;
         return false;
     }
-    // _beginthreadex rather than CreateThread: the worker uses the C runtime.
+    // _beginthreadex rather than CreateThread: the worker uses the C runtime, and
+    // _beginthreadex leaves its reason in errno.
     const std::uintptr_t handle = _beginthreadex(nullptr, 0, thread_entry, thread, 0, nullptr);
     if (handle == 0) {
+        const SavedError reason;
         delete system;
         return false;
     }

@@ -3,6 +3,7 @@
 #include "zfile/handles.h"
 #include "zfile/registry.h"
 
+#include <cerrno>
 #include <memory>
 #include <new>
 
@@ -14,6 +15,7 @@ namespace {
 ToolStream listed(CompressedStream *stream) {
     if (!zfile_register(stream)) {
         close_compressed(stream);
+        errno = ENOMEM; // the registry's entry could not be had
         return nullptr;
     }
     return stream;
@@ -25,6 +27,7 @@ ToolStream open_reading_stream(std::FILE *file) {
     std::unique_ptr<CompressedStream> stream(new (std::nothrow) CompressedStream());
     if (!stream || !stream->reader.open(file)) {
         std::fclose(file);
+        errno = ENOMEM; // the record, its buffers or the inflater could not be had
         return nullptr;
     }
     return listed(stream.release());
@@ -34,6 +37,7 @@ ToolStream open_writing_stream(gzFile writer) {
     std::unique_ptr<CompressedStream> stream(new (std::nothrow) CompressedStream());
     if (!stream) {
         gzclose(writer);
+        errno = ENOMEM;
         return nullptr;
     }
     stream->writer = writer;
