@@ -2,6 +2,8 @@
 // The pool of guard slots for replacements, the same on every system.
 #include "platform/interrupt.h"
 
+#include <array>
+#include <cstddef>
 #include <mutex>
 
 namespace platform {
@@ -9,15 +11,15 @@ namespace platform {
 namespace {
 
 std::mutex pool_lock;
-bool taken[GuardSlot::count] = {};
+std::array<bool, GuardSlot::count> taken = {};
 
 } // namespace
 
 int take_replacement_slot() {
     const std::lock_guard<std::mutex> hold(pool_lock);
     for (int slot = GuardSlot::first_replacement; slot < GuardSlot::count; ++slot) {
-        if (!taken[slot]) {
-            taken[slot] = true;
+        if (!taken.at(static_cast<std::size_t>(slot))) {
+            taken.at(static_cast<std::size_t>(slot)) = true;
             return slot;
         }
     }
@@ -30,7 +32,7 @@ void return_replacement_slot(int slot) {
     }
     release_temporary(slot);
     const std::lock_guard<std::mutex> hold(pool_lock);
-    taken[slot] = false;
+    taken.at(static_cast<std::size_t>(slot)) = false;
 }
 
 } // namespace platform
