@@ -24,7 +24,7 @@ root=$PWD
 for tree in libtools converter; do
     (cd "build/coverage/$tree" && gcovr --root "$root" \
         --filter "$root/libtools/" --filter "$root/converter/" \
-        --exclude-throw-branches --exclude-unreachable-branches \
+        --exclude-throw-branches --exclude-unreachable-branches --gcov-ignore-parse-errors \
         --json-summary "$root/build/coverage/summary-$tree.json" . >/dev/null)
 done
 
