@@ -28,12 +28,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> units_and(const std::vector<std::string> &files) {
-    std::vector<std::string> all = {"-f", "kN", "-m", "kNm"};
-    all.insert(all.end(), files.begin(), files.end());
-    return all;
-}
-
 ProgramResult convert(const TempDir &dir, const std::vector<std::string> &files) {
     return run_program(JOINT2SI_EXE, units_and(files), dir.path().string());
 }

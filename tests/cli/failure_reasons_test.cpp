@@ -17,12 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> units_and(const std::vector<std::string> &files) {
-    std::vector<std::string> all = {"-f", "kN", "-m", "kNm"};
-    all.insert(all.end(), files.begin(), files.end());
-    return all;
-}
-
 struct Failure {
     std::string argument;
     std::string message; // the line the tool always printed for it

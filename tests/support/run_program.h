@@ -12,6 +12,13 @@ struct ProgramResult {
     std::string standard_error;
 };
 
+/// The converter's arguments for kN and kNm followed by `files`.
+inline std::vector<std::string> units_and(const std::vector<std::string> &files) {
+    std::vector<std::string> all = {"-f", "kN", "-m", "kNm"};
+    all.insert(all.end(), files.begin(), files.end());
+    return all;
+}
+
 /// Runs `program` with `arguments` (no shell involved) in `working_directory` (empty: the
 /// current one) and waits for it.
 ProgramResult run_program(const std::string &program, const std::vector<std::string> &arguments,
