@@ -63,9 +63,10 @@ struct TakingSink : OutputSink {
 
 TEST(PipelineThreads, NothingIsAllocatedOnceTheWorkersRun) {
     std::vector<char> buffer(kBlockSize);
-    ReadAhead ahead(ByteSource{nullptr, endless_source}, kBlockSize);
+    ReadingStop stop;
+    ReadAhead ahead(ByteSource{nullptr, endless_source}, kBlockSize, &stop);
     TakingSink sink;
-    WriteBehind behind(&sink);
+    WriteBehind behind(&sink, &stop);
     Block block{std::vector<char>(kBlockSize), kBlockSize};
     const ByteSource source = ahead.source();
     source.read(source.context, buffer.data(), kBlockSize); // starts the reading thread
@@ -117,7 +118,8 @@ TEST(PipelineThreads, AWriteNothingWillCompleteIsCutAtCancel) {
     PipeEnds pipe;
     ASSERT_TRUE(open_pipe(&pipe));
     PipeSink target(pipe.write_end);
-    WriteBehind behind(&target);
+    ReadingStop stop;
+    WriteBehind behind(&target, &stop);
     // Larger than any pipe's buffer: the thread waits in its write of the first block.
     Block block{std::vector<char>(std::size_t{4} << 20, 'y'), std::size_t{4} << 20};
     ASSERT_TRUE(behind.hand_over(&block));

@@ -5,6 +5,8 @@
 #include "convert/line_conversion.h"
 #include "pipeline/output_blocks.h"
 #include "pipeline/read_ahead.h"
+#include "pipeline/reading_stop.h"
+#include "pipeline/spare_buffers.h"
 
 #include "libtools/tool_console.h"
 
@@ -91,11 +93,19 @@ struct Watched {
     }
 };
 
-// Storage the reader works in, kept for the thread's next conversion.
-LineReaderStorage &reader_storage() {
-    thread_local LineReaderStorage storage;
-    return storage;
-}
+// Storage the reader works in, taken from the spares and left there for the next
+// conversion.
+class ReaderStorage {
+  public:
+    ReaderStorage() : storage_(take_reader_storage()) {}
+    ~ReaderStorage() { keep_reader_storage(std::move(storage_)); }
+    ReaderStorage(const ReaderStorage &) = delete;
+    ReaderStorage &operator=(const ReaderStorage &) = delete;
+    LineReaderStorage *get() { return &storage_; }
+
+  private:
+    LineReaderStorage storage_;
+};
 
 // The line end written after every line: known once the first line's own line end has
 // been read, which for a first line that ends in a comment is only when the next line
@@ -119,9 +129,11 @@ class LineEnds {
 template <typename Watch>
 ConvertOutcome run_pass(ByteSource input, OutputSink *sink, const Conversion &conversion,
                         ConversionCounts *counts, Watch watch) {
-    OutputBlocks out(sink, Watch::kWriteBehind);
-    ReadAhead ahead(input, BlockLineReader::kDefaultMinRead);
-    BlockLineReader reader(watch.source(ahead.source()), &reader_storage());
+    ReadingStop stop; // before the workers that share it, so it outlives them
+    OutputBlocks out(sink, Watch::kWriteBehind, &stop);
+    ReadAhead ahead(input, BlockLineReader::kDefaultMinRead, &stop);
+    ReaderStorage storage;
+    BlockLineReader reader(watch.source(ahead.source()), storage.get());
     const LineConverter converter(conversion);
     LineEnds line_end;
     bool changed = false;

@@ -1,21 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "pipeline/output_blocks.h"
 
+#include "pipeline/spare_buffers.h"
+
 #include <utility>
 
-namespace {
-
-// Kept for the thread's next conversion, so small files do not pay for a fresh block
-// each; one per thread, as conversions run in several.
-Block &spare() {
-    thread_local Block block;
-    return block;
-}
-
-} // namespace
-
-OutputBlocks::OutputBlocks(OutputSink *sink, bool behind)
-    : sink_(sink), behind_(behind), writer_(sink), current_(std::move(spare())) {
+OutputBlocks::OutputBlocks(OutputSink *sink, bool behind, ReadingStop *stop)
+    : sink_(sink), behind_(behind), writer_(sink, stop), current_(take_spare_block()) {
     if (current_.bytes.size() < kBlockSize) {
         current_.bytes.resize(kBlockSize);
     }
@@ -23,7 +14,7 @@ OutputBlocks::OutputBlocks(OutputSink *sink, bool behind)
 }
 
 OutputBlocks::~OutputBlocks() {
-    spare() = std::move(current_);
+    keep_spare_block(std::move(current_));
 }
 
 bool OutputBlocks::flush() {

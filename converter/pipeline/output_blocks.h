@@ -16,8 +16,9 @@ class OutputBlocks {
   public:
     static constexpr std::size_t kBlockSize = std::size_t{256} * 1024;
 
-    /// Writes into `sink`; `behind`: full blocks are written by a thread of their own.
-    OutputBlocks(OutputSink *sink, bool behind);
+    /// Writes into `sink`; `behind`: full blocks are written by a thread of their own,
+    /// whose failure stops the reading through `stop`.
+    OutputBlocks(OutputSink *sink, bool behind, ReadingStop *stop);
     ~OutputBlocks();
     OutputBlocks(const OutputBlocks &) = delete;
     OutputBlocks &operator=(const OutputBlocks &) = delete;

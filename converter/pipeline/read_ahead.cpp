@@ -15,9 +15,9 @@ constexpr std::size_t kBlocks = 3;
 
 } // namespace
 
-ReadAhead::ReadAhead(ByteSource source, std::size_t block_size)
-    : source_(source), block_size_(std::max<std::size_t>(block_size, 1)),
-      stop_(&ReadingStop::of_this_thread()), to_fill_(kBlocks), filled_(kBlocks) {}
+ReadAhead::ReadAhead(ByteSource source, std::size_t block_size, ReadingStop *stop)
+    : source_(source), block_size_(std::max<std::size_t>(block_size, 1)), stop_(stop),
+      to_fill_(kBlocks), filled_(kBlocks) {}
 
 ReadAhead::~ReadAhead() {
     cancel();

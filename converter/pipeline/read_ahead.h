@@ -21,7 +21,7 @@
 // every object's life inside the call that owns it.
 //
 // A failed output stops the reading too (reading_stop.h): when the WriteBehind of the
-// same converting thread fails, a read that waits for the next block returns -1 at
+// same conversion fails, a read that waits for the next block returns -1 at
 // once, without waiting for the source; the thread itself is cut and joined by
 // cancel() or the destructor.
 //
@@ -41,8 +41,9 @@
 
 class ReadAhead {
   public:
-    /// Reads `source` in blocks of `block_size` bytes.
-    ReadAhead(ByteSource source, std::size_t block_size);
+    /// Reads `source` in blocks of `block_size` bytes; `stop` (the conversion's, which
+    /// outlives this) lets a failed output end the reading.
+    ReadAhead(ByteSource source, std::size_t block_size, ReadingStop *stop);
     /// Cancels the reading (see cancel()).
     ~ReadAhead();
     ReadAhead(const ReadAhead &) = delete;
@@ -71,7 +72,7 @@ class ReadAhead {
     bool ended_ = false;
     long end_result_ = 0; // what a read gives once ended_: 0 at the end, -1 when failed
     bool cancelled_ = false;
-    ReadingStop *stop_; // the converting thread's
+    ReadingStop *stop_; // the conversion's
     // Written by the thread before it closes filled_, read after filled_ gave no block:
     bool failed_ = false;      // the source failed
     std::exception_ptr error_; // what the thread met instead

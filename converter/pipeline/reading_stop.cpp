@@ -1,11 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "pipeline/reading_stop.h"
 
-ReadingStop &ReadingStop::of_this_thread() noexcept {
-    thread_local ReadingStop stop;
-    return stop;
-}
-
 void ReadingStop::attach(BlockChannel *filled) noexcept {
     std::lock_guard<std::mutex> lock(mutex_);
     filled_ = filled;

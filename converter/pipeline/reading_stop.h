@@ -5,13 +5,12 @@
 // thread then cancels the channel the converting thread waits on, and the
 // converting thread learns that the input is not needed any more.
 //
-// There is one per converting thread, shared by the ReadAhead and the WriteBehind
-// that thread makes for one conversion, so they find each other without being
-// introduced: the ReadAhead attaches the channel of its filled blocks when its thread
-// starts and detaches it before the channel goes; the WriteBehind's thread calls
-// stop() when a write fails, and the WriteBehind clears the stop when it is made and
-// when it goes. A stop that comes before the attachment cancels the channel as it is
-// attached. Being the converting thread's, it outlives every worker.
+// There is one per conversion, shared by its ReadAhead and its WriteBehind: the
+// ReadAhead attaches the channel of its filled blocks when its thread starts and
+// detaches it before the channel goes; the WriteBehind's thread calls stop() when a
+// write fails, and the WriteBehind clears the stop when it is made and when it goes. A
+// stop that comes before the attachment cancels the channel as it is attached. The
+// conversion makes it before both and so it outlives every worker.
 #ifndef JOINT2SI_READING_STOP_H
 #define JOINT2SI_READING_STOP_H
 
@@ -21,9 +20,6 @@
 
 class ReadingStop {
   public:
-    /// The calling thread's own.
-    static ReadingStop &of_this_thread() noexcept;
-
     /// `filled` is the channel the converting thread takes read blocks from.
     void attach(BlockChannel *filled) noexcept;
     /// Ends the attachment; stop() no longer reaches the channel.

@@ -13,8 +13,8 @@ constexpr std::size_t kBlocks = 3;
 
 } // namespace
 
-WriteBehind::WriteBehind(OutputSink *sink)
-    : sink_(sink), reading_(&ReadingStop::of_this_thread()), to_write_(kBlocks), written_(kBlocks) {
+WriteBehind::WriteBehind(OutputSink *sink, ReadingStop *stop)
+    : sink_(sink), reading_(stop), to_write_(kBlocks), written_(kBlocks) {
     reading_->clear();
 }
 

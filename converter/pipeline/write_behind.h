@@ -16,7 +16,7 @@
 //
 // Failures: a failed write makes every later hand_over and finish return false and
 // the blocks after it are given back unwritten; it also stops the reading of the
-// ReadAhead that the same converting thread made (reading_stop.h), so a conversion
+// ReadAhead of the same conversion (reading_stop.h), so a conversion
 // waiting for input that is no longer needed stops at once; what the thread throws (std::bad_alloc
 // included) is thrown again in the converting thread by finish().
 #ifndef JOINT2SI_WRITE_BEHIND_H
@@ -33,7 +33,9 @@
 
 class WriteBehind {
   public:
-    explicit WriteBehind(OutputSink *sink);
+    /// Writes into `sink`; a failed write stops the reading through `stop` (the
+    /// conversion's, which outlives this).
+    WriteBehind(OutputSink *sink, ReadingStop *stop);
     /// Cancels the writing (see cancel()) unless finish() was called.
     ~WriteBehind();
     WriteBehind(const WriteBehind &) = delete;
@@ -64,7 +66,7 @@ class WriteBehind {
     bool started_ = false;
     bool threadless_ = false; // no thread or no blocks: every write is made here
     bool cancelled_ = false;
-    ReadingStop *reading_; // the converting thread's: what a failed write stops
+    ReadingStop *reading_; // the conversion's: what a failed write stops
     std::atomic<bool> failed_{false};
     std::exception_ptr error_; // what the thread met; read after it was joined
     BlockChannel to_write_;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <type_traits>
 
 namespace platform {
 
@@ -66,6 +67,9 @@ bool close_stream(std::FILE *stream) {
 
 std::string random_name_suffix() {
     // One generator per thread: replacements are created by several workers at once.
+    // Nothing to destroy at the thread's end: mingw-w64 frees a thread_local's storage
+    // before its destructor runs, so one that owns memory would free it twice.
+    static_assert(std::is_trivially_destructible<std::mt19937>::value, "freed with its thread");
     thread_local std::mt19937 generator(std::random_device{}());
     static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::string suffix;
