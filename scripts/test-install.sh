@@ -107,7 +107,7 @@ check_completion() { # <completion file>
         "lbf-in lbf-ft|joint2si -m LBF-"
         "--recursive|joint2si --rec"
         "--backup --backup=|joint2si --ba"
-        "--recursive --dry-run --backup --backup= --suffix --suffix= --force --allow-dropped-digits --verbose --no-progress --exact --help --version|joint2si --"
+        "--recursive --dry-run --backup --backup= --suffix --suffix= --force --allow-dropped-digits --verbose --no-progress --jobs --jobs= --exact --help --version|joint2si --"
         "hall_b.jnt|joint2si -f kN hal"
         "-odd.jnt|joint2si -f kN -- -o"
         "none off numbered t existing nil simple never|joint2si --backup = "
