@@ -24,6 +24,9 @@ cmake --build --preset windows -j "$(nproc)"
 # fails at random. So the prefix is made first, and its making waited for (every
 # Wine process of it ended and the server with them).
 mkdir -p "$WINEPREFIX"
+# A server an earlier run left (stopped before its end) would never end, and the wait
+# below would wait for ever.
+"$wineserver" --kill 2>/dev/null || true
 "$wine" wineboot --init </dev/null >build/windows/wineboot.log 2>&1
 "$wineserver" --wait
 
