@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <mutex>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -15,7 +16,14 @@ constexpr std::size_t kMostKept = 64;
 template <typename T>
 class SparePool {
   public:
-    SparePool() { kept_.reserve(kMostKept); } // keeping never allocates then
+    // Keeping never allocates: it fills only the room reserved here, none when memory
+    // ran out (every buffer is then freed as it comes back).
+    SparePool() noexcept {
+        try {
+            kept_.reserve(kMostKept);
+        } catch (const std::bad_alloc &) {
+        }
+    }
 
     T take() {
         const std::lock_guard<std::mutex> hold(lock_);
