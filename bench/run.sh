@@ -22,6 +22,9 @@
 #   --large      also report joint2si's peak memory on a file of this many GB
 #   --levels     the gzip levels to time (default "1 6 9")
 #   --gzip-only  time the gzip files only
+#   --files-only time the many files and the --jobs scaling only
+# --recursive is timed over 1,000, 4,000 and 16,000 nested directories (50 and 200 with
+# --smoke).
 # BENCH_DISK_DIR names the real-disk directory (default /var/tmp).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,6 +39,7 @@ disk_runs=""
 large_gb=0
 levels="1 6 9"
 gzip_only=0
+files_only=0
 smoke=0
 while (($#)); do
     case $1 in
@@ -47,7 +51,8 @@ while (($#)); do
     --large) large_gb=$2 && shift ;;
     --levels) levels=$2 && shift ;;
     --gzip-only) gzip_only=1 ;;
-    *) echo "usage: $0 [--smoke] [--size MB] [--runs N] [--disk-runs N] [--files N] [--large GB] [--levels LIST] [--gzip-only]" >&2 && exit 2 ;;
+    --files-only) files_only=1 levels="" ;;
+    *) echo "usage: $0 [--smoke] [--size MB] [--runs N] [--disk-runs N] [--files N] [--large GB] [--levels LIST] [--gzip-only] [--files-only]" >&2 && exit 2 ;;
     esac
     shift
 done
@@ -197,7 +202,7 @@ echo "Medians of $runs alternated runs: wall time, MB/s of the uncompressed text
 echo "($text_bytes bytes), ratio to joint2si's wall time, processor time (user and system,"
 echo "children included; 10 ms resolution) and its ratio to joint2si's, peak memory."
 
-((gzip_only)) || table "Plain file ($size_mb MB, $shm)" "$copy_plain" "$text_bytes" \
+((gzip_only || files_only)) || table "Plain file ($size_mb MB, $shm)" "$copy_plain" "$text_bytes" \
     "joint2si=$convert run.jnt" "${peers[@]}" "cp=cp plain.jnt out.jnt"
 
 # The median of the ratios of command $1's time to command $2's within each run.
@@ -243,7 +248,7 @@ for level in $levels; do
 done
 ((gzip_only)) && exit 0
 
-if [[ $pipe_mode == yes ]]; then
+if [[ $pipe_mode == yes ]] && ((!files_only)); then
     table "gzip file read through the '-' pipe mode to /dev/null" ":" "$text_bytes" \
         "joint2si - <gz=$convert - <plain.jnt.gz >/dev/null" \
         "gzip -dc=gzip -dc plain.jnt.gz >/dev/null"
@@ -259,7 +264,9 @@ for place in "$work" "$disk_work"; do
     for ((i = 0; i < file_count; ++i)); do
         echo "$place/template/f$i.jnt"
     done | xargs -n 1000 -- bash -c 'for f; do cp small.jnt "$f"; done' _
-    fresh="rm -rf $place/many && cp -r $place/template $place/many"
+    # Each run starts with nothing waiting to be written: otherwise a command would wait
+    # for the writes the copy, or the command before it (sed syncs nothing), left behind.
+    fresh="rm -rf $place/many && cp -r $place/template $place/many && sync"
     table "$file_count files of $(stat -c %s small.jnt) bytes in $place" "$fresh" "$small_bytes" \
         "joint2si --jobs $cores '*.jnt'=cd $place/many && $convert --jobs $cores '*.jnt'" \
         "joint2si --jobs 1 '*.jnt'=cd $place/many && $convert --jobs 1 '*.jnt'" \
@@ -280,6 +287,26 @@ table "--jobs scaling: $scaling_count files in $work" "$fresh" \
     "joint2si --jobs 1=cd $work/many && $convert --jobs 1 '*.jnt'" \
     "joint2si --jobs 2=cd $work/many && $convert --jobs 2 '*.jnt'"
 rm -rf "$work/many" "$work/template"
+
+# --recursive over a chain of nested directories: the walk's time grows with the number
+# of entries, whatever the depth. A file at the top and one 100 levels down (each copied
+# fresh before a run); the walk lists every level below them.
+depths="1000 4000 16000"
+((smoke)) && depths="50 200"
+for depth in $depths; do
+    mkdir deep
+    # Made one level at a time through the current directory: the whole path is longer
+    # than the system's limit on a path.
+    python3 -c 'import os, sys
+os.chdir(sys.argv[2])
+for _ in range(int(sys.argv[1])):
+    os.mkdir("d"); os.chdir("d")' "$depth" deep
+    level100=deep$(printf '/d%.0s' $(seq 1 $((depth < 100 ? depth : 100))))
+    table "--recursive over $depth nested directories" \
+        "rm -f deep/f.jnt $level100/f.jnt && cp small.jnt deep/f.jnt && cp small.jnt $level100/f.jnt" "$(($(stat -c %s small.jnt) * 2))" \
+        "joint2si --recursive=cd deep && $convert --recursive '*.jnt'"
+    rm -rf deep
+done
 
 if ((large_gb > 0)); then
     echo

@@ -4,7 +4,7 @@
 # Usage: scripts/ensure-deps.sh [extra-package ...]
 set -euo pipefail
 
-packages=(cmake g++ make zlib1g-dev libgtest-dev libdtl-dev patch strace "$@")
+packages=(cmake g++ make zlib1g-dev libgtest-dev libdtl-dev patch strace python3 unicode-data "$@")
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

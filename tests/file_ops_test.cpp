@@ -267,6 +267,28 @@ TEST_F(FileOps, PathStrings) {
     }
 }
 
+// Where the system drops dots and blanks at the end of a name, they are cut from the
+// last name only, never from a name of nothing else nor from the forms taken as written;
+// elsewhere every character is kept.
+TEST_F(FileOps, KeptLengthDropsTheNameEndsTheSystemDrops) {
+    const struct {
+        const char *path;
+        unsigned dropped; // the kept length where the system drops them
+    } cases[] = {
+        // clang-format off
+        {"a.jnt.", 5},        {"a.jnt. .", 5},           {"*.jnt ", 5},     {"dir/a.jnt..", 9},
+        {"dir. /a.jnt", 11},  {"a. b", 4},               {"..", 2},         {"dir/...", 7},
+        {"dir/", 4},          {"\\\\?\\C:\\*.jnt.", 13}, {"\\??\\C:\\a. ", 10}, {"", 0},
+        // clang-format on
+    };
+    const bool drops = drops_trailing_dots_and_blanks();
+    for (const auto &c : cases) {
+        const auto whole = static_cast<unsigned>(std::strlen(c.path));
+        EXPECT_EQ(tool_path_kept_length(c.path), drops ? c.dropped : whole) << c.path;
+    }
+    EXPECT_EQ(tool_path_kept_length(nullptr), 0u);
+}
+
 TEST_F(FileOps, CharacterNames) {
     const int fallback = '?';
     const struct {

@@ -41,7 +41,8 @@ class Walk : public ::testing::Test {
         CurrentDirectory here(dir_.path());
         std::vector<std::string> names;
         const WalkResult walked = walk_argument(
-            argument.c_str(), recursive, [&](const std::string &name) { names.push_back(name); });
+            argument.c_str(), recursive,
+            [&](const std::string &name, const ToolFileIdentity *) { names.push_back(name); });
         if (result != nullptr) {
             *result = walked;
         }

@@ -2,6 +2,7 @@
 #include "libtools/tool_dstring.h"
 #include "support/memory_check.h"
 
+#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -60,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
                  kNull},
         SlotCase{"SprintfFormats", "old",
                  [](char **s) { return tool_sprintf(s, "%s-%d", "n", 42); }, "n-42"},
-        SlotCase{"SprintfNullFormat", "old", [](char **s) { return tool_sprintf(s, kNull); },
+        SlotCase{"SprintfNullFormat", "old", [](char **s) { return tool_sprintf(s, kNull, 0); },
                  "old"}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -114,6 +115,42 @@ TEST_F(HeapString, AppendsGrowTheBlockGeometrically) {
     ASSERT_NE(slot, nullptr);
     EXPECT_EQ(std::string(slot), std::string(kAppends, 'x'));
     EXPECT_GE(tool_block_size(slot), static_cast<unsigned>(kAppends) + 1);
+    tool_strfree(&slot);
+}
+
+// tool_strappend, the append with a kept length: a million one-character appends stay
+// within the same bound of resizes, and the string is never measured, so the length the
+// caller keeps is where the text goes.
+TEST_F(HeapString, AppendsAtAKeptLengthInLinearWork) {
+    constexpr unsigned kAppends = 1000000;
+    constexpr long kResizeBound = 40; // doubling needs about 20
+    char *slot = nullptr;
+    unsigned length = 0;
+    tool_memory_fail_nth(kResizeBound + 1);
+    for (unsigned i = 0; i < kAppends && tool_strappend(&slot, &length, "xyz", 1) != nullptr; ++i) {
+    }
+    EXPECT_FALSE(tool_memory_failure_happened());
+    ASSERT_NE(slot, nullptr);
+    EXPECT_EQ(length, kAppends);
+    EXPECT_EQ(std::strlen(slot), kAppends);
+    EXPECT_EQ(std::string(slot), std::string(kAppends, 'x'));
+
+    length = 2; // the caller cut the text to two characters
+    EXPECT_STREQ(tool_strappend(&slot, &length, "-end", 10), "xx-end");
+    EXPECT_EQ(length, 6U);
+    EXPECT_STREQ(tool_strappend(&slot, &length, nullptr, 3), "xx-end");
+
+    errno = 0;
+    EXPECT_EQ(tool_strappend(&slot, nullptr, "a", 1), nullptr);
+    EXPECT_EQ(errno, EINVAL);
+    length = tool_block_size(slot); // beyond the string's block
+    EXPECT_EQ(tool_strappend(&slot, &length, "a", 1), nullptr);
+    EXPECT_STREQ(slot, "xx-end");
+    tool_strfree(&slot);
+    length = 3; // a null slot holds no text
+    EXPECT_EQ(tool_strappend(&slot, &length, "a", 1), nullptr);
+    length = 0;
+    EXPECT_STREQ(tool_strappend(&slot, &length, "ab", 5), "ab");
     tool_strfree(&slot);
 }
 

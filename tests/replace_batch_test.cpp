@@ -2,15 +2,18 @@
 // Durability in batches: replacements synced together from several threads, then
 // committed one by one, with failures injected into the write-back and the sync.
 #include "libtools/tool_sys_io.h"
+#include "support/file_system.h"
 #include "support/memory_check.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -104,6 +107,96 @@ INSTANTIATE_TEST_SUITE_P(Failures, ReplaceBatch,
                                            BatchFailure{"FirstSync", kSync, 1},
                                            BatchFailure{"FourthSync", kSync, 4}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// A batch's renamed files keep their locks, and (where the file system keeps marks)
+// the mark they carried as replacements, until the batch lets go of them on several
+// threads; then neither is left and the records are empty.
+TEST(ReplaceBatchRelease, RenamedFilesKeepLockAndMarkUntilLetGo) {
+    TempDir dir;
+    const char *const mark = "user.joint2si.replacement";
+    std::vector<ToolReplacement> replacements(kFiles);
+    std::vector<ToolReplacement *> list;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        dir.write(name, old_text(i));
+        ToolReplacement *r = &replacements[static_cast<std::size_t>(i)];
+        const std::string path = dir.file(name).string();
+        ASSERT_EQ(tool_replace_try_lock(r, path.c_str()), TOOL_LOCK_DONE);
+        ASSERT_EQ(tool_replace_open(r, path.c_str()), 1);
+        const std::string text = new_text(i);
+        ASSERT_EQ(tool_replace_write(r, text.data(), static_cast<unsigned>(text.size())), 1);
+        ASSERT_EQ(tool_replace_start_sync(r), 1);
+        list.push_back(r);
+    }
+    ASSERT_EQ(tool_replace_sync_all(list.data(), kFiles, 3), 0);
+    auto lock_is_free = [&](int i) {
+        ToolReplacement other = {};
+        const std::string path = dir.file("f" + std::to_string(i)).string();
+        const int locked = tool_replace_try_lock(&other, path.c_str());
+        tool_replace_abandon(&other);
+        return locked == TOOL_LOCK_DONE;
+    };
+    for (int i = 0; i < kFiles; ++i) {
+        ASSERT_EQ(tool_replace_commit_batched(list[static_cast<std::size_t>(i)]),
+                  TOOL_REPLACE_DONE);
+        EXPECT_EQ(dir.read("f" + std::to_string(i)), new_text(i));
+        EXPECT_FALSE(lock_is_free(i)) << i;
+    }
+    const bool marks_kept = extended_attribute(dir.file("f0"), mark) != "<none>";
+    RecordProperty("marks_kept", marks_kept ? "yes" : "no");
+    tool_replace_abandon_all(list.data(), kFiles, 3);
+    for (int i = 0; i < kFiles; ++i) {
+        EXPECT_EQ(extended_attribute(dir.file("f" + std::to_string(i)), mark), "<none>") << i;
+        EXPECT_TRUE(lock_is_free(i)) << i;
+        EXPECT_EQ(list[static_cast<std::size_t>(i)]->target, nullptr) << i;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), kFiles);
+}
+
+// The threads that wait for syncs stay from one batch to the next, and callers on
+// several threads at once share them: every replacement of every batch is synced,
+// whatever the number of threads asked for and whoever got them.
+TEST(ReplaceBatchThreads, EveryReplacementOfConcurrentRepeatedBatchesIsSynced) {
+    TempDir dir;
+    constexpr int kCallers = 3;
+    constexpr int kRounds = 4;
+    constexpr int kBatch = 9;
+    std::vector<std::thread> callers;
+    std::vector<int> unsynced(kCallers, 0);
+    for (int caller = 0; caller < kCallers; ++caller) {
+        callers.emplace_back([&, caller] {
+            for (int round = 0; round < kRounds; ++round) {
+                std::vector<ToolReplacement> replacements(kBatch);
+                std::vector<ToolReplacement *> list;
+                for (int i = 0; i < kBatch; ++i) {
+                    const std::string path =
+                        dir.file("c" + std::to_string(caller) + "r" + std::to_string(round) + "f" +
+                                 std::to_string(i))
+                            .string();
+                    std::FILE *file = std::fopen(path.c_str(), "wb");
+                    std::fclose(file);
+                    ToolReplacement *r = &replacements[static_cast<std::size_t>(i)];
+                    tool_replace_try_lock(r, path.c_str());
+                    tool_replace_open(r, path.c_str());
+                    tool_replace_write(r, "new\n", 4);
+                    tool_replace_start_sync(r);
+                    list.push_back(r);
+                }
+                tool_replace_sync_all(list.data(), kBatch, 1 + 3 * round);
+                for (ToolReplacement *r : list) {
+                    unsynced[static_cast<std::size_t>(caller)] += r->synced == 1 ? 0 : 1;
+                    tool_replace_abandon(r);
+                }
+            }
+        });
+    }
+    for (std::thread &caller : callers) {
+        caller.join();
+    }
+    for (int caller = 0; caller < kCallers; ++caller) {
+        EXPECT_EQ(unsynced[static_cast<std::size_t>(caller)], 0) << "caller " << caller;
+    }
+}
 
 // A lock held elsewhere (here another open of this process) is never waited for by
 // tool_replace_try_lock, and nothing is held after it said busy.

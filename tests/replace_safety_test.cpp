@@ -8,10 +8,12 @@
 #include "support/temp_dir.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <string>
@@ -21,17 +23,38 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum { kResize = 4 };
+enum { kResize = 4, kDirectorySync = 6 };
 
 class ReplaceSafety : public LeakCheckedTest {
   protected:
     void TearDown() override {
-        tool_replace_fail_nth(kResize, 0);
+        for (int operation = 0; operation <= kDirectorySync; ++operation) {
+            tool_replace_fail_nth(operation, 0);
+        }
         LeakCheckedTest::TearDown();
     }
     std::string path(const std::string &name) const { return dir.file(name).string(); }
     TempDir dir;
 };
+
+// Whether files in `dir` keep records (and so the marks of replacement files).
+bool keeps_marks(const TempDir &dir) {
+    dir.write("probe", "x");
+    const bool keeps =
+        tool_file_write_record(dir.file("probe").string().c_str(), "x", 1) == TOOL_RECORD_FOUND;
+    fs::remove(dir.file("probe"));
+    return keeps;
+}
+
+// Leaves the replacement file of `r` behind as a killed run would: under the second
+// name `name` (a hard link: the same file, mark and all), no longer locked. False when
+// no hard link can be made here.
+bool leave_behind(ToolReplacement *r, const TempDir &dir, const std::string &name) {
+    std::error_code error;
+    fs::create_hard_link(r->temporary, dir.file(name), error);
+    tool_replace_abandon(r);
+    return !error;
+}
 
 TEST_F(ReplaceSafety, LockRefusesWhatIsNoRegularFile) {
     dir.write("a.jnt", "x\n");
@@ -188,10 +211,17 @@ TEST_F(ReplaceSafety, PathNearTheLimitStillGetsItsReplacementBeside) {
         fs::create_directory(dir.file(sub));
         const std::string target = (dir.path() / sub / "a.jnt").string();
         ASSERT_EQ(fs::absolute(target).string().size(), length);
-        dir.write(sub + "/.j2si~rabcd1234", "left by a killed run");
+        dir.write(sub + "/a.jnt", "old\n");
+        ToolReplacement left = {};
+        ASSERT_EQ(tool_replace_open(&left, target.c_str()), 1) << length;
+        const bool linked = leave_behind(&left, dir, sub + "/.j2si~rabcd1234");
+        const bool swept = linked && keeps_marks(dir);
         StringList kept = {0, nullptr};
-        EXPECT_EQ(tool_replace_sweep((dir.path() / sub).string().c_str(), &kept), 1) << length;
+        EXPECT_EQ(tool_replace_sweep((dir.path() / sub).string().c_str(), &kept), swept ? 1 : 0)
+            << length;
         tool_strlist_free(&kept);
+        std::error_code gone;
+        fs::remove(dir.file(sub + "/.j2si~rabcd1234"), gone); // what no sweep could prove its own
         for (const bool second_link : {false, true}) {
             dir.write(sub + "/a.jnt", "old\n");
             std::error_code error;
@@ -248,22 +278,151 @@ TEST_F(ReplaceSafety, ReplacementNamesAreShortAndRecognised) {
     }
 }
 
-TEST_F(ReplaceSafety, SweepRemovesAbandonedRenameFilesAndListsInPlaceOnes) {
+TEST_F(ReplaceSafety, SweepRemovesOnlyFilesMarkedAsItsOwnThatNoTargetNeeds) {
+    // Files of users that merely have the form of a replacement's name.
     for (const char *name : {".j2si~rabcd1234", ".j2si~cabcd1234", ".j2si~r-bcd1234", "a.jnt"}) {
         dir.write(name, "x");
     }
+    dir.write("b.jnt", "old\n");
+    std::error_code error;
+    fs::create_hard_link(dir.file("b.jnt"), dir.file("b2.jnt"), error);
+    if (error) {
+        GTEST_SKIP() << "hard links cannot be created here: " << error.message();
+    }
+    // A run ended while writing a replacement to be renamed, one while writing a copy,
+    // and one while copying the complete new content into its target.
+    ToolReplacement renamed = {};
+    ASSERT_EQ(tool_replace_open(&renamed, path("a.jnt").c_str()), 1);
+    ASSERT_TRUE(leave_behind(&renamed, dir, ".j2si~rwriting0"));
+    ToolReplacement partial = {};
+    ASSERT_EQ(tool_replace_open(&partial, path("b.jnt").c_str()), 1);
+    ASSERT_EQ(partial.in_place, 1);
+    ASSERT_TRUE(leave_behind(&partial, dir, ".j2si~cwriting0"));
+    ToolReplacement torn = {};
+    ASSERT_EQ(tool_replace_open(&torn, path("b.jnt").c_str()), 1);
+    ASSERT_EQ(tool_replace_write(&torn, "new\n", 4), 1);
+    tool_replace_fail_nth(0, 1); // the first write of the copy into the target
+    ASSERT_EQ(tool_replace_commit(&torn), TOOL_REPLACE_KEPT);
+    const std::string complete = fs::path(torn.temporary).filename().string();
+    const ToolFileIdentity target = torn.identity;
+    tool_replace_abandon(&torn);
+
+    const bool marks = keeps_marks(dir);
     StringList kept = {0, nullptr};
-    EXPECT_EQ(tool_replace_sweep(dir.path().string().c_str(), &kept), 1);
-    ASSERT_EQ(kept.count, 1);
-    EXPECT_EQ(fs::path(kept.items[0]).filename().string(), ".j2si~cabcd1234");
+    EXPECT_EQ(tool_replace_sweep(dir.path().string().c_str(), &kept), marks ? 2 : 0);
+    std::vector<std::string> listed;
+    for (int i = 0; i < kept.count; ++i) {
+        listed.push_back(fs::path(kept.items[i]).filename().string());
+    }
     tool_strlist_free(&kept);
+    // Without marks every copy may be one with the only complete text: all are kept.
+    std::vector<std::string> expected = {".j2si~cabcd1234", complete};
+    if (!marks) {
+        expected.push_back(".j2si~cwriting0");
+    }
+    std::sort(listed.begin(), listed.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(listed, expected);
     std::vector<std::string> left;
     for (const auto &entry : fs::directory_iterator(dir.path())) {
         left.push_back(entry.path().filename().string());
     }
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{".j2si~cabcd1234", ".j2si~r-bcd1234", "a.jnt"}));
+    expected.insert(expected.end(),
+                    {".j2si~rabcd1234", ".j2si~r-bcd1234", "a.jnt", "b.jnt", "b2.jnt"});
+    if (!marks) {
+        expected.push_back(".j2si~rwriting0");
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected);
     EXPECT_EQ(tool_replace_sweep(nullptr, nullptr), 0);
+
+    // The kept copy names the file it was to be copied into; the user's file names none.
+    ToolFileIdentity identity = {};
+    char *target_path = nullptr;
+    EXPECT_EQ(tool_replace_copy_target(path(complete).c_str(), &identity, &target_path),
+              marks ? 1 : 0);
+    if (marks) {
+        EXPECT_EQ(identity.device, target.device);
+        EXPECT_EQ(identity.index, target.index);
+        EXPECT_EQ(fs::path(target_path).filename().string(), "b.jnt");
+    }
+    EXPECT_EQ(tool_replace_copy_target(path(".j2si~cabcd1234").c_str(), &identity, &target_path),
+              0);
+    tool_strfree(&target_path);
+    EXPECT_EQ(tool_replace_copy_target(nullptr, &identity, &target_path), 0);
+}
+
+// Another program that writes the file without taking the lock while it is converted:
+// the commit leaves the file as that program left it.
+TEST_F(ReplaceSafety, CommitRefusesATargetChangedSinceItWasLocked) {
+    const struct {
+        const char *change;
+        std::function<bool(const TempDir &)> make;
+        const char *left; // the file's content after the commit
+    } cases[] = {
+        {"none", [](const TempDir &) { return true; }, "new\n"},
+        {"append",
+         [](const TempDir &d) {
+             std::ofstream out(d.file("a.jnt"), std::ios::binary | std::ios::app);
+             out << "more\n";
+             out.close();
+             return !out.fail();
+         },
+         "old\nmore\n"},
+        {"truncate",
+         [](const TempDir &d) {
+             std::error_code error;
+             fs::resize_file(d.file("a.jnt"), 2, error);
+             return !error;
+         },
+         "ol"},
+        {"rename over",
+         [](const TempDir &d) {
+             d.write("other.jnt", "other\n");
+             std::error_code error;
+             fs::rename(d.file("other.jnt"), d.file("a.jnt"), error);
+             return !error;
+         },
+         "other\n"},
+    };
+    for (const auto &c : cases) {
+        dir.write("a.jnt", "old\n");
+        ToolReplacement r = {};
+        ASSERT_EQ(tool_replace_open(&r, path("a.jnt").c_str()), 1) << c.change;
+        ASSERT_EQ(tool_replace_write(&r, "new\n", 4), 1);
+        if (!c.make(dir)) {
+            tool_replace_abandon(&r);
+            GTEST_SKIP() << "the lock keeps other programs from changing the file here: "
+                         << c.change;
+        }
+        const bool unchanged = std::string(c.change) == "none";
+        EXPECT_EQ(tool_replace_commit(&r), unchanged ? TOOL_REPLACE_DONE : TOOL_REPLACE_FAILED)
+            << c.change;
+        EXPECT_EQ(r.changed, unchanged ? 0 : 1) << c.change;
+        tool_replace_abandon(&r);
+        EXPECT_EQ(dir.read("a.jnt"), c.left) << c.change;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1)
+            << c.change << ": the replacement goes";
+    }
+}
+
+// The file is new once renamed; a failed sync of its directory is told, not ignored.
+TEST_F(ReplaceSafety, FailedDirectorySyncIsToldAfterTheRename) {
+    dir.write("a.jnt", "old\n");
+    ToolReplacement r = {};
+    ASSERT_EQ(tool_replace_open(&r, path("a.jnt").c_str()), 1);
+    ASSERT_EQ(tool_replace_write(&r, "new\n", 4), 1);
+    tool_replace_fail_nth(kDirectorySync, 1);
+    EXPECT_EQ(tool_replace_commit(&r), TOOL_REPLACE_DONE);
+    EXPECT_EQ(r.unsynced, 1);
+    EXPECT_EQ(r.sync_error, EIO);
+    tool_replace_abandon(&r);
+    EXPECT_EQ(dir.read("a.jnt"), "new\n");
+    tool_replace_fail_nth(kDirectorySync, 1);
+    EXPECT_EQ(tool_sync_directory(dir.path().string().c_str()), 0);
+    EXPECT_EQ(errno, EIO);
+    EXPECT_EQ(tool_sync_directory(dir.path().string().c_str()), 1);
 }
 
 TEST_F(ReplaceSafety, ZeroByteStopsTheReaderAtOnceWhenAskedTo) {

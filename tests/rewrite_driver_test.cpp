@@ -16,6 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+enum { kDirectorySync = 6 }; // as tool_replace_fail_nth numbers it
+
 const std::string kInput = "// joint\nshear_force 1.5 kN\nname J1 # tag\nbending_moment 2\n";
 const std::string kOutput = "shear_force 1500.000000\nname J1 \nbending_moment 2000.000000\n";
 
@@ -27,7 +29,7 @@ class Driver : public LeakCheckedTest {
         dir_.write("b.jnt", kInput);
     }
     void TearDown() override {
-        for (int operation = 0; operation < 6; ++operation) {
+        for (int operation = 0; operation <= kDirectorySync; ++operation) {
             tool_replace_fail_nth(operation, 0);
         }
         LeakCheckedTest::TearDown();
@@ -106,6 +108,21 @@ INSTANTIATE_TEST_SUITE_P(
                       FileFailure{"Rename", 3, EACCES, "Permission denied"},
                       FileFailure{"WriteBack", 5, EIO, "Input/output error"}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// The files are renamed into their directory, whose sync then fails: each file holds its
+// new content, and each is named with what that means; the run ends with -1.
+TEST_F(Driver, FailedDirectorySyncIsReportedForEveryFileRenamedThere) {
+    tool_replace_fail_nth_error(kDirectorySync, 1, EIO);
+    EXPECT_EQ(run(), -1);
+    EXPECT_EQ(check_files_whole(), 2);
+    const std::string detail = "\n  it holds the converted text, but its directory could not be "
+                               "synced, so a crash may bring the old text back: Input/output "
+                               "error\n";
+    const std::string a = "Error: Could not write file 'a.jnt'" + detail;
+    const std::string b = "Error: Could not write file 'b.jnt'" + detail;
+    EXPECT_TRUE(messages_ == a + b || messages_ == b + a) << messages_;
+    EXPECT_EQ(run(), 0) << "a second run finds both files converted";
+}
 
 // Every allocation of a whole run fails in turn: no file is ever left damaged or
 // half-written, nothing leaks, and a run that did not convert both files says so.

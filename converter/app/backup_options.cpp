@@ -4,6 +4,8 @@
 #include "app/command_line.h"
 #include "terminal/messages.h"
 
+#include "libtools/tool_sys_io.h"
+
 #include <cstdlib>
 
 namespace {
@@ -42,6 +44,13 @@ const char *suffix_of(const BackupRequest &request) {
     }
     if (!valid_backup_suffix(suffix)) {
         report_bad_backup_suffix(suffix);
+        return nullptr;
+    }
+    // Checked before any file is touched: on Windows a suffix such as ":s" would name a
+    // stream of the file, and ".b." a backup "a.jnt.b" the system chose.
+    const char bad = tool_path_bad_name_end(suffix);
+    if (bad != '\0') {
+        report_backup_suffix_not_in_names(suffix, bad);
         return nullptr;
     }
     return suffix;

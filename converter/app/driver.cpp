@@ -73,17 +73,18 @@ bool rewrite_standard_input(Run *run) {
     return true;
 }
 
-// Rewrites one matched file; false when it failed (a file of the queue tells later).
-bool rewrite_match(const char *name, Run *run) {
+// Rewrites one matched file (`listed`: the identity the walk saw, when it saw one);
+// false when it failed (a file of the queue tells later).
+bool rewrite_match(const char *name, const ToolFileIdentity *listed, Run *run) {
     if (run->queue != nullptr) {
-        run->queue->add(name);
+        run->queue->add(name, listed);
         return true;
     }
     if (is_backup_of_run(run->files.backups, name)) {
         return true; // never converted
     }
     ConversionCounts counts;
-    const FileResult result = rewrite_file(name, run->settings, &run->files, &counts);
+    const FileResult result = rewrite_file(name, run->settings, &run->files, &counts, listed);
     if (result == FileResult::converted) {
         report_converted(name, counts, run->command.verbose, &run->totals);
         if (run->settings.dry_run) {
@@ -106,10 +107,12 @@ bool rewrite_argument(const char *argument, Run *run) {
     bool all_converted = true;
     WalkResult walk;
     try {
-        walk = walk_argument(argument, run->command.recursive, [&](const std::string &name) {
-            progress_matched(&run->progress, 1);
-            all_converted = rewrite_match(name.c_str(), run) && all_converted;
-        });
+        walk = walk_argument(argument, run->command.recursive,
+                             [&](const std::string &name, const ToolFileIdentity *listed) {
+                                 progress_matched(&run->progress, 1);
+                                 all_converted =
+                                     rewrite_match(name.c_str(), listed, run) && all_converted;
+                             });
     } catch (const std::bad_alloc &) {
         report_out_of_memory(); // the names still to visit are lost with the walk
         walk.lost = true;
@@ -156,7 +159,7 @@ int rewrite_through_queue(const CommandLine &command, Run *run) {
         queue.drain();
     }
     run->queue = nullptr;
-    return run->any_failed ? -1 : status;
+    return run->any_failed || run->files.unsynced ? -1 : status;
 }
 
 } // namespace

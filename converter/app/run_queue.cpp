@@ -8,20 +8,21 @@
 
 namespace {
 
-// Files prepared ahead of the batch: enough for the workers to go on while a batch is
-// committed, within the guards of temporary files (a slot per replacement) and the
-// descriptors each holds (three at most).
-std::size_t window_for(int jobs) {
+// Files prepared ahead of the batch: as many as a batch holds, so that the workers
+// prepare the next batch while the main thread waits for this one's syncs and commits
+// it, within the guards of temporary files (a slot per replacement). The descriptors
+// they hold are counted in CommitBatch::most_files.
+std::size_t window() {
     constexpr int kGuards = 256;
-    const int ahead = std::min(2 * jobs + 32, kGuards - CommitBatch::most_files());
+    const int ahead = std::min(CommitBatch::most_files(), kGuards - CommitBatch::most_files());
     return static_cast<std::size_t>(std::max(ahead, 2));
 }
 
 } // namespace
 
 RunQueue::RunQueue(const FileSettings &settings, FileRun *run, int jobs, CommitBatch::Done done)
-    : settings_(settings), batch_(settings, run, std::move(done)), window_(window_for(jobs)),
-      jobs_(jobs), progress_(run->progress) {}
+    : settings_(settings), batch_(settings, run, std::move(done)), window_(window()), jobs_(jobs),
+      progress_(run->progress) {}
 
 RunQueue::~RunQueue() {
     try {
@@ -91,7 +92,7 @@ void RunQueue::hold_notes() {
     order_.push_back(std::move(entry));
 }
 
-void RunQueue::add(const std::string &name) {
+void RunQueue::add(const std::string &name, const ToolFileIdentity *listed) {
     if (jobs_ > 1) { // the first file starts them: a run of "-" alone needs none
         start_workers(jobs_);
         jobs_ = 1;
@@ -100,6 +101,8 @@ void RunQueue::add(const std::string &name) {
     Entry entry;
     entry.task.reset(new FileTask);
     entry.task->name = name;
+    entry.task->listed_known = listed != nullptr;
+    entry.task->listed = listed != nullptr ? *listed : ToolFileIdentity{};
     entry.task->progress = progress_;
     if (workers_.empty()) {
         prepare_file(entry.task.get(), settings_, false);

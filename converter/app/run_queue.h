@@ -44,8 +44,9 @@ class RunQueue {
     /// MessageCapture for as long as the run adds files.
     HeldMessages *notes() { return &notes_; }
 
-    /// Adds the next file of the run.
-    void add(const std::string &name);
+    /// Adds the next file of the run; `listed`, when not null, is the identity the walk
+    /// saw for it, which the file locked must have.
+    void add(const std::string &name, const ToolFileIdentity *listed = nullptr);
     /// Commits every file added so far and writes every message held.
     void drain();
 

@@ -81,7 +81,7 @@ bool argument_matches(const char *argument, bool recursive, const std::string &p
     }
     const std::string written(argument);
     const std::size_t cut = tool_path_directory_length(argument);
-    const std::string last = written.substr(cut);
+    const std::string last = written.substr(cut, tool_path_kept_length(argument) - cut);
     const std::size_t path_cut = tool_path_directory_length(path.c_str());
     const std::string name = path.substr(path_cut);
     if (last.empty() || name == "." || name == ".." || tool_is_replacement_name(name.c_str())) {

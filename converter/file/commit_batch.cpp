@@ -13,6 +13,7 @@
 #include "libtools/tool_thread.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 
 namespace {
@@ -34,7 +35,9 @@ CommitBatch::CommitBatch(const FileSettings &settings, FileRun *run, Done done)
 
 int CommitBatch::most_files() {
     static const int most = [] {
-        const long by_descriptors = (tool_open_file_limit() - kOtherDescriptors) / 3;
+        // Three descriptors for each file waiting in the batch, and as many files again
+        // prepared ahead of it (app/run_queue.cpp).
+        const long by_descriptors = (tool_open_file_limit() - kOtherDescriptors) / 6;
         return static_cast<int>(std::max(1L, std::min<long>(kMostFiles, by_descriptors)));
     }();
     return most;
@@ -63,12 +66,27 @@ void CommitBatch::flush() {
     tool_replace_sync_all(waiting.data(), static_cast<int>(waiting.size()), kSyncThreads);
     for (auto &task : tasks_) {
         done_(*task, finish(task.get()));
-        task.reset(); // its lock goes now, not with the batch
     }
-    tasks_.clear();
     sync_directories();
+    let_go();
     replacements_ = 0;
     bytes_ = 0;
+}
+
+// Lets go of every file of the batch (marks taken off, locks released, replaced files
+// closed) on the sync threads: most of that waits on the disk, and the waits overlap.
+void CommitBatch::let_go() {
+    std::vector<ToolReplacement *> files;
+    try {
+        files.reserve(tasks_.size());
+        for (const auto &task : tasks_) {
+            files.push_back(&task->replacement);
+        }
+        tool_replace_abandon_all(files.data(), static_cast<int>(files.size()), kSyncThreads);
+    } catch (const std::bad_alloc &) {
+        // The tasks let go of their files one after the other below.
+    }
+    tasks_.clear();
 }
 
 // The file's part of the run, in the run's order: the checks only the order can make,
@@ -94,8 +112,8 @@ FileResult CommitBatch::finish(FileTask *task) {
     return result;
 }
 
-// Backs the file up and renames its synced replacement over it. Here is where a check
-// of the file just before its commit belongs.
+// Backs the file up and renames its synced replacement over it (the commit refuses a
+// file another program changed since it was locked, checked right before the rename).
 FileResult CommitBatch::commit(FileTask *task) {
     const char *name = task->name.c_str();
     ToolReplacement *replacement = &task->replacement;
@@ -105,24 +123,52 @@ FileResult CommitBatch::commit(FileTask *task) {
     }
     report_mark_kept(name, *replacement, settings_);
     if (!replacement->in_place) {
-        char *directory = tool_path_dirname(replacement->target);
-        try {
-            if (directory != nullptr && std::find(directories_.begin(), directories_.end(),
-                                                  directory) == directories_.end()) {
-                directories_.emplace_back(*directory != '\0' ? directory : "/");
-            }
-        } catch (const std::bad_alloc &) {
-            tool_sync_directory(directory); // synced now rather than with the others
-        }
-        tool_strfree(&directory);
+        note_renamed_into(replacement->target, name);
     }
     return FileResult::converted;
 }
 
+// Notes that `name` was renamed into the directory of `target`, to be synced with the
+// batch.
+void CommitBatch::note_renamed_into(const char *target, const char *name) {
+    char *directory = tool_path_dirname(target);
+    if (directory == nullptr) {
+        return;
+    }
+    const std::string where = *directory != '\0' ? directory : "/";
+    tool_strfree(&directory);
+    try {
+        const auto found =
+            std::find_if(directories_.begin(), directories_.end(),
+                         [&](const RenamedInto &renamed) { return renamed.directory == where; });
+        if (found != directories_.end()) {
+            found->names.emplace_back(name);
+        } else {
+            directories_.push_back({where, {name}});
+        }
+    } catch (const std::bad_alloc &) {
+        sync_directory(where, {name}); // synced now rather than with the others
+    }
+}
+
+// Makes the renames into `directory` durable; a failure is told for each file renamed
+// there, which holds its new content but might lose its name to a crash.
+void CommitBatch::sync_directory(const std::string &directory,
+                                 const std::vector<std::string> &names) {
+    if (tool_sync_directory(directory.c_str())) {
+        return;
+    }
+    const int reason = errno;
+    for (const std::string &name : names) {
+        report_directory_unsynced(name.c_str(), reason);
+    }
+    run_->unsynced = true;
+}
+
 // The renames of the batch are durable once their directories are on disk.
 void CommitBatch::sync_directories() {
-    for (const std::string &directory : directories_) {
-        tool_sync_directory(directory.c_str());
+    for (const RenamedInto &renamed : directories_) {
+        sync_directory(renamed.directory, renamed.names);
     }
     directories_.clear();
 }

@@ -4,7 +4,8 @@
 // started. The batch then waits for all of their syncs at once, and only then, file by
 // file in the run's order, writes the file's held messages, checks that no earlier
 // file of the run was the same one, makes its backup, renames its replacement over it
-// and reports; at the end each directory renamed into is synced once. A crash at any
+// and reports; at the end each directory renamed into is synced once, and the files
+// are let go of (locks released, marks taken off) on several threads at once. A crash at any
 // point leaves each file whole: old, or new once its own content was on disk.
 //
 // A batch is bounded (files, bytes, open descriptors), so a run over any number of
@@ -21,6 +22,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class CommitBatch {
@@ -34,7 +36,8 @@ class CommitBatch {
     CommitBatch &operator=(const CommitBatch &) = delete;
 
     /// The most files a batch holds: bounded by the descriptors the process may open
-    /// (each waiting file holds two) and by the guards of temporary files.
+    /// (each waiting file holds up to three, and as many wait prepared ahead of the
+    /// batch) and by the guards of temporary files.
     static int most_files();
 
     /// Adds the next file of the run's order (prepared, not busy).
@@ -48,15 +51,24 @@ class CommitBatch {
   private:
     FileResult finish(FileTask *task);
     FileResult commit(FileTask *task);
+    void note_renamed_into(const char *target, const char *name);
+    void sync_directory(const std::string &directory, const std::vector<std::string> &names);
     void sync_directories();
+    void let_go();
 
     const FileSettings &settings_;
     FileRun *run_;
     Done done_;
     std::vector<std::unique_ptr<FileTask>> tasks_;
-    std::vector<std::string> directories_; // renamed into, to be synced
-    unsigned long long bytes_ = 0;         // of the replacements waiting
-    int replacements_ = 0;                 // waiting to be committed
+    // A directory renamed into, to be synced, and the files renamed there (named should
+    // its sync fail).
+    struct RenamedInto {
+        std::string directory;
+        std::vector<std::string> names;
+    };
+    std::vector<RenamedInto> directories_;
+    unsigned long long bytes_ = 0; // of the replacements waiting
+    int replacements_ = 0;         // waiting to be committed
 };
 
 #endif

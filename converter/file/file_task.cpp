@@ -88,7 +88,8 @@ FileResult prepare(FileTask *task, const FileSettings &settings, bool wait) {
     if (is_skipped_name(name)) {
         return FileResult::skipped;
     }
-    if (!lock_task(task, wait)) {
+    if (!lock_task(task, wait) ||
+        !locked_as_listed(task->replacement, task->listed_known ? &task->listed : nullptr, name)) {
         return FileResult::failed;
     }
     const MarkCheck mark = check_mark(name, &task->replacement, settings);
@@ -96,6 +97,9 @@ FileResult prepare(FileTask *task, const FileSettings &settings, bool wait) {
         return mark == MarkCheck::leave ? FileResult::skipped : FileResult::failed;
     }
     sweep_leftovers_held(task->replacement.target);
+    if (refuse_if_copy_pending(name, task->replacement)) {
+        return FileResult::failed;
+    }
     return convert_task(task, settings);
 }
 

@@ -31,6 +31,9 @@ struct FileTask {
     Progress *progress = nullptr; // the run's progress line, told from any thread
     // A note of the run rather than a file: only its held messages are written.
     bool note_only = false;
+    // The identity the walk listed for the file: the file locked must be that one.
+    bool listed_known = false;
+    ToolFileIdentity listed = {};
 
     // After prepare_file:
     FileResult result = FileResult::failed;

@@ -12,6 +12,7 @@
 #include <new>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -36,6 +37,15 @@ std::set<std::string> visited;
 std::map<std::string, HeldMessages> warnings;
 std::set<std::string> warned;
 
+// The copies kept by the sweeps whose complete content may have reached their target
+// in part: the target's identity and path, and the copy. Under `sweeps_lock`.
+struct PendingCopy {
+    ToolFileIdentity target;
+    std::string target_path;
+    std::string copy;
+};
+std::vector<PendingCopy> pending;
+
 // Whether `directory` is met for the first time in this run.
 bool first_visit(const char *directory) {
     try {
@@ -45,21 +55,44 @@ bool first_visit(const char *directory) {
     }
 }
 
+// Notes in `pending` the copy at `path` when it waits to be put in place.
+void note_pending(const char *path) {
+    ToolFileIdentity target = {};
+    char *target_path = nullptr;
+    if (tool_replace_copy_target(path, &target, &target_path)) {
+        try {
+            pending.push_back({target, target_path, path});
+        } catch (const std::bad_alloc &) {
+            report_out_of_memory();
+        }
+    }
+    tool_strfree(&target_path);
+}
+
 void report_kept(StringList *kept) {
     for (int i = 0; i < kept->count; ++i) {
         report_leftover_kept(kept->items[i]);
+        note_pending(kept->items[i]);
     }
 }
 
 // Sweeps `directory` the first time, its warnings held in `held` (or written at once
-// when null). `sweeps_lock` is held.
+// when null); the first sweep of the run also sweeps the temporary directory (""),
+// where copies are made for files whose own directory takes none. `sweeps_lock` is
+// held.
 void sweep_first_time(const char *directory, HeldMessages *held) {
-    if (first_visit(directory)) {
-        PathList kept;
-        tool_replace_sweep(directory, kept.get());
-        const MessageCapture capture(held);
-        report_kept(kept.get());
+    for (const char *where : {"", directory}) {
+        if (first_visit(where)) {
+            PathList kept;
+            tool_replace_sweep(where, kept.get());
+            const MessageCapture capture(held);
+            report_kept(kept.get());
+        }
     }
+}
+
+bool same_file(const ToolFileIdentity &a, const ToolFileIdentity &b) {
+    return a.device == b.device && a.index == b.index;
 }
 
 // The directory of `target` as a new heap string ("/" for the root); null when memory
@@ -116,6 +149,25 @@ void sweep_leftovers_beside(const char *target) {
         sweep_first_time(directory, nullptr);
     }
     tool_strfree(&directory);
+}
+
+bool refuse_if_copy_pending(const char *name, const ToolReplacement &locked) {
+    std::string copy;
+    {
+        const std::lock_guard<std::mutex> hold(sweeps_lock);
+        for (const PendingCopy &waiting : pending) {
+            if (same_file(waiting.target, locked.identity) ||
+                (locked.target != nullptr && waiting.target_path == locked.target)) {
+                copy = waiting.copy;
+                break;
+            }
+        }
+    }
+    if (copy.empty()) {
+        return false;
+    }
+    report_copy_pending(name, copy.c_str());
+    return true;
 }
 
 bool is_skipped_name(const char *name) {

@@ -13,6 +13,7 @@
 #include "sinks/gzip_sink.h"
 #include "sinks/replacement_sink.h"
 #include "terminal/messages.h"
+#include "terminal/reason.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -101,13 +102,23 @@ bool already_converted(const FileRun &run, const ToolFileIdentity &identity) {
                        [&](const ToolFileIdentity &seen) { return same_file(seen, identity); });
 }
 
+bool locked_as_listed(const ToolReplacement &locked, const ToolFileIdentity *listed,
+                      const char *name) {
+    if (listed == nullptr || same_file(locked.identity, *listed)) {
+        return true;
+    }
+    report_cannot_open(name, kReasonNotAsListed);
+    return false;
+}
+
 FileResult rewrite_file(const char *name, const FileSettings &settings, FileRun *run,
-                        ConversionCounts *counts) {
+                        ConversionCounts *counts, const ToolFileIdentity *listed) {
     if (is_skipped_name(name)) {
         return FileResult::skipped;
     }
     Replacement replacement;
-    if (!lock_file(replacement.get(), name)) {
+    if (!lock_file(replacement.get(), name) ||
+        !locked_as_listed(*replacement.get(), listed, name)) {
         return FileResult::failed;
     }
     if (already_converted(*run, replacement.get()->identity)) {
@@ -119,6 +130,9 @@ FileResult rewrite_file(const char *name, const FileSettings &settings, FileRun 
     }
     if (!settings.dry_run) { // a dry run changes nothing on disk, leftovers included
         sweep_leftovers_beside(replacement.get()->target);
+        if (refuse_if_copy_pending(name, *replacement.get())) {
+            return FileResult::failed;
+        }
     }
     InputStream input;
     if (!open_input(&input, *replacement.get(), name)) {

@@ -19,6 +19,8 @@ struct FileRun {
     std::vector<ToolFileIdentity> converted;
     Progress *progress = nullptr;
     BackupLedger backups; // the backups made (with a dry run: that would have been made)
+    /// A converted file's directory could not be synced: the run's status is -1.
+    bool unsynced = false;
 };
 
 enum class FileResult {
@@ -30,9 +32,16 @@ enum class FileResult {
 /// Whether the file `identity` names was converted in this run already.
 bool already_converted(const FileRun &run, const ToolFileIdentity &identity);
 
+/// Whether the file `locked` holds is the one the walk listed (`listed`; null when the
+/// walk gave none, which passes): false, after the message that says so, when the name
+/// led to another file since its directory was listed (a directory swapped for a link).
+bool locked_as_listed(const ToolReplacement &locked, const ToolFileIdentity *listed,
+                      const char *name);
+
 /// Converts the file `name` in place as `settings` ask (with a dry run: writes the diff
-/// of the conversion instead), counting into `*counts`.
+/// of the conversion instead), counting into `*counts`. With `listed`, the file locked
+/// must have that identity (locked_as_listed).
 FileResult rewrite_file(const char *name, const FileSettings &settings, FileRun *run,
-                        ConversionCounts *counts);
+                        ConversionCounts *counts, const ToolFileIdentity *listed = nullptr);
 
 #endif

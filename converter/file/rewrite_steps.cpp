@@ -55,9 +55,17 @@ bool commit_reported(ToolReplacement *replacement, const char *name, FileRun *ru
         report_kept_elsewhere(name, replacement->temporary, reason);
         return false;
     }
+    if (result != TOOL_REPLACE_DONE && replacement->changed) {
+        report_changed_during_run(name);
+        return false;
+    }
     if (result != TOOL_REPLACE_DONE) {
         report_cannot_write(name, reason);
         return false;
+    }
+    if (replacement->unsynced) {
+        report_directory_unsynced(name, replacement->sync_error);
+        run->unsynced = true;
     }
     // The identity after the commit: a renamed replacement is a new file, and the old
     // file's identity may be given to another file later in the run.

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -152,6 +153,30 @@ void report_kept_elsewhere(const char *name, const char *kept_in, int reason) {
                       name, kept_in);
 }
 
+void report_changed_during_run(const char *name) {
+    Details details;
+    details.add("%s", "another program changed it during the conversion; it is left as that "
+                      "program left it");
+    print_with(details, "Error: Could not write file '%s'\n", name);
+}
+
+void report_directory_unsynced(const char *name, int reason) {
+    Details details;
+    const char *text = reason_text(reason);
+    details.add("it holds the converted text, but its directory could not be synced, so a "
+                "crash may bring the old text back%s%s",
+                text != nullptr ? ": " : "", text != nullptr ? text : "");
+    print_with(details, "Error: Could not write file '%s'\n", name);
+}
+
+void report_copy_pending(const char *name, const char *kept_in) {
+    Details details;
+    details.add("%s", "a run that ended while copying it there may have left it torn; put that "
+                      "file in its place, or remove it, then run again");
+    print_with(details, "Error: Could not write file '%s'; the converted text is kept in '%s'\n",
+               name, kept_in);
+}
+
 void report_cannot_read_directory(const char *name, int reason) {
     print_with_reason(reason, "Error: Could not read directory '%s'\n", name);
 }
@@ -162,6 +187,20 @@ void report_unknown_option(const char *option) {
 
 void report_bad_backup_suffix(const char *suffix) {
     print("Error: Invalid backup suffix '%s'\n", suffix);
+}
+
+void report_backup_suffix_not_in_names(const char *suffix, char bad) {
+    Details details;
+    const bool at_end =
+        (bad == '.' || bad == ' ') && suffix[0] != '\0' && suffix[std::strlen(suffix) - 1] == bad;
+    if (at_end) {
+        details.add("a file name here cannot end in a %s", bad == '.' ? "dot" : "blank");
+    } else if (static_cast<unsigned char>(bad) < 0x20) {
+        details.add("%s", "a file name here cannot hold control characters");
+    } else {
+        details.add("a file name here cannot hold '%c'", bad);
+    }
+    print_with(details, "Error: Invalid backup suffix '%s'\n", suffix);
 }
 
 void report_unknown_backup_control(const char *control, const char *source) {

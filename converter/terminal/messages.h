@@ -18,6 +18,13 @@ void report_cannot_read(const char *name, int reason = 0);
 void report_not_text(const char *name);
 void report_cannot_write(const char *name, int reason = 0);
 void report_kept_elsewhere(const char *name, const char *kept_in, int reason = 0);
+/// A file another program wrote during its conversion, left as that program left it.
+void report_changed_during_run(const char *name);
+/// A file that holds its new content, but whose directory could not be synced.
+void report_directory_unsynced(const char *name, int reason);
+/// A file refused because `kept_in`, the complete converted text of an earlier run that
+/// ended while copying it into the file, is still waiting to be put in place.
+void report_copy_pending(const char *name, const char *kept_in);
 void report_cannot_read_directory(const char *name, int reason = 0);
 void report_not_regular(const char *name);
 void report_untrusted_link(const char *name);
@@ -29,6 +36,10 @@ void report_out_of_memory();
 // that names no unit of its kind ("force" or "moment").
 void report_unknown_option(const char *option);
 void report_bad_backup_suffix(const char *suffix);
+/// The same message for a suffix that gives names the system cannot keep as written,
+/// with the character on the next line: `bad` is one no name can hold, or a dot or
+/// blank at the end, which the system drops.
+void report_backup_suffix_not_in_names(const char *suffix, char bad);
 void report_unknown_backup_control(const char *control, const char *source);
 /// "Error: Invalid number of jobs '%s'": a --jobs value that is no whole number from 1 up.
 void report_bad_jobs(const char *value);

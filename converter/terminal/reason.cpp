@@ -16,5 +16,11 @@ const char *reason_text(int reason) {
     if (reason == kReasonTruncatedData) {
         return "the compressed data is incomplete";
     }
+    if (reason == kReasonNotAsListed) {
+        return "it was replaced after its directory was listed";
+    }
+    if (reason == kReasonMovedDuringWalk) {
+        return "it was moved while its subdirectories were walked";
+    }
     return nullptr;
 }

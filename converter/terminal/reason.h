@@ -12,6 +12,11 @@
 constexpr int kReasonDamagedData = -1;
 /// A gzip file ended before its last member did.
 constexpr int kReasonTruncatedData = -2;
+/// A file or directory met by the recursive walk is not the one its directory listed:
+/// it was replaced (by a link, say) between the listing and its open.
+constexpr int kReasonNotAsListed = -11;
+/// A directory the walk came back to is not where it was: it was moved during the walk.
+constexpr int kReasonMovedDuringWalk = -12;
 
 /// The text of `reason`: the system's description of an error code ("Permission
 /// denied"), or that of one of the program's own reasons. Null for 0 and for a

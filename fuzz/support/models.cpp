@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "support/models.h"
 
+#include "libtools/tool_dstring.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -266,21 +269,91 @@ std::optional<std::string> convert_in_file(const std::string &line, double facto
 
 namespace {
 
-char upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+// One character of UTF-8 text as the matcher takes it: `bytes` are its bytes, `code`
+// its code point, or (a byte that starts no well-formed sequence) 0x110000 plus that
+// byte, a character of its own.
+struct Character {
+    std::string bytes;
+    std::uint32_t code;
+};
+
+// The length of the sequence a lead byte starts and the bits it gives, by the UTF-8
+// definition; 0 for a byte that starts none.
+int lead_length(unsigned char byte, std::uint32_t *bits) {
+    if (byte < 0x80) {
+        *bits = byte;
+        return 1;
+    }
+    if (byte >= 0xC0 && byte < 0xE0) {
+        *bits = byte & 0x1Fu;
+        return 2;
+    }
+    if (byte >= 0xE0 && byte < 0xF0) {
+        *bits = byte & 0x0Fu;
+        return 3;
+    }
+    if (byte >= 0xF0 && byte < 0xF8) {
+        *bits = byte & 0x07u;
+        return 4;
+    }
+    return 0;
 }
 
-bool same_char(char a, char b, bool fold_case) {
-    return fold_case ? upper(a) == upper(b) : a == b;
+std::vector<Character> characters(const std::string &text) {
+    static const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    std::vector<Character> out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::uint32_t code = 0;
+        const int length = lead_length(static_cast<unsigned char>(text[at]), &code);
+        int taken = length > 0 ? 1 : 0;
+        while (taken > 0 && taken < length && at + static_cast<std::size_t>(taken) < text.size() &&
+               (static_cast<unsigned char>(text[at + static_cast<std::size_t>(taken)]) & 0xC0u) ==
+                   0x80u) {
+            code = (code << 6u) |
+                   (static_cast<unsigned char>(text[at + static_cast<std::size_t>(taken)]) & 0x3Fu);
+            ++taken;
+        }
+        const bool well_formed = length > 0 && taken == length && code >= smallest[length] &&
+                                 code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        if (well_formed) {
+            out.push_back({text.substr(at, static_cast<std::size_t>(length)), code});
+            at += static_cast<std::size_t>(length);
+        } else {
+            out.push_back({text.substr(at, 1), 0x110000u + static_cast<unsigned char>(text[at])});
+            ++at;
+        }
+    }
+    return out;
+}
+
+// Equal characters, or (folding) characters of one folding: ASCII letters here, the
+// rest by the folded comparison, whose table a unit test checks against Unicode's data.
+bool same_char(const Character &a, const Character &b, bool fold_case) {
+    if (a.code == b.code) {
+        return true;
+    }
+    if (!fold_case || a.code >= 0x110000 || b.code >= 0x110000) {
+        return false;
+    }
+    if (a.code < 0x80 && b.code < 0x80) {
+        return std::tolower(static_cast<int>(a.code)) == std::tolower(static_cast<int>(b.code));
+    }
+    return tool_strfoldcmp(a.bytes.c_str(), b.bytes.c_str()) == 0;
 }
 
 } // namespace
 
-// The definition's recursion over (pattern position, text position), each pair
-// decided once.
-bool strmatch(const std::string &pattern, const std::string &text, bool fold_case) {
+// The definition's recursion over (pattern position, text position), in characters,
+// each pair decided once.
+bool strmatch(const std::string &pattern_text, const std::string &text_bytes, bool fold_case) {
+    const std::vector<Character> pattern = characters(pattern_text);
+    const std::vector<Character> text = characters(text_bytes);
     const std::size_t np = pattern.size();
     const std::size_t nt = text.size();
+    const auto is = [&](std::size_t p, char c) {
+        return p < np && pattern[p].code == static_cast<unsigned char>(c);
+    };
     std::vector<signed char> memo((np + 1) * (nt + 1), -1);
     std::function<bool(std::size_t, std::size_t)> match = [&](std::size_t p, std::size_t t) {
         signed char &known = memo[p * (nt + 1) + t];
@@ -288,20 +361,23 @@ bool strmatch(const std::string &pattern, const std::string &text, bool fold_cas
             return known == 1;
         }
         bool result = false;
-        const bool star = p < np && (pattern[p] == '*' || pattern[p] == '%');
-        const std::size_t close =
-            p < np && pattern[p] == '[' ? pattern.find(']', p + 1) : std::string::npos;
+        const bool star = is(p, '*') || is(p, '%');
+        std::size_t close = np;
+        if (is(p, '[')) {
+            for (close = p + 1; close < np && !is(close, ']'); ++close) {
+            }
+        }
         if (star && p + 1 == np) {
             result = true;
         } else if (p == np) {
             result = t == nt;
-        } else if (pattern[p] == '?' || pattern[p] == '$') {
+        } else if (is(p, '?') || is(p, '$')) {
             result = t < nt && match(p + 1, t + 1);
         } else if (star) {
             for (std::size_t k = t; k < nt && !result; ++k) {
                 result = match(p + 1, k);
             }
-        } else if (close != std::string::npos) {
+        } else if (is(p, '[') && close < np) {
             bool in_set = false;
             for (std::size_t i = p + 1; i < close && t < nt; ++i) {
                 in_set = in_set || same_char(pattern[i], text[t], fold_case);

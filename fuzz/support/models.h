@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Small, direct models of the documented contracts that the fuzz targets hold the
 // real code to. They favour plainness over speed and share no code with what they
-// check.
+// check, but for one table: the matching model folds non-ASCII letters through
+// tool_strfoldcmp, whose table a unit test checks against Unicode's own data.
 #ifndef JOINT2SI_FUZZ_MODELS_H
 #define JOINT2SI_FUZZ_MODELS_H
 
@@ -66,7 +67,8 @@ std::optional<std::string> convert(const std::string &line, double factor);
 /// (a digit after the value, a value or product that is not finite).
 std::optional<std::string> convert_in_file(const std::string &line, double factor);
 
-/// tool_strmatch's definition, memoised; fold_case folds ASCII letters.
+/// tool_strmatch's definition over UTF-8 characters, memoised; fold_case folds by
+/// Unicode's simple case folding.
 bool strmatch(const std::string &pattern, const std::string &text, bool fold_case);
 
 } // namespace model

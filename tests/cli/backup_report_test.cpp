@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // --backup, --verbose, the dropped-digits refusal and the progress line through the
 // built program.
+#include "libtools/tool_sys_io.h"
 #include "support/environment.h"
 #include "support/process_control.h"
 #include "support/run_program.h"
@@ -20,6 +21,14 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// Whether files in `dir` keep records (and with them the marks of replacement files).
+bool keeps_records(const TempDir &dir) {
+    dir.write("probe", "");
+    const int written = tool_file_write_record(dir.file("probe").string().c_str(), "p", 1);
+    fs::remove(dir.file("probe"));
+    return written == TOOL_RECORD_FOUND;
+}
 
 const char kText[] = "// joint 12\nshear_force 12.5 kN\nbending_moment 4 # peak\n\nname J12\n";
 const char kConverted[] = "shear_force 12500.000000\nbending_moment 4000.000000\n\nname J12\n";
@@ -128,7 +137,7 @@ const BigFile &big_file() {
 class StoppedBackup : public ::testing::TestWithParam<StopSignal> {};
 
 TEST_P(StoppedBackup, LeavesNoTemporaryCopy) {
-    if (const std::string why = signals_unsupported(); !why.empty()) {
+    if (const std::string why = signals_unsupported(GetParam()); !why.empty()) {
         GTEST_SKIP() << why;
     }
     const BigFile &file = big_file();
@@ -155,8 +164,16 @@ TEST_P(StoppedBackup, LeavesNoTemporaryCopy) {
             EXPECT_EQ(run(dir, {"c.jnt"}).exit_status, 0);
             fs::remove(dir.file("c.jnt"));
         }
-        EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"big.jnt", "big.jnt~"}))
-            << "delay " << delay;
+        // Where files keep no records (Wine's drives), a killed run's replacement carries
+        // no mark, so no later run may take it for the program's: it stays.
+        std::vector<std::string> names = entries(dir.path());
+        if (GetParam() == StopSignal::kill && !keeps_records(dir)) {
+            names.erase(
+                std::remove_if(names.begin(), names.end(),
+                               [](const std::string &n) { return n.rfind(".j2si~", 0) == 0; }),
+                names.end());
+        }
+        EXPECT_EQ(names, (std::vector<std::string>{"big.jnt", "big.jnt~"})) << "delay " << delay;
         const std::string content = dir.read("big.jnt");
         const std::string backup = dir.read("big.jnt~");
         EXPECT_TRUE(content == file.original || content == file.converted) << "delay " << delay;

@@ -73,6 +73,13 @@ INSTANTIATE_TEST_SUITE_P(
         Case{{"*.jnt", "b.jnt"}, {"*.jnt"}, {"*.jnt"}, false},
         Case{{"x].jnt", "x.jnt"}, {"x].jnt"}, {"x].jnt"}, false},
         Case{{"A.JNT"}, {"a.jnt"}, {"A.JNT"}, false},
+        // Patterns fold case for every script and take whole characters.
+        Case{{"\u00C4BC.jnt", "abc.jnt"}, {"\u00E4*.jnt"}, {"\u00C4BC.jnt"}, false},
+        Case{{"\u03A9\u03BC\u03AD\u03B3\u03B1.jnt", "o.jnt"},
+             {"\u03C9*.jnt"},
+             {"\u03A9\u03BC\u03AD\u03B3\u03B1.jnt"},
+             false},
+        Case{{"\u00E4.jnt", "ab.jnt"}, {"?.jnt"}, {"\u00E4.jnt"}, false},
         // With --recursive the exact name is looked for below, not the pattern.
         Case{{"a[1].jnt", "a1.jnt", "sub/", "sub/a[1].jnt", "sub/a1.jnt", "sub/deep/",
               "sub/deep/a[1].jnt"},

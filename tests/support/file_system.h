@@ -39,9 +39,27 @@ std::string mount_without_records(const std::filesystem::path &path);
 void unmount_scratch(const std::filesystem::path &path);
 
 /// The size, terminator included, of the longest path the toolkit accepts here:
-/// PATH_MAX on POSIX, MAX_PATH (260) on Windows.
+/// PATH_MAX on POSIX, 32768 characters on Windows (the extended-length form's limit).
 std::size_t path_limit();
 /// Makes a FIFO (named pipe) at `path`; "" on success, else why it cannot be made here.
 std::string make_fifo(const std::filesystem::path &path);
+
+/// The absolute path `path` in the system's extended-length form ("\\\\?\\C:\\..."), or ""
+/// where the system has no such form.
+std::string extended_length_form(const std::filesystem::path &path);
+
+/// The characters no file name can hold here, the zero byte aside: "/" on POSIX; on
+/// Windows also the backslash and < > : " | ? *.
+std::string characters_names_cannot_hold();
+
+/// Whether the system drops dots and blanks at the end of a name it is given ("a.jnt."
+/// and "a.jnt " open "a.jnt"), as Windows does.
+bool drops_trailing_dots_and_blanks();
+
+/// Holds the file `path` open as indexers and virus scanners do on Windows: reading and
+/// writing shared, deletion (and so renaming over it) not, until release_file_hold.
+/// "" on success with the hold in `*hold`, else why no such hold exists here.
+std::string hold_without_delete_sharing(const std::filesystem::path &path, long long *hold);
+void release_file_hold(long long hold);
 
 #endif

@@ -52,3 +52,21 @@ std::string mount_without_records(const std::filesystem::path &path) {
 void unmount_scratch(const std::filesystem::path &path) {
     umount2(path.c_str(), MNT_DETACH);
 }
+
+std::string extended_length_form(const std::filesystem::path &) {
+    return "";
+}
+
+std::string characters_names_cannot_hold() {
+    return "/";
+}
+
+bool drops_trailing_dots_and_blanks() {
+    return false;
+}
+
+std::string hold_without_delete_sharing(const std::filesystem::path &, long long *) {
+    return "POSIX systems have no sharing modes: another program's open never stops a rename";
+}
+
+void release_file_hold(long long) {}

@@ -23,8 +23,9 @@ std::string permission_bits_unsupported() {
     return "Windows files have no POSIX permission bits, only a read-only attribute";
 }
 
+// The extended-length form's, in which the toolkit names paths of MAX_PATH and more.
 std::size_t path_limit() {
-    return MAX_PATH;
+    return 32768;
 }
 
 std::string make_fifo(const std::filesystem::path &) {
@@ -45,3 +46,34 @@ std::string mount_without_records(const std::filesystem::path &) {
 }
 
 void unmount_scratch(const std::filesystem::path &) {}
+
+std::string extended_length_form(const std::filesystem::path &path) {
+    const std::string absolute = std::filesystem::absolute(path).make_preferred().string();
+    if (absolute.compare(0, 2, "\\\\") == 0) {
+        return "\\\\?\\UNC\\" + absolute.substr(2);
+    }
+    return "\\\\?\\" + absolute;
+}
+
+std::string characters_names_cannot_hold() {
+    return "/\\<>:\"|?*";
+}
+
+bool drops_trailing_dots_and_blanks() {
+    return true;
+}
+
+std::string hold_without_delete_sharing(const std::filesystem::path &path, long long *hold) {
+    const HANDLE handle =
+        CreateFileW(path.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return "cannot open " + path.string() + " (error " + std::to_string(GetLastError()) + ")";
+    }
+    *hold = static_cast<long long>(reinterpret_cast<intptr_t>(handle));
+    return "";
+}
+
+void release_file_hold(long long hold) {
+    CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(hold)));
+}

@@ -54,11 +54,13 @@ ProgramResult run_program_under(const std::string &program,
 
 enum class StopSignal { interrupt, terminate, kill };
 
-/// Why signals cannot be sent here, or "" when they can.
-std::string signals_unsupported();
+/// Why `signal` cannot be sent here, or "" when it can. A kill can be sent everywhere
+/// (TerminateProcess on Windows); the interrupt and terminate signals only on POSIX.
+std::string signals_unsupported(StopSignal signal);
 
 /// Starts the program, sends it `signal` after `delay_microseconds` (unless it ended
 /// before) and waits for it. Returns true when the signal was delivered while it ran.
+/// Standard output and error go nowhere.
 bool run_program_and_stop(const std::string &program, const std::vector<std::string> &arguments,
                           const std::string &working_directory, long delay_microseconds,
                           StopSignal signal);

@@ -154,7 +154,7 @@ ProgramResult run_program_under(const std::string &program,
     return result;
 }
 
-std::string signals_unsupported() {
+std::string signals_unsupported(StopSignal) {
     return "";
 }
 

@@ -29,11 +29,8 @@ ProgramResult run_program_under(const std::string &program,
     return run_program(program, arguments, working_directory);
 }
 
-std::string signals_unsupported() {
-    return "POSIX signals do not exist on Windows";
-}
-
-bool run_program_and_stop(const std::string &, const std::vector<std::string> &,
-                          const std::string &, long, StopSignal) {
-    return false;
+std::string signals_unsupported(StopSignal signal) {
+    // A kill is TerminateProcess (run_program_win32.cpp), which ends the process at once
+    // without any handler running, as SIGKILL does.
+    return signal == StopSignal::kill ? "" : "POSIX signals do not exist on Windows";
 }

@@ -3,6 +3,7 @@
 #define NOMINMAX
 #include <windows.h>
 
+#include "support/process_control.h"
 #include "support/run_program.h"
 
 #include <fstream>
@@ -126,26 +127,44 @@ std::wstring wide(const std::string &text) {
     return result;
 }
 
-// Starts the child with its input from `in` and its output going to the two handles and
-// waits for its end; returns its exit code.
-DWORD run_and_wait(const std::string &program, const std::string &line,
-                   const std::string &working_directory, HANDLE in, HANDLE out, HANDLE err) {
+// Starts `program` with the three standard handles given, in `working_directory` (the
+// caller's when empty). Wine's process creation now and then fails with
+// ERROR_INTERNAL_ERROR when its server is busy with many starting processes; such a start
+// is tried again a few times before it counts as a failure of the test.
+PROCESS_INFORMATION start_child(const std::string &program, const std::string &line,
+                                const std::string &working_directory, HANDLE in, HANDLE out,
+                                HANDLE err) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = in;
     startup.hStdOutput = out;
     startup.hStdError = err;
-    PROCESS_INFORMATION process{};
     const std::wstring wide_program = wide(program);
-    std::wstring wide_line = wide(line);
     const std::wstring wide_directory = wide(working_directory);
     const wchar_t *directory = working_directory.empty() ? nullptr : wide_directory.c_str();
-    if (!CreateProcessW(wide_program.c_str(), &wide_line[0], nullptr, nullptr, TRUE, 0, nullptr,
-                        directory, &startup, &process)) {
-        throw std::runtime_error("cannot start " + program + " (error " +
-                                 std::to_string(GetLastError()) + ")");
+    constexpr int attempts = 4;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        PROCESS_INFORMATION process{};
+        std::wstring wide_line = wide(line);
+        if (CreateProcessW(wide_program.c_str(), &wide_line[0], nullptr, nullptr, TRUE, 0, nullptr,
+                           directory, &startup, &process)) {
+            return process;
+        }
+        error = GetLastError();
+        if (error != ERROR_INTERNAL_ERROR) {
+            break;
+        }
+        Sleep(200);
     }
+    throw std::runtime_error("cannot start " + program + " (error " + std::to_string(error) + ")");
+}
+
+// Runs the child to its end; returns its exit code.
+DWORD run_and_wait(const std::string &program, const std::string &line,
+                   const std::string &working_directory, HANDLE in, HANDLE out, HANDLE err) {
+    const PROCESS_INFORMATION process = start_child(program, line, working_directory, in, out, err);
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
@@ -201,4 +220,36 @@ ProgramResult run_program_with_input(const std::string &program,
 
 int exit_status_of_minus_one() {
     return static_cast<int>(0xFFFFFFFFu);
+}
+
+// The kill of process_control.h: TerminateProcess ends the child at once, with no handler
+// of its own running, as SIGKILL does on POSIX.
+bool run_program_and_stop(const std::string &program, const std::vector<std::string> &arguments,
+                          const std::string &working_directory, long delay_microseconds,
+                          StopSignal) {
+    SECURITY_ATTRIBUTES attributes{};
+    attributes.nLength = sizeof attributes;
+    attributes.bInheritHandle = TRUE;
+    const HANDLE nowhere =
+        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &attributes, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (nowhere == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("cannot open NUL");
+    }
+    PROCESS_INFORMATION process{};
+    try {
+        process = start_child(program, command_line(program, arguments), working_directory, nowhere,
+                              nowhere, nowhere);
+    } catch (...) {
+        CloseHandle(nowhere);
+        throw;
+    }
+    CloseHandle(nowhere);
+    const DWORD milliseconds = static_cast<DWORD>(delay_microseconds / 1000);
+    const bool ran = WaitForSingleObject(process.hProcess, milliseconds) == WAIT_TIMEOUT &&
+                     TerminateProcess(process.hProcess, 137) != 0;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ran;
 }

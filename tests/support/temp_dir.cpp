@@ -38,13 +38,13 @@ void TempDir::write(const std::string &name, const std::string &content) const {
     // A new file each time: one written over in place would keep the marks a run left on
     // the file it had converted.
     std::error_code ignored;
-    std::filesystem::remove(path_ / name, ignored);
-    std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
+    std::filesystem::remove(file(name), ignored);
+    std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
     out << content;
 }
 
 std::string TempDir::read(const std::string &name) const {
-    std::ifstream in(path_ / name, std::ios::binary);
+    std::ifstream in(file(name), std::ios::binary);
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();

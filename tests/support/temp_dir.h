@@ -15,7 +15,11 @@ class TempDir {
     TempDir &operator=(const TempDir &) = delete;
 
     const std::filesystem::path &path() const { return path_; }
-    std::filesystem::path file(const std::string &name) const { return path_ / name; }
+    // Names are UTF-8 on every system (a plain string would be read in the ANSI code
+    // page on Windows).
+    std::filesystem::path file(const std::string &name) const {
+        return path_ / std::filesystem::u8path(name);
+    }
 
     /// Writes `content` byte for byte into a new file `name` (relative to the directory),
     /// in place of any file of that name.

@@ -14,8 +14,10 @@
  * Paths use the system's syntax ("/" separates on POSIX, where a backslash is part
  * of a name; backslash or "/" on Windows). A path, its absolute form, or that form
  * with two characters added, that does not fit the system's limit (terminator
- * included) is refused: PATH_MAX bytes on POSIX, 260 characters (MAX_PATH) on
- * Windows. Names are UTF-8 on both systems. Entry names longer than 275 bytes are
+ * included) is refused: PATH_MAX bytes on POSIX, 32767 characters on Windows, where
+ * a path of 260 characters (MAX_PATH) or more, and one written in the extended-length
+ * form ("\\\\?\\C:\\data"), is listed through that form. Names are UTF-8 on both
+ * systems. Entry names longer than 275 bytes are
  * skipped.
  *
  * The handle is not tracked memory (it does not count in tool_memory_live_blocks);

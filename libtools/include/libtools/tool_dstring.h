@@ -12,7 +12,8 @@
  * piece resizes its block a number of times logarithmic in the final length, and
  * copies each byte a bounded number of times. Each append still measures the slot's
  * string first (a caller may have shortened it by hand), so n appends to one string
- * read O(n^2) bytes; a caller building a long text keeps its length itself.
+ * read O(n^2) bytes. tool_strappend is the append for building a long text: the
+ * caller keeps the length, nothing is measured, and n appends cost O(n).
  * A slot is a caller-owned `char *` variable that is null or the sole owner of
  * one heap string. Operations that may move the string take the slot's address
  * (`char **`) and always store the current address back; after such a call the
@@ -79,6 +80,14 @@ char *tool_strcat(char **slot, const char *src);
 
 /// As tool_strcat, appending at most `n` characters of `src`.
 char *tool_strncat(char **slot, const char *src, unsigned n);
+/// As tool_strncat, for a text built piece by piece: `*length` is the length of the
+/// slot's string, which the caller keeps (0 for a null slot), and on success it becomes
+/// the new length. The slot's string is not measured, so n appends cost O(n) in all.
+/// `*length` must be the string's true length; a caller that shortens the string by hand
+/// sets it again. Null `length` (or a `*length` beyond the block) appends nothing and
+/// gives null with errno EINVAL; null `src` gives the slot's string unchanged. On want
+/// of memory as tool_strcat (the slot becomes null, `*length` 0).
+char *tool_strappend(char **slot, unsigned *length, const char *src, unsigned n);
 
 /// Replaces the slot's string by a copy of `src`; a null `src` releases it.
 /// Returns the slot's content; null for a null slot.
@@ -132,6 +141,12 @@ unsigned tool_strlen(const char *s);
 /// the difference of the first differing characters after lower-casing. Neither may be null.
 int tool_ascii_stricmp(const char *a, const char *b);
 int tool_ascii_strnicmp(const char *a, const char *b, unsigned long n);
+/// Compares two UTF-8 texts character by character after Unicode's simple case folding
+/// (the folding that pattern matching uses): negative, zero or positive as `a` sorts
+/// before, with or after `b`; zero when they are equal after folding. A byte that starts
+/// no well-formed sequence is a character of its own, after every code point. Null sorts
+/// first. Never fails; allocates nothing, so any thread may call it.
+int tool_strfoldcmp(const char *a, const char *b);
 
 /* ---- String lists -------------------------------------------------------- */
 
@@ -323,9 +338,11 @@ char *tool_strexpand_env(const char *s);
 /// 1 when the whole `text` matches the whole `pattern`, else 0. "*" and "%" match any run
 /// of characters, "?" and "$" exactly one, "[set]" one character listed up to the first
 /// "]" after the "[" (no ranges, no negation; "[]" matches nothing); a "[" with no "]"
-/// after it, and every other character, match themselves (without regard to ASCII case
-/// when fold_case is non-zero). A star must leave at least one character for the rest of
-/// the pattern unless it is the pattern's last character: "a*" matches "a", "a**" does
+/// after it, and every other character, match themselves (when fold_case is non-zero,
+/// without regard to case: both sides after Unicode's simple case folding). Pattern and
+/// text are UTF-8 and matched character by character; a byte that starts no well-formed
+/// sequence is one character that matches only itself. A star must leave at least one character for
+/// the rest of the pattern unless it is the pattern's last character: "a*" matches "a", "a**" does
 /// not, "**" does not match "". Null text 0, null pattern 1. Takes time proportional to
 /// pattern length times text length; a pattern over 512 characters needs working memory,
 /// and the result is 0 when that cannot be had.

@@ -325,6 +325,20 @@ char *tool_path_dirname(const char *path);
 /// separator ("/" on POSIX; "/" or backslash on Windows, where a drive such as "C:" alone
 /// also counts): "data/a.jnt" gives 5, "a.jnt" 0. 0 for null.
 unsigned tool_path_directory_length(const char *path);
+/// Whether `text`, appended to a file's name, gives a name the system keeps as written:
+/// '\0' when it does (and for null); else the first character it holds that no name
+/// can hold ('/' on POSIX; on Windows also backslash, < > : " | ? * and the control
+/// characters), or on Windows its last character when that is a dot or a blank, which
+/// the system drops from the end of a name.
+char tool_path_bad_name_end(const char *text);
+/// The number of leading characters of `path` that the system keeps when it is given
+/// `path`: on Windows the dots and blanks at the end of its last name are dropped
+/// ("a.jnt. " opens "a.jnt", "*.jnt." lists what "*.jnt" lists), except in the
+/// extended-length form ("\\\\?\\C:\\...") and the object manager's ("\\??\\..."),
+/// which the system takes as written, and in a last name of nothing else (".."); on
+/// POSIX a dot or a blank is part of a name like any other character and the whole
+/// length is kept. 0 for null.
+unsigned tool_path_kept_length(const char *path);
 /// The separator the system writes between a directory and a name: '/' on POSIX, a
 /// backslash on Windows.
 char tool_path_separator(void);
@@ -449,6 +463,14 @@ typedef struct ToolFileIdentity {
     unsigned long long index;
 } ToolFileIdentity;
 
+/// What shows a change of a file's content: its size and last change times (internal).
+typedef struct ToolFileState {
+    unsigned long long size;
+    long long modified;
+    long long changed;
+    int known; /* 0 when the system could not tell */
+} ToolFileState;
+
 typedef struct ToolReplacement {
     char *target;                    /* the final file the path leads to (system syntax) */
     char *temporary;                 /* the file the new content is written to */
@@ -461,15 +483,26 @@ typedef struct ToolReplacement {
     long long lock;                  /* the system's handle of the locked target, internal */
     unsigned long long written_size; /* bytes tool_replace_write took so far */
     unsigned long written_crc;       /* their CRC-32 (zlib's crc32; 0 while there are none) */
-    char *record;      /* the record commit attaches (tool_replace_set_record); null for none */
-    int record_kept;   /* after commit: 1 when `record` is on the new file, else 0 */
-    int record_status; /* after commit: TOOL_RECORD_FOUND when kept, NONE when none was set,
-                          UNSUPPORTED when the file system keeps none, FAILED otherwise
-                          (also for every commit that did not give TOOL_REPLACE_DONE) */
-    int synced;        /* the content is on disk (tool_replace_sync_all): commit does not
-                          sync it again */
-    int sync_error;    /* errno of a failed tool_replace_start_sync or tool_replace_sync_all */
-    int guard;         /* the interrupt guard of `temporary`, internal; 0 when none */
+    char *record;         /* the record commit attaches (tool_replace_set_record); null for none */
+    int record_kept;      /* after commit: 1 when `record` is on the new file, else 0 */
+    int record_status;    /* after commit: TOOL_RECORD_FOUND when kept, NONE when none was set,
+                             UNSUPPORTED when the file system keeps none, FAILED otherwise
+                             (also for every commit that did not give TOOL_REPLACE_DONE) */
+    int synced;           /* the content is on disk (tool_replace_sync_all): commit does not
+                             sync it again */
+    int sync_error;       /* errno of a failed tool_replace_start_sync or tool_replace_sync_all */
+    int guard;            /* the interrupt guard of `temporary`, internal; 0 when none */
+    int changed;          /* after a FAILED commit: the target was changed by another program
+                             since it was locked (its size or times differ, or its name leads
+                             to another file): it is left as that program left it */
+    int unsynced;         /* after a DONE commit: the target holds the new content, but the
+                             sync of its directory failed (reason in sync_error), so a crash
+                             could still bring the old name back */
+    ToolFileState opened; /* the target's state when it was locked, internal */
+    int settle_pending;   /* after a DONE tool_replace_commit_batched that renamed: the new
+                             file's mark is taken off when it is let go of, internal */
+    long long held;       /* the handle that keeps the new file's lock until then, internal
+                             (-1: none) */
 } ToolReplacement;
 
 enum {
@@ -530,7 +563,10 @@ int tool_replace_write(ToolReplacement *replacement, const char *data, unsigned 
 /// siblings. Whether the record could be kept never changes the result: record_kept
 /// and record_status tell. On FAILED and KEPT errno tells why: the flush, sync, close,
 /// rename or copy that failed (0 after a failed write, whose reason tool_replace_write
-/// gave).
+/// gave). Right before the rename or copy, under the lock, the target is checked
+/// against its state when it was locked: a target another program wrote meanwhile
+/// (without taking the lock) gives FAILED with `changed` set and errno 0, and is left
+/// as it is. A DONE commit whose directory could not be synced sets `unsynced`.
 int tool_replace_commit(ToolReplacement *replacement);
 
 /* Durability in batches: instead of one commit after the other, each of which waits
@@ -543,6 +579,7 @@ int tool_replace_commit(ToolReplacement *replacement);
  *     tool_replace_sync_all(list, count, threads);
  *     for each r in order: if (!r->failed) result = tool_replace_commit_batched(r); ...
  *     for each directory renamed into: tool_sync_directory(directory);
+ *     tool_replace_abandon_all(list, count, threads);  // let go of the batch
  *
  * Each file is renamed only after its own content is on disk, so a crash at any point
  * leaves every file of the batch with its whole old or its whole new content; a
@@ -564,8 +601,17 @@ int tool_replace_start_sync(ToolReplacement *replacement);
 int tool_replace_sync_all(ToolReplacement *const *list, int count, int threads);
 
 /// tool_replace_commit, leaving the sync of the directory a renamed replacement enters
-/// to tool_sync_directory. A replacement not yet synced is synced first.
+/// to tool_sync_directory. A replacement not yet synced is synced first. A renamed file
+/// keeps its lock, and the mark it carried as a replacement, until it is let go of
+/// (tool_replace_abandon_all or tool_replace_abandon), which takes the mark off.
 int tool_replace_commit_batched(ToolReplacement *replacement);
+
+/// tool_replace_abandon for each replacement in `list` (`count` of them; null entries are
+/// skipped), up to `threads` at once from threads of its own (at least one), after a
+/// batch was committed. Letting go of files waits on the disk: a renamed file's mark is
+/// taken off, and the last close of each replaced file frees its storage. The caller
+/// owns the replacements and uses none of them until it returns.
+void tool_replace_abandon_all(ToolReplacement *const *list, int count, int threads);
 
 /// Syncs the directory `path`, making the renames into it durable. 1 on success (also
 /// where the system has nothing to sync); 0 with errno on failure or for null.
@@ -583,12 +629,26 @@ void tool_replace_abandon(ToolReplacement *replacement);
 int tool_is_replacement_name(const char *name);
 
 /// Looks at the replacement files in `directory` whose writer ended without finishing
-/// (no lock on them). One that was to be renamed over its target is removed: its
-/// target is whole. The path of one that was to be copied into its target is appended
-/// to `kept` (when not null) and the file stays: it may hold the only complete new
-/// content of a target torn by a killed run. Returns how many were removed; -1 when
-/// memory ran out.
+/// (no lock on them). Only a file that carries a replacement's mark (given to it before
+/// any name led to it, where the system allows) is known to be the toolkit's: a file
+/// that merely has the form of the name is never removed. A marked one that was to be
+/// renamed over its target is removed (its target is whole), and so is a marked copy
+/// whose content was not yet complete (its target was never touched) or was copied in
+/// full. The path of a marked copy whose complete content may have been copied in part
+/// is appended to `kept` (when not null) and the file stays: it may hold the only
+/// complete new content of a target torn by a killed run (tool_replace_copy_target
+/// tells which). A copy without a mark (a file system that keeps none) is kept and
+/// appended too. An empty `directory` means the temporary directory, where copies are
+/// made when none can be made beside their target. Returns how many were removed; -1
+/// when memory ran out.
 int tool_replace_sweep(const char *directory, StringList *kept);
+
+/// For a file tool_replace_sweep kept: 1, with the identity of the file it was to be
+/// copied into in `identity` and its path in `*target` (a slot: what it held is
+/// released), when it is a marked copy whose complete content may have been copied in
+/// part. Until the copy is put in place or removed, that target must not be converted
+/// again: it may be torn. 0 otherwise (no mark, another state, no memory, null).
+int tool_replace_copy_target(const char *path, ToolFileIdentity *identity, char **target);
 
 /// Makes the signals a failing write raises on POSIX systems (SIGPIPE for a closed pipe,
 /// SIGXFSZ for a file-size limit) ignored for the whole process, so the write reports an
@@ -597,9 +657,9 @@ int tool_replace_sweep(const char *directory, StringList *kept);
 void tool_ignore_write_signals(void);
 
 /// Test support: make the n-th write (operation 0), sync (1), close (2), rename (3),
-/// resize of the target before an in-place copy (4) or start of a write-back
-/// (tool_replace_start_sync, 5) of a replacement from now fail once, with errno EIO; 0
-/// turns it off. Writes and syncs of backups count as well.
+/// resize of the target before an in-place copy (4), start of a write-back
+/// (tool_replace_start_sync, 5) of a replacement or sync of a directory (6) from now
+/// fail once, with errno EIO; 0 turns it off. Writes and syncs of backups count as well.
 /// The counters are process-wide and safe in every thread: the n-th operation of the
 /// process fails, whichever thread makes it.
 void tool_replace_fail_nth(int operation, long n);

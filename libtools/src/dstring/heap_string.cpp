@@ -6,6 +6,7 @@
 #include "libtools/tool_dstring.h"
 #include "libtools/tool_memory.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
@@ -66,14 +67,9 @@ bool reserve(char **slot, std::size_t length, std::size_t needed) {
     return *slot != nullptr;
 }
 
-char *append(char **slot, const char *src, std::size_t count, const char *operation) {
-    if (slot == nullptr) {
-        return nullptr;
-    }
-    if (src == nullptr) {
-        return *slot;
-    }
-    const std::size_t old_length = *slot != nullptr ? std::strlen(*slot) : 0;
+// Appends `count` bytes of `src` to the slot's string, which is `old_length` long.
+char *append_at(char **slot, std::size_t old_length, const char *src, std::size_t count,
+                const char *operation) {
     if (!reserve(slot, old_length, old_length + count + 1)) {
         report_failure(operation);
         return nullptr;
@@ -81,6 +77,16 @@ char *append(char **slot, const char *src, std::size_t count, const char *operat
     std::memcpy(*slot + old_length, src, count);
     (*slot)[old_length + count] = '\0';
     return *slot;
+}
+
+char *append(char **slot, const char *src, std::size_t count, const char *operation) {
+    if (slot == nullptr) {
+        return nullptr;
+    }
+    if (src == nullptr) {
+        return *slot;
+    }
+    return append_at(slot, *slot != nullptr ? std::strlen(*slot) : 0, src, count, operation);
 }
 
 char *replace(char **slot, const char *src, std::size_t count, const char *operation) {
@@ -125,6 +131,27 @@ char *tool_strcat(char **slot, const char *src) {
 
 char *tool_strncat(char **slot, const char *src, unsigned n) {
     return append(slot, src, src != nullptr ? clamp_count(src, n) : 0, "tool_strncat");
+}
+
+char *tool_strappend(char **slot, unsigned *length, const char *src, unsigned n) {
+    if (slot == nullptr) {
+        return nullptr;
+    }
+    const std::size_t room = *slot != nullptr ? tool_block_size(*slot) : 0;
+    if (length == nullptr || (*slot == nullptr ? *length != 0 : room != 0 && *length >= room)) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    if (src == nullptr) {
+        return *slot;
+    }
+    const std::size_t count = clamp_count(src, n);
+    if (append_at(slot, *length, src, count, "tool_strappend") == nullptr) {
+        *length = 0;
+        return nullptr;
+    }
+    *length += static_cast<unsigned>(count);
+    return *slot;
 }
 
 char *tool_strcpy(char **slot, const char *src) {

@@ -16,7 +16,11 @@
 //     stays alive at j + 1 by letting the star take one more character.
 //   - A star that is the last pattern character accepts at once.
 //   - The end of the pattern accepts only at the end of the text.
-#include "dstring/ascii.h"
+//
+// Pattern and text are UTF-8: the matcher runs over characters (code points), so "?"
+// and a set consume one character whatever its length in bytes, and case folding is
+// Unicode's simple case folding, the same on every system.
+#include "dstring/case_fold.h"
 #include "dstring/source_tag.h"
 #include "libtools/tool_dstring.h"
 #include "libtools/tool_memory.h"
@@ -27,54 +31,80 @@
 
 namespace {
 
-bool is_star(char c) {
+using case_fold::Unit;
+
+bool is_star(Unit c) {
     return c == '*' || c == '%';
 }
-bool is_any(char c) {
+bool is_any(Unit c) {
     return c == '?' || c == '$';
 }
 
-bool same_char(char a, char b, bool fold) {
-    return fold ? ascii::to_upper(a) == ascii::to_upper(b) : a == b;
+// The text being matched, read one character at a time, folded when asked.
+class TextCursor {
+  public:
+    TextCursor(const char *text, bool fold) : at_(text), fold_(fold) {}
+
+    bool at_end() const { return *at_ == '\0'; }
+
+    Unit take() {
+        const Unit unit = case_fold::next_unit(at_);
+        return fold_ ? case_fold::fold(unit) : unit;
+    }
+
+  private:
+    const char *at_;
+    bool fold_;
+};
+
+// Per-call working memory: the pattern's characters (folded when asked), two sets of
+// live pattern positions (0 .. length) and, for every position, the index of the first
+// "]" after it (or the length when none).
+struct Scratch {
+    Unit *pattern;
+    unsigned char *live;
+    unsigned char *next;
+    std::size_t *close;
+};
+
+// Decodes the pattern into scratch.pattern; returns its length in characters.
+std::size_t decode_pattern(const char *pattern, bool fold, Unit *out) {
+    std::size_t length = 0;
+    while (*pattern != '\0') {
+        const Unit unit = case_fold::next_unit(pattern);
+        out[length++] = fold ? case_fold::fold(unit) : unit;
+    }
+    return length;
 }
 
 // Whether `c` is one of the characters of the set pattern[from .. to).
-bool in_set(const char *pattern, std::size_t from, std::size_t to, char c, bool fold) {
+bool in_set(const Unit *pattern, std::size_t from, std::size_t to, Unit c) {
     for (std::size_t i = from; i < to; ++i) {
-        if (same_char(pattern[i], c, fold)) {
+        if (pattern[i] == c) {
             return true;
         }
     }
     return false;
 }
 
-// Per-call working memory: two sets of live pattern positions (0 .. length) and, for
-// every position, the index of the first "]" after it (or the length when none).
-struct Scratch {
-    unsigned char *live;
-    unsigned char *next;
-    std::size_t *close;
-};
-
 class Matcher {
   public:
-    Matcher(const char *pattern, std::size_t m, const char *text, std::size_t n, bool fold,
-            const Scratch &scratch)
-        : p_(pattern), m_(m), t_(text), n_(n), fold_(fold), s_(scratch) {}
+    Matcher(std::size_t m, TextCursor text, const Scratch &scratch)
+        : p_(scratch.pattern), m_(m), text_(text), s_(scratch) {}
 
     bool run() {
         find_closers();
         std::memset(s_.live, 0, m_ + 1);
         s_.live[0] = 1;
-        for (std::size_t j = 0;; ++j) {
-            follow_stars(s_.live, j);
+        for (;;) {
+            follow_stars(s_.live);
             if (m_ > 0 && is_star(p_[m_ - 1]) && s_.live[m_ - 1]) {
                 return true; // the rest of the pattern is exactly one star
             }
-            if (j == n_) {
+            if (text_.at_end()) {
                 return s_.live[m_] != 0;
             }
-            if (!step(j)) {
+            if (!step(text_.take())) {
                 return false;
             }
         }
@@ -92,8 +122,8 @@ class Matcher {
     }
 
     // Lets every live star (other than a final one) hand over to the next position.
-    void follow_stars(unsigned char *live, std::size_t j) const {
-        if (j >= n_) {
+    void follow_stars(unsigned char *live) const {
+        if (text_.at_end()) {
             return;
         }
         for (std::size_t i = 0; i + 1 < m_; ++i) {
@@ -103,11 +133,10 @@ class Matcher {
         }
     }
 
-    // Consumes text character j; returns whether any position is still live.
-    bool step(std::size_t j) {
+    // Consumes one text character; returns whether any position is still live.
+    bool step(Unit c) {
         std::memset(s_.next, 0, m_ + 1);
         bool any = false;
-        const char c = t_[j];
         for (std::size_t i = 0; i < m_; ++i) {
             if (!s_.live[i]) {
                 continue;
@@ -123,8 +152,8 @@ class Matcher {
     }
 
     // The pattern position reached from i by consuming c, or m + 1 when none.
-    std::size_t advance(std::size_t i, char c) const {
-        const char element = p_[i];
+    std::size_t advance(std::size_t i, Unit c) const {
+        const Unit element = p_[i];
         if (is_star(element)) {
             return i;
         }
@@ -132,21 +161,34 @@ class Matcher {
             return i + 1;
         }
         if (element == '[' && s_.close[i] < m_) {
-            return in_set(p_, i + 1, s_.close[i], c, fold_) ? s_.close[i] + 1 : m_ + 1;
+            return in_set(p_, i + 1, s_.close[i], c) ? s_.close[i] + 1 : m_ + 1;
         }
-        return same_char(element, c, fold_) ? i + 1 : m_ + 1;
+        return element == c ? i + 1 : m_ + 1;
     }
 
-    const char *p_;
+    const Unit *p_;
     std::size_t m_;
-    const char *t_;
-    std::size_t n_;
-    bool fold_;
+    TextCursor text_;
     Scratch s_;
 };
 
-// Patterns up to this length are matched without touching the heap.
+// Patterns up to this many bytes are matched without touching the heap.
 constexpr std::size_t kStackPositions = 512;
+
+// Working memory for a pattern of `bytes` bytes (at least as many as its characters);
+// null when it cannot be had.
+void *allocate_scratch(std::size_t bytes, Scratch *scratch) {
+    const std::size_t size = bytes * (sizeof(Unit) + sizeof(std::size_t)) + 2 * (bytes + 1);
+    void *block =
+        size <= UINT_MAX ? tool_malloc(static_cast<unsigned>(size), DSTRING_HERE) : nullptr;
+    if (block != nullptr) {
+        scratch->close = static_cast<std::size_t *>(block); // the widest alignment first
+        scratch->pattern = reinterpret_cast<Unit *>(scratch->close + bytes);
+        scratch->live = reinterpret_cast<unsigned char *>(scratch->pattern + bytes);
+        scratch->next = scratch->live + bytes + 1;
+    }
+    return block;
+}
 
 } // namespace
 
@@ -159,25 +201,22 @@ int tool_strmatch(const char *pattern, const char *text, int fold_case) {
     if (pattern == nullptr) {
         return 1;
     }
-    const std::size_t m = std::strlen(pattern);
-    const std::size_t n = std::strlen(text);
+    const std::size_t bytes = std::strlen(pattern);
+    Unit units[kStackPositions];
     unsigned char live[kStackPositions + 1];
     unsigned char next[kStackPositions + 1];
     std::size_t close[kStackPositions];
-    Scratch scratch{live, next, close};
+    Scratch scratch{units, live, next, close};
     void *block = nullptr;
-    if (m > kStackPositions) {
-        const std::size_t bytes = m * sizeof(std::size_t) + 2 * (m + 1);
-        block =
-            bytes <= UINT_MAX ? tool_malloc(static_cast<unsigned>(bytes), DSTRING_HERE) : nullptr;
+    if (bytes > kStackPositions) {
+        block = allocate_scratch(bytes, &scratch);
         if (block == nullptr) {
             return 0; // no working memory: the text is not shown to match
         }
-        scratch.close = static_cast<std::size_t *>(block);
-        scratch.live = reinterpret_cast<unsigned char *>(scratch.close + m);
-        scratch.next = scratch.live + m + 1;
     }
-    const bool matched = Matcher(pattern, m, text, n, fold_case != 0, scratch).run();
+    const bool fold = fold_case != 0;
+    const std::size_t m = decode_pattern(pattern, fold, scratch.pattern);
+    const bool matched = Matcher(m, TextCursor(text, fold), scratch).run();
     tool_free(block, DSTRING_HERE);
     return matched ? 1 : 0;
 }

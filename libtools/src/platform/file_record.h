@@ -43,6 +43,37 @@ RecordResult write_record(long long handle, const std::string &path, const std::
 /// failed.
 RecordResult remove_record(long long handle, const std::string &path);
 
+/* A replacement's mark: the same kind of record under a name of its own
+ * ("user.joint2si.replacement" on POSIX, the stream ":joint2si.replacement" on
+ * Windows), given to every file this toolkit creates under a replacement file's name,
+ * so that a sweep removes only files it can show are its own. A file system that keeps
+ * no records keeps no marks either: its replacement files are never proven the
+ * toolkit's, and never removed by a sweep. */
+
+/// The name the mark is kept under; copy_attributes leaves it behind.
+const char *mark_name();
+/// The mark of the file, as read_record reads its record.
+RecordResult read_mark(long long handle, const std::string &path, std::string *mark);
+/// Gives the file the mark `mark`, as write_record does; with `durable`, the mark is on
+/// disk when this returns (found).
+RecordResult write_mark(long long handle, const std::string &path, const std::string &mark,
+                        bool durable);
+/// Takes the file's mark away, as remove_record does.
+RecordResult remove_mark(long long handle, const std::string &path);
+/// Opens the entry `path` itself for read_mark (a symbolic link or reparse point is not
+/// followed: it is no file of ours) without any step that can block; -1 when it cannot
+/// be opened. close_record_handle closes it.
+long long open_mark_handle(const std::string &path);
+
+/// Creates the new file `name` in `directory` exclusively, open for writing, carrying
+/// the mark `mark`: on Linux the file is made unnamed (O_TMPFILE), marked, and only
+/// then named (linkat), so no name of the toolkit's form ever leads to an unmarked file
+/// of its own; elsewhere it is created by name and marked at once. The file's handle
+/// (a descriptor on POSIX), or -1 with errno (EEXIST: the name is taken). The file has
+/// no mark where its file system keeps none.
+long long create_marked(const std::string &directory, const std::string &name,
+                        const std::string &mark);
+
 /// The system's handle of the file open as `stream`, for the operations above.
 long long handle_of_stream(std::FILE *stream);
 

@@ -3,14 +3,15 @@
 // SIGTERM) removes the guarded temporary file before the process ends, and can
 // be held off while the original file is being overwritten in place.
 //
-// Threads: everything here is for the threads the program runs itself (the main
-// thread), never for a worker started through thread.h. A worker starts with the
+// Threads: interrupts are taken by the threads the program runs itself (the main
+// thread), never by a worker started through thread.h. A worker starts with the
 // interrupts blocked and keeps them blocked, so on POSIX an interrupt is always
 // delivered to a thread that may hold it; on Windows interrupts arrive as console
 // events on a thread of the system's own. Either way a hold made by the main thread
 // delays every interrupt until that thread resumes them, and the removal of the
-// guarded files never runs inside a worker. Debug builds check that no worker guards,
-// releases, holds or resumes.
+// guarded files never runs inside a worker. A worker guards its own files and holds
+// interrupts through hold_interrupts_in_worker only; debug builds check that it never
+// calls hold_interrupts or resume_interrupts.
 #ifndef LIBTOOLS_PLATFORM_INTERRUPT_H
 #define LIBTOOLS_PLATFORM_INTERRUPT_H
 
@@ -54,18 +55,29 @@ void return_replacement_slot(int slot);
 void hold_interrupts();
 void resume_interrupts();
 
-/// hold_interrupts for as long as it lives, also when an exception passes. In a worker
-/// it holds nothing: the worker never takes an interrupt itself, and the threads that
-/// do are not its to hold.
+/// The hold of a worker that creates a file and guards it: an interrupt that comes in
+/// between waits until the worker has guarded the file, so that the removal finds it.
+/// Unlike hold_interrupts, holds of several workers may overlap. A worker that begins
+/// a hold while the process is already ending for an interrupt waits there for the
+/// end, making nothing more.
+void hold_interrupts_in_worker();
+void resume_interrupts_in_worker();
+
+/// hold_interrupts (in a worker hold_interrupts_in_worker) for as long as it lives,
+/// also when an exception passes.
 class InterruptHold {
   public:
-    InterruptHold() : held_(!in_worker_thread()) {
-        if (held_) {
+    InterruptHold() : worker_(in_worker_thread()) {
+        if (worker_) {
+            hold_interrupts_in_worker();
+        } else {
             hold_interrupts();
         }
     }
     ~InterruptHold() {
-        if (held_) {
+        if (worker_) {
+            resume_interrupts_in_worker();
+        } else {
             resume_interrupts();
         }
     }
@@ -73,7 +85,7 @@ class InterruptHold {
     InterruptHold &operator=(const InterruptHold &) = delete;
 
   private:
-    bool held_;
+    bool worker_;
 };
 
 /// The signal numbers interrupts and terminations arrive as on this system, ended by 0:

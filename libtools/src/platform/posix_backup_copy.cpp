@@ -2,6 +2,7 @@
 #include "platform/backup_copy.h"
 #include "platform/checked_open.h"
 #include "platform/file_lock.h"
+#include "platform/file_record.h"
 #include "platform/interrupt.h"
 #include "platform/replace_shared.h"
 #include "platform/system_error.h"
@@ -23,11 +24,14 @@ constexpr std::size_t kChunk = 1 << 16;
 // locked; its descriptor, or -1.
 int create_exclusive(const std::string &directory, std::string *created) {
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        const std::string path = directory + "/" + replacement_name(ReplacementKind::rename);
+        const std::string name = replacement_name(ReplacementKind::rename);
+        std::string path = directory;
+        path.append("/").append(name);
         // Held from before the file exists until it is guarded.
         const InterruptHold hold;
-        const int fd =
-            open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        // Marked before it is named, so that a sweep may remove it should the run end.
+        const int fd = static_cast<int>(
+            create_marked(directory, name, replacement_mark(MarkState::writing, {}, "")));
         if (fd >= 0) {
             *created = path;
             guard_temporary(path, GuardSlot::backup);

@@ -8,6 +8,7 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -35,7 +36,31 @@ static_assert(ATOMIC_INT_LOCK_FREE == 2, "the handler reads the flags");
 struct sigaction previous[kSignalCount];
 std::once_flag installed;
 
+// Workers between the creation of a file and its guard (hold_interrupts_in_worker),
+// and whether the process is ending for an interrupt. Sequentially consistent: a
+// worker either sees `ending` and makes nothing, or the handler sees its hold.
+std::atomic<int> worker_holds{0};
+std::atomic<bool> ending{false};
+static_assert(ATOMIC_BOOL_LOCK_FREE == 2, "the handler sets the flag");
+
+// Waits, in the handler, until no worker is between a creation and its guard; at most
+// a few seconds, in case a worker's hold waits for something the interrupted thread
+// holds. clock_gettime is safe in a signal handler.
+void wait_for_worker_holds() {
+    timespec start{};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    while (worker_holds.load() != 0) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        if (now.tv_sec - start.tv_sec >= 3) {
+            return;
+        }
+    }
+}
+
 extern "C" void remove_guarded_and_reraise(int signal_number) {
+    ending.store(true);
+    wait_for_worker_holds();
     for (int slot = 0; slot < kSlots; ++slot) {
         if (guarding[slot].load(std::memory_order_acquire) != 0) {
             unlink(guarded_path[slot]);
@@ -110,6 +135,20 @@ void hold_interrupts() {
 void resume_interrupts() {
     assert(!in_worker_thread() && "a worker never resumes interrupts");
     change_mask(SIG_UNBLOCK);
+}
+
+void hold_interrupts_in_worker() {
+    worker_holds.fetch_add(1);
+    if (ending.load()) {
+        worker_holds.fetch_sub(1);
+        for (;;) {
+            pause(); // the handler ends the process
+        }
+    }
+}
+
+void resume_interrupts_in_worker() {
+    worker_holds.fetch_sub(1);
 }
 
 const int *interrupt_signal_numbers() {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "platform/checked_open.h"
+#include "platform/directory_sync.h"
 #include "platform/file_lock.h"
 #include "platform/file_record.h"
 #include "platform/replace.h"
@@ -24,21 +25,28 @@ constexpr int kCreateAttempts = 100;
 
 // Gives the new file the target's owner and group when they differ from ours.
 bool keep_owner(int fd, const TargetFacts &facts) {
-    if (facts.owner == geteuid() && facts.group == getegid()) {
+    static const uid_t user = geteuid(); // the toolkit never changes its identities
+    static const gid_t group = getegid();
+    if (facts.owner == user && facts.group == group) {
         return true;
     }
     return fchown(fd, static_cast<uid_t>(facts.owner), static_cast<gid_t>(facts.group)) == 0;
 }
 
-int create_exclusive(const std::string &directory, ReplacementKind kind, std::string *created) {
+// A new replacement file of `kind` in `directory`, carrying its mark from before any
+// name leads to it (create_marked); its descriptor, or -1.
+int create_exclusive(const std::string &directory, ReplacementKind kind, const TargetFacts &facts,
+                     std::string *created) {
     const std::string separator = !directory.empty() && directory.back() == '/' ? "" : "/";
+    const std::string mark = replacement_mark(MarkState::writing, facts.identity, "");
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        std::string path = directory + separator + replacement_name(kind);
-        const int fd =
-            open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        const std::string name = replacement_name(kind);
+        std::string path = directory;
+        path.append(separator).append(name);
+        const long long fd = create_marked(directory, name, mark);
         if (fd >= 0) {
             created->swap(path); // cannot fail: the file exists now and must be named
-            return fd;
+            return static_cast<int>(fd);
         }
         if (errno != EEXIST) {
             return -1;
@@ -83,7 +91,7 @@ bool target_facts(const std::string &path, TargetFacts *facts) {
 std::FILE *create_locked(const std::string &directory, ReplacementKind kind,
                          const TargetFacts &facts, std::string *created, bool *kept_owner,
                          bool *lost) {
-    const int fd = create_exclusive(directory, kind, created);
+    const int fd = create_exclusive(directory, kind, facts, created);
     if (fd < 0) {
         return nullptr;
     }
@@ -180,8 +188,10 @@ bool copy_attributes(long long from_handle, std::FILE *to) {
         return false;
     }
     for (std::size_t at = 0; at < names.size(); at += std::strlen(&names[at]) + 1) {
-        // The record describes the old bytes: the new ones get their own at commit.
-        if (std::strcmp(&names[at], record_name()) == 0) {
+        // The record describes the old bytes: the new ones get their own at commit. A
+        // mark (left by a run killed right after its rename) is the replacement's own.
+        if (std::strcmp(&names[at], record_name()) == 0 ||
+            std::strcmp(&names[at], mark_name()) == 0) {
             continue;
         }
         if (!copy_attribute(from, fileno(to), &names[at])) {
@@ -223,12 +233,10 @@ RenameResult replace_atomically(const std::string &replacement, const std::strin
     if (rename(replacement.c_str(), target.c_str()) != 0) {
         return errno == EPERM || errno == EACCES ? RenameResult::refused : RenameResult::failed;
     }
-    // The rename itself is durable only once the directory entry is on disk.
-    const int directory = open(directory_of(target).c_str(), O_RDONLY | O_CLOEXEC);
-    if (directory >= 0) {
-        fsync(directory);
-        close(directory);
-    }
+    // The rename itself is durable only once the directory entry is on disk; a file
+    // renamed here (a backup) is in place whether or not that sync succeeds.
+    const SavedError reason;
+    sync_directory(directory_of(target));
     return RenameResult::done;
 }
 

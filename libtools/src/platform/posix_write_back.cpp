@@ -47,20 +47,6 @@ RenameResult replace_leaving_directory_sync(const std::string &replacement,
     return RenameResult::done;
 }
 
-bool sync_directory(const std::string &directory) {
-    const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    // Some file systems cannot sync a directory: their entries are as durable as
-    // they get, which is what the single-file path accepts too.
-    const bool synced = fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
-    const int reason = errno;
-    close(fd);
-    errno = reason;
-    return synced;
-}
-
 int usable_cores() {
 #if defined(__linux__)
     cpu_set_t set;

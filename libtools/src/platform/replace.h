@@ -49,7 +49,31 @@ enum class ReplacementKind {
 std::string replacement_name(ReplacementKind kind);
 constexpr std::size_t kReplacementNameLength = 15;
 /// Whether `name` has the form replacement_name gives; `kind` tells which when it does.
+/// The form alone proves nothing: a user's file may have it (a backup's suffix can give
+/// it). Only a file that carries a replacement's mark (file_record.h) is the toolkit's.
 bool is_replacement_name(const char *name, ReplacementKind *kind);
+
+/// How far a replacement file got, as its mark tells. One to be renamed is never more
+/// than `writing`: its target stays whole until the rename.
+enum class MarkState {
+    writing,  // its content may be incomplete: the target has not been touched
+    complete, // complete and on disk: a copy into the target may have started
+    copied    // copied into the target in full, and the target synced
+};
+
+/// What a replacement's mark says.
+struct MarkFacts {
+    MarkState state = MarkState::writing;
+    FileIdentity target; // the file it replaces
+    std::string target_path;
+};
+
+/// The text of the mark of a replacement for the file `target` (at `target_path`; may be
+/// empty) that got as far as `state`.
+std::string replacement_mark(MarkState state, const FileIdentity &target,
+                             const std::string &target_path);
+/// Reads a mark's text; false when it is not one replacement_mark writes.
+bool read_replacement_mark(const std::string &text, MarkFacts *facts);
 
 /// Creates a new hidden file of `kind` in `directory` that no other process created
 /// (exclusive creation), with the permission bits of `facts` and, where allowed, its
@@ -62,8 +86,10 @@ std::FILE *create_replacement(const std::string &directory, ReplacementKind kind
 /// Copies the extended attributes (POSIX access control lists included) of the open
 /// file `from_handle` to the replacement `to`, all but the file's record (record_name
 /// in file_record.h), which describes the old bytes; a file system without extended
-/// attributes has none to copy. False when one could not be copied. On Windows the
-/// move keeps them, and this does nothing.
+/// attributes has none to copy. False when one could not be copied. On Windows: the
+/// access control list, the creation time and the named streams (all but the record
+/// and the tool's mark on replacement files, ":joint2si.replacement"); the rename then
+/// gives the replacement the target's attributes.
 bool copy_attributes(long long from_handle, std::FILE *to);
 
 /// The directory for temporary files of the user.
@@ -85,6 +111,15 @@ bool close_stream(std::FILE *stream);
 enum class RenameResult { done, refused, failed };
 /// Replaces `target` by `replacement` in one step and makes the change durable.
 RenameResult replace_atomically(const std::string &replacement, const std::string &target);
+/// Replaces `target`, which this process holds locked through the handle `*lock`, as
+/// replace_atomically does (leaving the directory's sync to the caller without
+/// `sync_directory`, as replace_leaving_directory_sync does). Where the system cannot
+/// replace a file that is open (Windows without POSIX rename semantics, Wine), the lock
+/// is let go of for the rename behind the file's commit gate and, when the rename is
+/// refused, taken again for the copy in place: `*lock` then holds the new handle, or -1
+/// (with failed) when the name no longer leads to the locked file.
+RenameResult replace_locked(const std::string &replacement, const std::string &target,
+                            long long *lock, bool sync_directory);
 /// How a copy into the target ended: done, failed before the target changed, or failed
 /// after its first byte was overwritten.
 enum class CopyResult { done, unchanged, torn };
@@ -98,7 +133,7 @@ CopyResult copy_over(const std::string &source, const std::string &target,
 bool remove_file(const std::string &path);
 
 /// The operations a test can make fail.
-enum class FileOperation { write, sync, close, rename, resize, write_back, count };
+enum class FileOperation { write, sync, close, rename, resize, write_back, directory_sync, count };
 /// Test support: the n-th operation of kind `operation` from now fails once (0: never),
 /// with errno set to `error`. The counters are process-wide and atomic: the n-th
 /// operation of the process, in whichever thread it comes (the writes of a replacement

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <string>
 #include <type_traits>
 
 namespace platform {
@@ -101,6 +102,83 @@ bool is_replacement_name(const char *name, ReplacementKind *kind) {
     if (kind != nullptr) {
         *kind = letter == kCopyLetter ? ReplacementKind::copy : ReplacementKind::rename;
     }
+    return true;
+}
+
+namespace {
+
+// The first line of every mark: what makes a file the toolkit's.
+constexpr char kMarkHeading[] = "joint2si replacement\n";
+constexpr const char *kStateNames[] = {"writing", "complete", "copied"};
+
+// The value of the line "`key` value\n" at `*at` of `text`, moving `*at` past it;
+// false when the next line is not that key's.
+bool take_line(const std::string &text, const char *key, std::size_t *at, std::string *value) {
+    const std::string start = std::string(key) + " ";
+    if (text.compare(*at, start.size(), start) != 0) {
+        return false;
+    }
+    const std::size_t end = text.find('\n', *at + start.size());
+    if (end == std::string::npos) {
+        return false;
+    }
+    *value = text.substr(*at + start.size(), end - *at - start.size());
+    *at = end + 1;
+    return true;
+}
+
+bool read_number(const std::string &text, std::size_t *at, unsigned long long *number) {
+    if (*at >= text.size() || text[*at] < '0' || text[*at] > '9') {
+        return false;
+    }
+    unsigned long long value = 0;
+    for (; *at < text.size() && text[*at] >= '0' && text[*at] <= '9'; ++*at) {
+        const unsigned digit = static_cast<unsigned>(text[*at] - '0');
+        if (value > (~0ULL - digit) / 10) {
+            return false;
+        }
+        value = value * 10 + digit;
+    }
+    *number = value;
+    return true;
+}
+
+} // namespace
+
+std::string replacement_mark(MarkState state, const FileIdentity &target,
+                             const std::string &target_path) {
+    // The path comes last and runs to the end: a POSIX name may hold a line end.
+    return kMarkHeading + std::string("state ") + kStateNames[static_cast<int>(state)] +
+           "\ntarget " + std::to_string(target.device) + " " + std::to_string(target.index) +
+           "\npath " + target_path;
+}
+
+bool read_replacement_mark(const std::string &text, MarkFacts *facts) {
+    const std::size_t heading = sizeof kMarkHeading - 1;
+    if (text.compare(0, heading, kMarkHeading) != 0) {
+        return false;
+    }
+    std::size_t at = heading;
+    std::string state;
+    std::string target;
+    if (!take_line(text, "state", &at, &state) || !take_line(text, "target", &at, &target) ||
+        text.compare(at, 5, "path ") != 0) {
+        return false;
+    }
+    bool known = false;
+    for (int i = 0; i < 3; ++i) {
+        if (state == kStateNames[i]) {
+            facts->state = static_cast<MarkState>(i);
+            known = true;
+        }
+    }
+    std::size_t in_target = 0;
+    if (!known || !read_number(target, &in_target, &facts->target.device) ||
+        in_target >= target.size() || target[in_target++] != ' ' ||
+        !read_number(target, &in_target, &facts->target.index) || in_target != target.size()) {
+        return false;
+    }
+    facts->target_path = text.substr(at + 5);
     return true;
 }
 

@@ -22,13 +22,13 @@ std::string utf8_of(const wchar_t *wide);
 /// `utf8` as UTF-16, or "" when it cannot be converted (no system call accepts "").
 std::wstring wide_of(const char *utf8);
 
-/// The absolute path `path` as UTF-16 for the wide calls, in the extended-length form
-/// ("\\\\?\\C:\\..." or "\\\\?\\UNC\\server\\...") when it has MAX_PATH characters or more,
-/// so that a replacement file beside a target near the limit can be named. Shorter and
-/// relative paths are given as wide_of gives them. The path must be in normal form (no
-/// "." or ".." parts), as the resolved paths of targets and their directories are.
-/// `extended` asks for the extended-length form of an absolute path of any length.
-/// Never throws: "" when memory runs out.
+/// `path` as UTF-16 for the wide calls. A path of MAX_PATH characters or more, or any
+/// path when `extended` is set, is given in the extended-length form ("\\\\?\\C:\\..."
+/// or "\\\\?\\UNC\\server\\..."), made from the absolute path the system itself
+/// forms (relative paths, "." and ".." resolved, trailing dots and blanks of names
+/// dropped), so that no path is refused for its length. A path already in that form, the
+/// device form or the object manager's ("\\??\\") is kept as written; shorter paths are
+/// given as wide_of gives them. Never throws: "" when memory runs out.
 std::wstring system_path_of(const std::string &path, bool extended = false);
 
 } // namespace platform

@@ -41,13 +41,9 @@ HANDLE create_exclusive(const std::string &directory, std::string *created) {
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         const std::string path =
             directory + (ends_in_separator ? "" : "\\") + replacement_name(ReplacementKind::rename);
-        if (path.size() >= MAX_PATH) {
-            errno = ENAMETOOLONG;
-            return INVALID_HANDLE_VALUE;
-        }
         // Held from before the file exists until it is guarded.
         const InterruptHold hold;
-        const HANDLE handle = CreateFileW(wide_of(path.c_str()).c_str(), GENERIC_WRITE,
+        const HANDLE handle = CreateFileW(system_path_of(path).c_str(), GENERIC_WRITE,
                                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                           FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
@@ -59,7 +55,7 @@ HANDLE create_exclusive(const std::string &directory, std::string *created) {
             keep_system_error();
             const SavedError reason;
             CloseHandle(handle);
-            DeleteFileW(wide_of(path.c_str()).c_str());
+            DeleteFileW(system_path_of(path).c_str());
             release_temporary(GuardSlot::backup);
             return INVALID_HANDLE_VALUE;
         }
@@ -97,7 +93,7 @@ bool copy_bytes(HANDLE from, HANDLE to) {
 // Removes the unfinished copy `created` and ends its guard.
 void discard(const std::string &created) {
     const SavedError reason;
-    DeleteFileW(wide_of(created.c_str()).c_str());
+    DeleteFileW(system_path_of(created).c_str());
     release_temporary(GuardSlot::backup);
 }
 
@@ -146,9 +142,9 @@ bool copy_to_new_file(const std::string &source, const TargetFacts &facts,
 }
 
 bool set_permissions(const std::string &path, const TargetFacts &facts) {
-    return succeeded(
-        SetFileAttributesW(wide_of(path.c_str()).c_str(),
-                           facts.permissions != 0 ? facts.permissions : FILE_ATTRIBUTE_NORMAL));
+    return succeeded(SetFileAttributesW(system_path_of(path).c_str(), facts.permissions != 0
+                                                                          ? facts.permissions
+                                                                          : FILE_ATTRIBUTE_NORMAL));
 }
 
 } // namespace platform

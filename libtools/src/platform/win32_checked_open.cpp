@@ -20,11 +20,12 @@ namespace {
 // Whether `path` names a directory: such a name opens only with backup semantics, so
 // its open fails as access denied.
 bool is_directory(const std::string &path) {
-    const DWORD attributes = GetFileAttributesW(wide_of(path.c_str()).c_str());
+    const DWORD attributes = GetFileAttributesW(system_path_of(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-OpenCheck check_open(HANDLE handle, const FileIdentity *expected) {
+// `update`: the file is opened to be rewritten, which a read-only file refuses.
+OpenCheck check_open(HANDLE handle, const FileIdentity *expected, bool update) {
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         return OpenCheck::not_regular;
     }
@@ -41,6 +42,13 @@ OpenCheck check_open(HANDLE handle, const FileIdentity *expected) {
         errno = 0; // the name leads to another file now: no system error
         return OpenCheck::other_file;
     }
+    // The system refuses to write a read-only file, but a process with the right to
+    // override it (or Wine, whose read-only attribute is a permission bit that the
+    // superuser passes) may be let through: the attribute decides.
+    if (update && (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        errno = EACCES;
+        return OpenCheck::cannot_open;
+    }
     return OpenCheck::opened;
 }
 
@@ -49,13 +57,9 @@ OpenCheck check_open(HANDLE handle, const FileIdentity *expected) {
 int open_checked(const std::string &path, bool update, const FileIdentity *expected,
                  OpenCheck *check) {
     *check = OpenCheck::cannot_open;
-    if (path.size() >= MAX_PATH) {
-        errno = ENAMETOOLONG;
-        return -1;
-    }
     // A directory does not open without FILE_FLAG_BACKUP_SEMANTICS: cannot_open.
     const DWORD access = GENERIC_READ | (update ? GENERIC_WRITE : 0);
-    const HANDLE handle = CreateFileW(wide_of(path.c_str()).c_str(), access,
+    const HANDLE handle = CreateFileW(system_path_of(path).c_str(), access,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -65,7 +69,7 @@ int open_checked(const std::string &path, bool update, const FileIdentity *expec
         }
         return -1;
     }
-    *check = check_open(handle, expected);
+    *check = check_open(handle, expected, update);
     const int fd = *check == OpenCheck::opened
                        ? _open_osfhandle(reinterpret_cast<intptr_t>(handle),
                                          (update ? _O_RDWR : _O_RDONLY) | _O_BINARY)

@@ -2,7 +2,9 @@
 // Directory enumeration over the Win32 find functions, wide ("W") forms: names are
 // UTF-8 for the toolkit and UTF-16 for the system. FindFirstFileW lists "." and ".."
 // like any other entry; a volume's file-system flags tell whether it searches names
-// without regard to case. Paths stay below MAX_PATH characters.
+// without regard to case. Paths reach the system as system_path_of forms them: a path
+// that would reach MAX_PATH characters, and one written in the extended-length form
+// ("\\\\?\\C:\\..."), go in that form, so directories of any length can be listed.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
@@ -25,14 +27,26 @@ struct DirEnum {
 
 namespace {
 
-// The wide form of `path`; false when it is not valid UTF-8 or reaches MAX_PATH.
-bool wide_path(const char *path, std::wstring *wide) {
-    return path != nullptr && to_wide(path, wide) && !wide->empty() && wide->size() < MAX_PATH;
+// The most characters of a path in the extended-length form.
+constexpr std::size_t kLongestPath = 32767;
+
+// `path` in the form the system's calls take with `room` characters more appended: the
+// extended-length form when it would otherwise reach MAX_PATH. False for null, for text
+// that is not valid UTF-8 and for a path, as written or in that form, too long for it.
+bool wide_path(const char *path, std::wstring *wide, std::size_t room = 0) {
+    if (path == nullptr || !to_wide(path, wide) || wide->empty() || wide->size() > kLongestPath) {
+        return false;
+    }
+    *wide = system_path_of(path);
+    if (!wide->empty() && wide->size() + room >= MAX_PATH) {
+        *wide = system_path_of(path, true);
+    }
+    return !wide->empty() && wide->size() + room <= kLongestPath;
 }
 
-// `path` followed by "\\*" as a search pattern; false when it does not fit MAX_PATH.
+// `path` followed by "\\*" as a search pattern; false when it does not fit.
 bool search_pattern(const char *path, std::wstring *pattern) {
-    if (!wide_path(path, pattern)) {
+    if (!wide_path(path, pattern, 2)) {
         return false;
     }
     const wchar_t last = pattern->back();
@@ -41,7 +55,11 @@ bool search_pattern(const char *path, std::wstring *pattern) {
     } catch (const std::bad_alloc &) {
         return false;
     }
-    return pattern->size() < MAX_PATH;
+    return true;
+}
+
+bool is_extended(const std::wstring &wide) {
+    return wide.compare(0, 4, L"\\\\?\\") == 0;
 }
 
 // The current entry's name in UTF-8; entries whose names cannot be converted are passed
@@ -118,17 +136,36 @@ bool dir_enum_is_directory(const char *path) {
     return true;
 }
 
-// GetFullPathNameW returns the length without the terminator when the result fits,
-// else the size it would need (terminator included), so a result >= MAX_PATH never fit.
+// A path in the extended-length form is absolute as written. Else GetFullPathNameW
+// forms it, returning the length without the terminator when the result fits, else the
+// size it would need (terminator included).
 bool dir_enum_full_path(const char *path, char *buffer, std::size_t size) {
     std::wstring wide;
     if (buffer == nullptr || size == 0 || !wide_path(path, &wide)) {
         return false;
     }
-    wchar_t full[MAX_PATH];
-    const DWORD length = GetFullPathNameW(wide.c_str(), MAX_PATH, full, nullptr);
     std::string utf8;
-    if (length == 0 || length >= MAX_PATH || !to_utf8(full, &utf8) || utf8.size() >= size) {
+    if (is_extended(wide)) {
+        utf8 = utf8_of(wide.c_str());
+    } else {
+        try {
+            std::wstring full(MAX_PATH, L'\0');
+            DWORD length =
+                GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+            if (length >= full.size()) {
+                full.assign(length, L'\0');
+                length = GetFullPathNameW(wide.c_str(), length, &full[0], nullptr);
+            }
+            if (length == 0 || length >= full.size()) {
+                return false;
+            }
+            full.resize(length);
+            utf8 = utf8_of(full.c_str());
+        } catch (const std::bad_alloc &) {
+            return false;
+        }
+    }
+    if (utf8.empty() || utf8.size() >= size) {
         return false;
     }
     std::memcpy(buffer, utf8.c_str(), utf8.size() + 1);

@@ -6,6 +6,7 @@
 #define NOMINMAX 1
 #include <windows.h>
 
+#include "platform/commit_gate.h"
 #include "platform/file_lock.h"
 #include "platform/replace.h"
 #include "platform/system_error.h"
@@ -45,11 +46,7 @@ bool identity_of(HANDLE handle, FileIdentity *identity) {
 }
 
 HANDLE open_shared(const std::string &path) {
-    if (path.size() >= MAX_PATH) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return INVALID_HANDLE_VALUE;
-    }
-    return CreateFileW(wide_of(path.c_str()).c_str(), GENERIC_READ,
+    return CreateFileW(system_path_of(path).c_str(), GENERIC_READ,
                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
@@ -61,7 +58,7 @@ LockResult lock_once(const std::string &path, LockedTarget *target, bool wait, b
     const HANDLE handle = open_shared(path);
     if (handle == INVALID_HANDLE_VALUE) {
         keep_system_error();
-        const DWORD attributes = GetFileAttributesW(wide_of(path.c_str()).c_str());
+        const DWORD attributes = GetFileAttributesW(system_path_of(path).c_str());
         if (errno == EACCES && attributes != INVALID_FILE_ATTRIBUTES &&
             (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             errno = EISDIR;
@@ -82,6 +79,19 @@ LockResult lock_once(const std::string &path, LockedTarget *target, bool wait, b
         }
         const SavedError reason;
         CloseHandle(handle);
+        return LockResult::cannot_open;
+    }
+    if (commit_gate_closed(held)) {
+        // Another run is putting its new text in this file's place, which needs the file
+        // closed by every process: the lock goes at once, and the name is opened again
+        // once that run is done.
+        CloseHandle(handle);
+        if (!wait) {
+            return LockResult::busy;
+        }
+        wait_for_commit_gate(held);
+        *retry = true;
+        errno = 0;
         return LockResult::cannot_open;
     }
     TargetFacts named;
@@ -123,7 +133,6 @@ long long hold_replacement_handle_lock(long long) {
 void drop_replacement_lock(long long) {}
 
 LeftoverState check_leftover(const std::string &path, bool remove) {
-    // Beside a target near MAX_PATH a leftover's path may pass it.
     const HANDLE handle = CreateFileW(system_path_of(path).c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -61,7 +61,7 @@ std::string without_trailing_separators(std::string path) {
 // through a handle: _stat64 of some runtimes (Wine's msvcrt) reports a time after
 // 2038 as an earlier one. False when the file cannot be opened for its attributes.
 bool last_write_time(const std::string &path, long long *seconds) {
-    const HANDLE file = CreateFileW(wide_of(path.c_str()).c_str(), FILE_READ_ATTRIBUTES,
+    const HANDLE file = CreateFileW(system_path_of(path).c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -84,7 +84,7 @@ bool last_write_time(const std::string &path, long long *seconds) {
 }
 
 DWORD attributes_of(const std::string &path) {
-    return GetFileAttributesW(wide_of(path.c_str()).c_str());
+    return GetFileAttributesW(system_path_of(path).c_str());
 }
 
 // The security descriptor of `path` (owner, group and access list), or empty.
@@ -143,7 +143,7 @@ bool fs_may_create_in(const char *directory) {
     // The read-only attribute of a directory does not stop files being made in it; its
     // access list does. A descriptor that cannot be read leaves the answer to the
     // attempt itself.
-    std::vector<char> descriptor = security_of(wide_of(native.c_str()));
+    std::vector<char> descriptor = security_of(system_path_of(native));
     if (descriptor.empty() || grants_add_file(descriptor)) {
         return true;
     }
@@ -152,14 +152,14 @@ bool fs_may_create_in(const char *directory) {
 }
 
 bool fs_exists(const char *path) {
-    return _waccess(wide_of(native_path(path).c_str()).c_str(), 0) == 0;
+    return _waccess(system_path_of(native_path(path)).c_str(), 0) == 0;
 }
 
 bool fs_status(const char *path, FsStatus *status) {
     const std::string native = native_path(path);
     const std::string bare = without_trailing_separators(native);
     struct _stat64 record {};
-    if (_wstat64(wide_of(bare.c_str()).c_str(), &record) != 0) {
+    if (_wstat64(system_path_of(bare).c_str(), &record) != 0) {
         return false;
     }
     if (bare != native && (record.st_mode & _S_IFMT) != _S_IFDIR) {
@@ -180,15 +180,15 @@ bool fs_is_link(const char *path) {
 }
 
 bool fs_make_directory(const char *path) {
-    return _wmkdir(wide_of(native_path(path).c_str()).c_str()) == 0;
+    return _wmkdir(system_path_of(native_path(path)).c_str()) == 0;
 }
 
 bool fs_remove_directory(const char *path) {
-    return _wrmdir(wide_of(native_path(path).c_str()).c_str()) == 0;
+    return _wrmdir(system_path_of(native_path(path)).c_str()) == 0;
 }
 
 bool fs_remove_file(const char *path) {
-    return _wremove(wide_of(native_path(path).c_str()).c_str()) == 0;
+    return _wremove(system_path_of(native_path(path)).c_str()) == 0;
 }
 
 // A link to a directory (symbolic link or junction) is itself a directory entry and
@@ -200,15 +200,17 @@ bool fs_remove_link(const char *path) {
         return false;
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return _wrmdir(wide_of(native.c_str()).c_str()) == 0;
+        return _wrmdir(system_path_of(native).c_str()) == 0;
     }
-    return _wremove(wide_of(native.c_str()).c_str()) == 0;
+    return _wremove(system_path_of(native).c_str()) == 0;
 }
 
 bool fs_rename(const char *from, const char *to) {
-    // A replacement file beside a target near MAX_PATH is renamed too.
+    // Written through: a replacement renamed to the name of its kind before it is copied
+    // into its target must keep that name whatever happens to the target.
     if (MoveFileExW(system_path_of(native_path(from)).c_str(),
-                    system_path_of(native_path(to)).c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
+                    system_path_of(native_path(to)).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
         keep_system_error();
         return false;
     }
@@ -221,17 +223,23 @@ bool fs_create_file(const char *path, const char *mode) {
     }
     int fd = -1;
     const errno_t failed =
-        _wsopen_s(&fd, wide_of(native_path(path).c_str()).c_str(),
+        _wsopen_s(&fd, system_path_of(native_path(path)).c_str(),
                   _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE);
     return failed == 0 && fd >= 0 && _close(fd) == 0;
 }
 
+// The absolute path as the system forms it, of any length; an extended-length path
+// ("\\\\?\\C:\\...") stays in that form.
 bool fs_full_path(const char *path, std::string *full) {
-    wchar_t buffer[_MAX_PATH];
-    if (_wfullpath(buffer, wide_of(native_path(path).c_str()).c_str(), _MAX_PATH) == nullptr) {
+    const std::wstring wide = wide_of(native_path(path).c_str());
+    const DWORD size = wide.empty() ? 0 : GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        keep_system_error();
         return false;
     }
-    return to_utf8(buffer, full);
+    std::vector<wchar_t> buffer(size);
+    const DWORD length = GetFullPathNameW(wide.c_str(), size, buffer.data(), nullptr);
+    return length != 0 && length < size && to_utf8(buffer.data(), full);
 }
 
 bool fs_time_text(long long time, std::string *text) {

@@ -3,8 +3,8 @@
 // the console, log-off, shutdown). The system delivers them on a thread of its
 // own, so the guarded path and the hold are shared under one lock: while the main
 // thread holds interrupts, the handler waits for the lock. Worker threads never
-// take these events, so they have nothing to block (thread.h); they never guard or
-// hold either, which debug builds check.
+// take these events, so they have nothing to block (thread.h); a worker holds them
+// only while it creates and guards a file (hold_interrupts_in_worker).
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
@@ -28,6 +28,7 @@ constexpr int kSlots = GuardSlot::count;
 wchar_t guarded_path[kSlots][kGuardedLength];
 bool guarding[kSlots] = {};
 bool installed = false;
+bool ending = false; // set by the handler, under the lock
 CRITICAL_SECTION state_lock;
 INIT_ONCE lock_ready = INIT_ONCE_STATIC_INIT;
 
@@ -50,6 +51,7 @@ void unlock() {
 // delete sharing, so it goes when the process ends.
 BOOL WINAPI remove_guarded(DWORD) {
     lock();
+    ending = true;
     for (int slot = 0; slot < kSlots; ++slot) {
         if (guarding[slot]) {
             DeleteFileW(guarded_path[slot]);
@@ -97,6 +99,20 @@ void hold_interrupts() {
 
 void resume_interrupts() {
     assert(!in_worker_thread() && "a worker never resumes interrupts");
+    unlock();
+}
+
+// The handler waits for the lock, so a worker's hold is the lock too; the holds of
+// several workers follow each other.
+void hold_interrupts_in_worker() {
+    lock();
+    if (ending) { // the process ends after the handler: make nothing more
+        unlock();
+        Sleep(INFINITE);
+    }
+}
+
+void resume_interrupts_in_worker() {
     unlock();
 }
 

@@ -30,9 +30,41 @@ std::size_t directory_part_length(const char *path) {
     return is_drive(path) ? 2 : 0;
 }
 
-// A character of the basic plane takes at most three bytes in UTF-8.
+// Names hold no control character and none of these; a ":" would name a stream.
+char bad_name_end_character(const char *text) {
+    if (text == nullptr || *text == '\0') {
+        return '\0';
+    }
+    for (const char *c = text; *c != '\0'; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        if (byte < 0x20 || std::strchr("<>:\"/\\|?*", *c) != nullptr) {
+            return *c;
+        }
+    }
+    const char last = text[std::strlen(text) - 1];
+    return last == '.' || last == ' ' ? last : '\0';
+}
+
+std::size_t kept_path_length(const char *path) {
+    if (path == nullptr) {
+        return 0;
+    }
+    const std::size_t length = std::strlen(path);
+    if (std::strncmp(path, "\\\\?\\", 4) == 0 || std::strncmp(path, "\\??\\", 4) == 0) {
+        return length;
+    }
+    const std::size_t start = directory_part_length(path);
+    std::size_t kept = length;
+    while (kept > start && (path[kept - 1] == '.' || path[kept - 1] == ' ')) {
+        --kept;
+    }
+    return kept > start ? kept : length;
+}
+
+// The extended-length form holds up to 32767 UTF-16 units; a unit of the basic plane
+// takes at most three bytes in UTF-8 (a pair of surrogates, four).
 std::size_t path_limit() {
-    return MAX_PATH * 3;
+    return 32767 * 3 + 1;
 }
 
 } // namespace platform

@@ -1,23 +1,30 @@
 // SPDX-License-Identifier: MIT
 // The safe replacement on Windows: the replacement is created exclusively with
 // CreateFileW (hidden, and shareable for deletion so an interrupt can remove it
-// while it is open), written through a binary C stream, and put in the target's
-// place with ReplaceFileW, which replaces in one step on the same volume and keeps
-// the target's access control list, attributes and creation time. A target whose
-// path fits MAX_PATH always gets its replacement beside it: the replacement's path,
-// which may be longer, is named in the extended-length form.
+// while it is open), written through a binary C stream, given the target's access
+// control list, creation time and named streams (win32_kept_attributes.cpp) and its
+// attributes, and renamed over the target in one step, written through. The rename
+// never leaves the name missing: the old file is replaced, not moved aside first (as
+// ReplaceFileW may do, and may fail after). Paths of any length are named in the
+// extended-length form.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
 
+#include "platform/commit_gate.h"
 #include "platform/file_lock.h"
 #include "platform/replace.h"
 #include "platform/replace_shared.h"
 #include "platform/system_error.h"
 #include "platform/wide_names.h"
+#include "platform/win32_owned_handle.h"
 
 #include <fcntl.h>
 #include <io.h>
+
+#include <atomic>
+#include <cstring>
+#include <vector>
 
 namespace platform {
 
@@ -46,11 +53,7 @@ std::size_t last_separator(const std::string &path) {
 
 // Opens an existing file or directory for reading its facts, links followed.
 HANDLE open_for_query(const std::string &path) {
-    if (path.size() >= MAX_PATH) {
-        errno = ENAMETOOLONG;
-        return INVALID_HANDLE_VALUE;
-    }
-    return CreateFileW(wide_of(path.c_str()).c_str(), 0,
+    return CreateFileW(system_path_of(path).c_str(), 0,
                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
@@ -74,7 +77,8 @@ HANDLE create_exclusive(const std::string &directory, ReplacementKind kind, std:
     const std::string separator = !directory.empty() && is_separator(directory.back()) ? "" : "\\";
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         std::string path = directory + separator + replacement_name(kind);
-        const HANDLE handle = CreateFileW(system_path_of(path).c_str(), GENERIC_WRITE,
+        // Its access control list becomes the target's before it is renamed (WRITE_DAC).
+        const HANDLE handle = CreateFileW(system_path_of(path).c_str(), GENERIC_WRITE | WRITE_DAC,
                                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                           FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
@@ -109,32 +113,68 @@ std::FILE *text_stream(HANDLE handle) {
 
 } // namespace
 
-bool resolve_final_path(const std::string &path, std::string *resolved) {
-    const HANDLE handle = open_for_query(path);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return system_failure();
+namespace {
+
+// The path the system gives the open file, links resolved; empty when it gives none.
+std::wstring final_path_of(HANDLE handle) {
+    std::wstring buffer(MAX_PATH + 8, L'\0'); // room for the "\\\\?\\UNC\\" prefix
+    DWORD length = GetFinalPathNameByHandleW(handle, &buffer[0], static_cast<DWORD>(buffer.size()),
+                                             FILE_NAME_NORMALIZED);
+    if (length >= buffer.size()) { // a longer path: the size it needs
+        buffer.assign(length + 1, L'\0');
+        length = GetFinalPathNameByHandleW(handle, &buffer[0], static_cast<DWORD>(buffer.size()),
+                                           FILE_NAME_NORMALIZED);
     }
-    wchar_t buffer[MAX_PATH + 8]; // room for the "\\\\?\\UNC\\" prefix
-    const DWORD length =
-        GetFinalPathNameByHandleW(handle, buffer, MAX_PATH + 8, FILE_NAME_NORMALIZED);
-    if (length == 0) {
+    if (length == 0 || length >= buffer.size()) {
         keep_system_error();
-    } else if (length >= MAX_PATH + 8) {
-        errno = ENAMETOOLONG;
+        return std::wstring();
     }
+    buffer.resize(length);
+    return buffer;
+}
+
+// Where the system cannot give the final path of a long one (Wine's GetFinalPathNameByHandleW
+// stops at MAX_PATH): the absolute form of `path` itself, when its last part is no link,
+// so that the replacement is made beside the file and never replaces a link. The
+// directory part may hold links: a rename in a linked directory happens in its target.
+std::wstring full_path_of_file(const std::string &path) {
+    const std::wstring extended = system_path_of(path, true);
+    const DWORD attributes = GetFileAttributesW(extended.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return std::wstring();
+    }
+    return extended;
+}
+
+} // namespace
+
+bool resolve_final_path(const std::string &path, std::string *resolved) {
+    std::wstring final_path;
+    bool too_long = false;
     {
-        const SavedError reason;
-        CloseHandle(handle);
+        const OwnedHandle handle(open_for_query(path));
+        if (!handle.valid()) {
+            return system_failure();
+        }
+        final_path = final_path_of(handle.get());
+        too_long = final_path.empty() && (GetLastError() == ERROR_MORE_DATA ||
+                                          GetLastError() == ERROR_NOT_ENOUGH_MEMORY ||
+                                          GetLastError() == ERROR_INSUFFICIENT_BUFFER);
     }
-    if (length == 0 || length >= MAX_PATH + 8) {
+    if (too_long) {
+        final_path = full_path_of_file(path);
+        errno = final_path.empty() ? ENAMETOOLONG : errno;
+    }
+    if (final_path.empty()) {
         return false;
     }
-    const std::wstring wide_final = without_long_path_prefix(std::wstring(buffer, length));
-    std::string final_path;
-    if (wide_final.size() >= MAX_PATH || !to_utf8(wide_final.c_str(), &final_path)) {
+    // The usual form, of any length: the platform layer names long paths in the
+    // extended form itself (system_path_of).
+    std::string final_utf8;
+    if (!to_utf8(without_long_path_prefix(final_path).c_str(), &final_utf8)) {
         return false;
     }
-    *resolved = final_path;
+    *resolved = final_utf8;
     return true;
 }
 
@@ -186,11 +226,6 @@ std::FILE *create_replacement(const std::string &directory, ReplacementKind kind
     return stream;
 }
 
-// ReplaceFileA keeps the target's access control list and attributes itself.
-bool copy_attributes(long long, std::FILE *) {
-    return true;
-}
-
 std::string temporary_directory() {
     wchar_t buffer[MAX_PATH + 1];
     const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
@@ -229,67 +264,120 @@ bool flush_and_sync(std::FILE *stream) {
 
 namespace {
 
+// FILE_RENAME_INFO with room for a name: the flags word (FileRenameInfoEx) shares its
+// place with the ReplaceIfExists byte (FileRenameInfo).
+struct RenameRequest {
+    DWORD flags;
+    HANDLE root;
+    DWORD name_bytes;
+    wchar_t name[1];
+};
+
+// FileRenameInfoEx of FILE_INFO_BY_HANDLE_CLASS (Windows 10 1607), which headers for
+// older systems lack.
+constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+constexpr DWORD kRenameReplaceIfExists = 0x1; // FILE_RENAME_FLAG_REPLACE_IF_EXISTS
+constexpr DWORD kRenamePosixSemantics = 0x2;  // FILE_RENAME_FLAG_POSIX_SEMANTICS
+
+// Cleared once FileRenameInfoEx proved missing (systems before Windows 10 1607, Wine),
+// so that later moves go straight to MoveFileExW.
+std::atomic<bool> rename_ex_available{true};
+
+// Renames the file open as `file` to `to` (in the extended form), replacing a file of
+// that name in one step: the name never goes missing, whatever ends the process. With
+// POSIX semantics the old file may still be open elsewhere with delete sharing (as the
+// tool's own lock holds it). False, with the system's error, when it failed; `missing`
+// is set when the call itself does not exist here.
+bool rename_by_handle(HANDLE file, const std::wstring &to, bool *missing) {
+    const std::size_t name_bytes = to.size() * sizeof(wchar_t);
+    std::vector<char> storage(sizeof(RenameRequest) + name_bytes);
+    auto *request = reinterpret_cast<RenameRequest *>(storage.data());
+    request->flags = kRenameReplaceIfExists | kRenamePosixSemantics;
+    request->root = nullptr;
+    request->name_bytes = static_cast<DWORD>(name_bytes);
+    std::memcpy(request->name, to.c_str(), name_bytes); // the terminator is not counted
+    if (SetFileInformationByHandle(file, kFileRenameInfoEx, request,
+                                   static_cast<DWORD>(storage.size()))) {
+        return true;
+    }
+    const DWORD error = GetLastError();
+    *missing = error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
+               error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_INVALID_FUNCTION;
+    SetLastError(error);
+    return false;
+}
+
+// One attempt to rename `from` over `to`, both in the extended form, written through:
+// by handle with FileRenameInfoEx where the system has it, else with MoveFileExW, which
+// replaces in one step too but is refused while the old file is open anywhere.
+bool rename_once(const std::wstring &from, const std::wstring &to) {
+    if (rename_ex_available.load()) {
+        const HANDLE file = CreateFileW(from.c_str(), DELETE | SYNCHRONIZE | GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            return false;
+        }
+        bool missing = false;
+        const bool renamed = rename_by_handle(file, to, &missing);
+        // The new directory entry goes to disk with the file's metadata.
+        const bool flushed = !renamed || FlushFileBuffers(file) != 0;
+        const DWORD error = GetLastError();
+        CloseHandle(file);
+        SetLastError(error);
+        if (!missing) {
+            return renamed && flushed;
+        }
+        rename_ex_available = false;
+    }
+    return MoveFileExW(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 // Puts the replacement in the target's place. A file that another program holds
 // open for a moment (an indexer, a virus scanner) refuses with a sharing violation;
-// the replacement is tried again a few times before it counts as refused.
-bool move_over(const std::string &replacement, const std::string &target) {
-    constexpr int kAttempts = 5;
-    constexpr DWORD kPauseMilliseconds = 100;
-    // With a replacement named in the extended-length form the target is named so too:
-    // the move may make files of its own beside the target, whose paths then fit.
-    const std::wstring from = system_path_of(replacement);
-    const std::wstring to = system_path_of(target, from.compare(0, 4, L"\\\\?\\") == 0);
+// the replacement is tried again a few times before it counts as refused. With
+// `lock_released` the other runs that held the file open are letting go of it (see
+// commit_gate.h), and the refusal of a file still open is tried again as well.
+bool move_over(const std::string &replacement, const std::string &target, bool lock_released) {
+    const int attempts = lock_released ? 25 : 5;
+    const DWORD pause_milliseconds = lock_released ? 20 : 100;
+    const std::wstring from = system_path_of(replacement, true);
+    const std::wstring to = system_path_of(target, true);
+    if (from.empty() || to.empty()) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
     for (int attempt = 1;; ++attempt) {
-        if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                         nullptr, nullptr)) {
+        if (rename_once(from, to)) {
             return true;
         }
         const DWORD error = GetLastError();
-        const bool transient = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-        if (!transient || attempt == kAttempts) {
+        const bool transient = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+                               (lock_released && error == ERROR_ACCESS_DENIED);
+        if (!transient || attempt == attempts) {
             SetLastError(error);
             return false;
         }
-        Sleep(kPauseMilliseconds);
+        Sleep(pause_milliseconds);
     }
 }
 
 // Whether a failed move leaves the content to be copied in place instead: the target is
-// in use or protected, or (some implementations of ReplaceFileW make a scratch file of
-// their own beside the target, named within MAX_PATH) the system cannot name a file
-// beside a target near that limit.
+// in use or protected.
 bool refused_move(DWORD error) {
     return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
-           error == ERROR_LOCK_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED ||
-           error == ERROR_INVALID_NAME || error == ERROR_FILENAME_EXCED_RANGE;
+           error == ERROR_LOCK_VIOLATION;
 }
 
-// Gives the replacement the name `target`, which no file has yet (ReplaceFileW needs
-// an existing file to replace). Should another file take the name meanwhile, it is
-// replaced, as a rename does on POSIX systems.
-RenameResult move_to_new_name(const std::string &replacement, const std::string &target) {
-    const std::wstring from = system_path_of(replacement);
-    if (!SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_NORMAL)) {
-        keep_system_error();
-        return RenameResult::failed;
-    }
-    if (MoveFileExW(from.c_str(), system_path_of(target).c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return RenameResult::done;
-    }
-    const DWORD error = GetLastError();
-    keep_system_error();
-    const SavedError reason;
-    SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    return refused_move(error) ? RenameResult::refused : RenameResult::failed;
-}
-
-// The replacement takes the target's attributes, which also ends its being hidden.
-// A read-only target refuses to be replaced, so its read-only attribute is lifted
-// for the move and given to the replacement afterwards, as a rename does on POSIX
-// systems. A target in use by another program refuses the move.
-RenameResult replace_existing(const std::string &replacement, const std::string &target,
-                              DWORD target_attributes) {
+// The replacement takes the target's attributes, which also ends its being hidden (a
+// target that does not exist yet gives none). A read-only target (an old backup)
+// refuses to be replaced, so its read-only attribute is lifted for the move and given
+// to the replacement afterwards, as a rename does on POSIX systems. A target in use by
+// another program refuses the move.
+RenameResult replace_with(const std::string &replacement, const std::string &target,
+                          bool lock_released) {
+    const DWORD target_attributes = GetFileAttributesW(system_path_of(target).c_str());
     const DWORD kept =
         target_attributes == INVALID_FILE_ATTRIBUTES ? 0 : target_attributes & kKeptAttributes;
     const DWORD writable = kept & ~FILE_ATTRIBUTE_READONLY;
@@ -300,66 +388,86 @@ RenameResult replace_existing(const std::string &replacement, const std::string 
     }
     const bool read_only = (kept & FILE_ATTRIBUTE_READONLY) != 0;
     if (read_only) {
-        SetFileAttributesW(wide_of(target.c_str()).c_str(),
+        SetFileAttributesW(system_path_of(target).c_str(),
                            target_attributes & ~FILE_ATTRIBUTE_READONLY);
     }
-    if (!move_over(replacement, target)) {
+    if (!move_over(replacement, target, lock_released)) {
         const DWORD error = GetLastError();
         keep_system_error();
         const SavedError reason;
         if (read_only) {
-            SetFileAttributesW(wide_of(target.c_str()).c_str(), target_attributes);
+            SetFileAttributesW(system_path_of(target).c_str(), target_attributes);
         }
         SetFileAttributesW(system_path_of(replacement).c_str(), FILE_ATTRIBUTE_HIDDEN);
         return refused_move(error) ? RenameResult::refused : RenameResult::failed;
     }
     if (read_only) {
-        SetFileAttributesW(wide_of(target.c_str()).c_str(), kept);
+        SetFileAttributesW(system_path_of(target).c_str(), kept);
     }
     return RenameResult::done;
 }
 
-bool is_absolute(const std::string &path) {
-    return (path.size() > 2 && path[1] == ':' && is_separator(path[2])) ||
-           (path.size() > 1 && is_separator(path[0]) && is_separator(path[1]));
-}
-
-// The absolute form of `path` (an absolute path is kept as it is, whatever its length);
-// false when it cannot be formed.
-bool full_path_of(const std::string &path, std::string *full) {
-    if (is_absolute(path)) {
-        *full = path;
-        return true;
-    }
-    const std::wstring wide = wide_of(path.c_str());
-    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (size == 0) {
+bool identity_of(long long handle, FileIdentity *identity) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle)),
+                                    &information)) {
         return false;
     }
-    std::wstring buffer(size, L'\0');
-    const DWORD length = GetFullPathNameW(wide.c_str(), size, &buffer[0], nullptr);
-    return length != 0 && length < size && to_utf8(buffer.c_str(), full);
+    identity->device = information.dwVolumeSerialNumber;
+    identity->index = (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) |
+                      information.nFileIndexLow;
+    return true;
 }
 
 } // namespace
 
-// ReplaceFileW refuses relative names (ERROR_DIRECTORY), so a relative name is made
-// absolute first. A target that does not exist yet is simply given its name.
 RenameResult replace_atomically(const std::string &replacement, const std::string &target) {
     if (injected_failure(FileOperation::rename)) {
         return RenameResult::failed;
     }
-    std::string full_replacement;
-    std::string full_target;
-    if (!full_path_of(replacement, &full_replacement) || !full_path_of(target, &full_target)) {
-        keep_system_error();
-        return RenameResult::failed;
+    return replace_with(replacement, target, false);
+}
+
+// The rename by handle with POSIX semantics replaces a file that is open with delete
+// sharing, as the lock's handle is: the lock stays held. Without it the lock's own
+// handle makes the system refuse, so the lock goes for the rename, behind the file's
+// commit gate, and comes back when the rename is still refused (another program holds
+// the file open): the content is then copied in place under it.
+RenameResult replace_locked(const std::string &replacement, const std::string &target,
+                            long long *lock, bool) {
+    const RenameResult first = replace_atomically(replacement, target);
+    FileIdentity identity;
+    if (first != RenameResult::refused || rename_ex_available.load() || *lock < 0 ||
+        !identity_of(*lock, &identity)) {
+        return first;
     }
-    const DWORD target_attributes = GetFileAttributesW(system_path_of(full_target).c_str());
-    if (target_attributes == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND) {
-        return move_to_new_name(full_replacement, full_target);
+    const CommitGate gate(identity);
+    if (!gate.held()) {
+        return first;
     }
-    return replace_existing(full_replacement, full_target, target_attributes);
+    LockedTarget held;
+    held.handle = *lock;
+    unlock_target(&held);
+    *lock = -1;
+    const RenameResult renamed = replace_with(replacement, target, true);
+    if (renamed == RenameResult::done) {
+        // Held again, now on the new file, until the caller lets go of it as it would
+        // of the old one: runs waiting for the gate then wait for this lock.
+        LockedTarget again;
+        if (lock_target(target, &again, true) == LockResult::locked) {
+            *lock = again.handle;
+        }
+        return renamed;
+    }
+    const SavedError reason;
+    LockedTarget again;
+    if (lock_target(target, &again, true) != LockResult::locked ||
+        again.identity.device != identity.device || again.identity.index != identity.index) {
+        unlock_target(&again);
+        return RenameResult::failed; // another run replaced the file meanwhile
+    }
+    *lock = again.handle;
+    return renamed;
 }
 
 bool remove_file(const std::string &path) {
@@ -429,9 +537,11 @@ HANDLE open_existing(const std::string &path, DWORD access) {
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Gives the target its final size before its first byte is overwritten: extending the
-// end of a file allocates its space, so a full disk is met now. False, with the
-// target's size as it was, when that failed.
+// Gives a target that grows its final size before its first byte is overwritten:
+// extending the end of a file allocates its space, so a full disk is met now, while
+// the file still holds its old content. One that shrinks is cut after the copy (its
+// old bytes stay whole until then). False, with the target's size as it was, when
+// that failed.
 bool set_final_size(HANDLE file, long long new_size) {
     LARGE_INTEGER old_size{};
     if (injected_failure(FileOperation::resize)) {
@@ -440,12 +550,13 @@ bool set_final_size(HANDLE file, long long new_size) {
     if (!GetFileSizeEx(file, &old_size)) {
         return system_failure();
     }
-    if (new_size > old_size.QuadPart) {
-        // Asks for the space in one step where the file system supports it.
-        FILE_ALLOCATION_INFO allocation{};
-        allocation.AllocationSize.QuadPart = new_size;
-        SetFileInformationByHandle(file, FileAllocationInfo, &allocation, sizeof allocation);
+    if (new_size <= old_size.QuadPart) {
+        return true;
     }
+    // Asks for the space in one step where the file system supports it.
+    FILE_ALLOCATION_INFO allocation{};
+    allocation.AllocationSize.QuadPart = new_size;
+    SetFileInformationByHandle(file, FileAllocationInfo, &allocation, sizeof allocation);
     if (truncate_at(file, new_size)) {
         return true;
     }

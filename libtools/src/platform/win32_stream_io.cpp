@@ -19,17 +19,17 @@ long read_some(std::FILE *stream, unsigned char *buffer, std::size_t size) {
 }
 
 std::FILE *open_file(const char *path, const char *mode) {
-    std::wstring wide_path;
     std::wstring wide_mode;
-    if (!to_wide(path, &wide_path) || !to_wide(mode, &wide_mode)) {
+    const std::wstring wide_path = path != nullptr ? system_path_of(path) : std::wstring();
+    if (wide_path.empty() || !to_wide(mode, &wide_mode)) {
         return nullptr;
     }
     return _wfopen(wide_path.c_str(), wide_mode.c_str());
 }
 
 gzFile open_gzip(const char *path, const char *mode) {
-    std::wstring wide_path;
-    if (mode == nullptr || !to_wide(path, &wide_path)) {
+    const std::wstring wide_path = path != nullptr ? system_path_of(path) : std::wstring();
+    if (mode == nullptr || wide_path.empty()) {
         return nullptr;
     }
     return gzopen_w(wide_path.c_str(), mode);

@@ -5,6 +5,7 @@
 
 #include "platform/wide_names.h"
 
+#include <cwchar>
 #include <new>
 #include <utility>
 
@@ -66,17 +67,58 @@ std::wstring wide_of(const char *utf8) {
 
 namespace {
 
-std::wstring extended_form(std::wstring wide) {
-    for (wchar_t &c : wide) {
-        c = c == L'/' ? L'\\' : c; // the extended form takes no other separator
+bool has_prefix(const std::wstring &text, const wchar_t *prefix) {
+    return text.compare(0, std::wcslen(prefix), prefix) == 0;
+}
+
+// Paths the system takes as they are: the extended-length form ("\\\\?\\..."), the
+// device form ("\\\\.\\...") and the object manager's ("\\??\\...").
+bool is_verbatim(const std::wstring &wide) {
+    return has_prefix(wide, L"\\\\?\\") || has_prefix(wide, L"\\\\.\\") ||
+           has_prefix(wide, L"\\??\\");
+}
+
+// The absolute form the system itself gives `wide`: separators as backslashes, "." and
+// ".." parts resolved, trailing dots and blanks of a name dropped. Empty when it cannot
+// be formed.
+std::wstring full_form(const std::wstring &wide) {
+    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return std::wstring();
     }
-    if (wide.size() > 2 && wide[1] == L':' && wide[2] == L'\\') {
-        return L"\\\\?\\" + wide;
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
+    if (length == 0 || length >= size) {
+        return std::wstring();
     }
-    const bool device_form =
-        wide.compare(0, 4, L"\\\\?\\") == 0 || wide.compare(0, 4, L"\\\\.\\") == 0;
-    if (wide.compare(0, 2, L"\\\\") == 0 && !device_form) {
-        return L"\\\\?\\UNC\\" + wide.substr(2);
+    full.resize(length);
+    return full;
+}
+
+// `full`, an absolute path, in the extended-length form.
+std::wstring extended_form(const std::wstring &full) {
+    if (full.size() > 2 && full[1] == L':' && full[2] == L'\\') {
+        return L"\\\\?\\" + full;
+    }
+    if (has_prefix(full, L"\\\\")) {
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    }
+    return full;
+}
+
+// An extended-length path with its "." parts dropped: the system takes every part of
+// such a path as a name, and no file is named "."; the toolkit names a directory by its
+// path followed by "." ("C:\\data\\.").
+std::wstring without_dot_parts(std::wstring wide) {
+    std::size_t at = 4;
+    while ((at = wide.find(L"\\.", at)) != std::wstring::npos) {
+        if (at + 2 == wide.size() && wide[at - 1] == L':') {
+            wide.erase(at + 1, 1); // "\\\\?\\C:\\." is the root, "\\\\?\\C:\\"
+        } else if (at + 2 == wide.size() || wide[at + 2] == L'\\') {
+            wide.erase(at, 2);
+        } else {
+            ++at;
+        }
     }
     return wide;
 }
@@ -85,11 +127,21 @@ std::wstring extended_form(std::wstring wide) {
 
 std::wstring system_path_of(const std::string &path, bool extended) {
     std::wstring wide = wide_of(path.c_str());
-    if (wide.size() < MAX_PATH && !extended) {
+    if (has_prefix(wide, L"\\\\?\\")) {
+        try {
+            return without_dot_parts(std::move(wide));
+        } catch (const std::bad_alloc &) {
+            return std::wstring();
+        }
+    }
+    if (is_verbatim(wide) || (wide.size() < MAX_PATH && !extended)) {
         return wide;
     }
     try {
-        return extended_form(std::move(wide));
+        // The extended form is taken as it is written, so it is made from the path the
+        // system would make of `wide` itself.
+        const std::wstring full = full_form(wide);
+        return full.empty() ? wide : extended_form(full);
     } catch (const std::bad_alloc &) {
         return std::wstring(); // names no file, so the call fails cleanly
     }

@@ -20,10 +20,6 @@ RenameResult replace_leaving_directory_sync(const std::string &replacement,
     return replace_atomically(replacement, target); // the move writes through
 }
 
-bool sync_directory(const std::string &) {
-    return true; // a directory's entries are written through by the move itself
-}
-
 int usable_cores() {
     DWORD_PTR process = 0;
     DWORD_PTR system = 0;

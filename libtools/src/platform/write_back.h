@@ -23,15 +23,10 @@ namespace platform {
 bool start_write_back(std::FILE *stream);
 
 /// Replaces `target` by `replacement` in one step, as replace_atomically does, but
-/// leaves the sync of the directory to sync_directory (on Windows the move itself
-/// writes through, and this is replace_atomically).
+/// leaves the sync of the directory to sync_directory (directory_sync.h; on Windows the
+/// move itself writes through, and this is replace_atomically).
 RenameResult replace_leaving_directory_sync(const std::string &replacement,
                                             const std::string &target);
-
-/// Puts the entries of `directory` on disk, so that the renames made in it survive a
-/// crash. False, with errno, when the sync failed; true where the system has nothing to
-/// sync (Windows).
-bool sync_directory(const std::string &directory);
 
 /// The number of processor cores the process may run on (its affinity mask); at least 1.
 int usable_cores();

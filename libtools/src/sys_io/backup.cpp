@@ -33,6 +33,19 @@ bool carry_record(const std::string &source, const std::string &copy) noexcept {
     }
 }
 
+// Takes the mark of a replacement file away from the finished copy `path`; false when
+// it may still carry one.
+bool unmark(const std::string &path) {
+    const long long handle = platform::open_mark_handle(path);
+    if (handle == -1) {
+        return false;
+    }
+    const platform::RecordResult removed = platform::remove_mark(handle, path);
+    platform::close_record_handle(handle);
+    return removed == platform::RecordResult::found ||
+           removed == platform::RecordResult::unsupported;
+}
+
 // The backup's path is the file's path as given plus the suffix, so a backup of a file
 // reached through a symbolic link sits beside the link.
 // With `expected`, only the file of that identity is backed up. On failure errno tells
@@ -65,7 +78,11 @@ int make_backup(const char *path, const char *suffix, const ToolFileIdentity *ex
         return 0;
     }
     const bool recorded = carry_record(resolved, copy);
-    const bool moved = platform::replace_atomically(copy, backup) == platform::RenameResult::done;
+    // The backup's name is the user's choice and may have a replacement file's form: it
+    // must not carry the mark that lets a sweep remove it. A run ended before the move
+    // leaves a copy no sweep removes, never a backup one removes.
+    const bool moved =
+        unmark(copy) && platform::replace_atomically(copy, backup) == platform::RenameResult::done;
     {
         const platform::SavedError reason;
         if (!moved) {

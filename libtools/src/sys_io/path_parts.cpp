@@ -15,6 +15,14 @@ unsigned tool_path_directory_length(const char *path) {
     return static_cast<unsigned>(platform::directory_part_length(path));
 }
 
+char tool_path_bad_name_end(const char *text) {
+    return platform::bad_name_end_character(text);
+}
+
+unsigned tool_path_kept_length(const char *path) {
+    return static_cast<unsigned>(platform::kept_path_length(path));
+}
+
 char tool_path_separator(void) {
     return platform::native_separator();
 }

@@ -5,7 +5,10 @@
 #include "platform/replace.h"
 #include "libtools/tool_memory.h"
 #include "libtools/tool_sys_io.h"
+#include "platform/directory_sync.h"
 #include "platform/file_lock.h"
+#include "platform/file_record.h"
+#include "platform/file_state.h"
 #include "platform/file_system.h"
 #include "platform/interrupt.h"
 #include "platform/paths.h"
@@ -69,6 +72,98 @@ void guard(ToolReplacement *replacement, const std::string &path) {
 void release_guard(ToolReplacement *replacement) {
     platform::return_replacement_slot(replacement->guard);
     replacement->guard = 0;
+}
+
+// Gives the replacement file, open as `handle`, the mark of a replacement that got as
+// far as `state`. Never throws: it runs inside a commit whose outcome must not change
+// with it, and a mark that cannot be built (no memory) is one not written.
+platform::RecordResult mark_as(const ToolReplacement *replacement, long long handle,
+                               platform::MarkState state, bool durable) noexcept {
+    try {
+        const std::string mark = platform::replacement_mark(
+            state, {replacement->identity.device, replacement->identity.index},
+            replacement->target);
+        return platform::write_mark(handle, replacement->temporary, mark, durable);
+    } catch (...) {
+        return platform::RecordResult::failed;
+    }
+}
+
+// A handle for the marks of a closed replacement file: the one that holds its lock, or
+// one opened for the purpose (closed with this object).
+class MarkHandle {
+  public:
+    MarkHandle(long long held, const std::string &path)
+        : handle_(held != -1 ? held : platform::open_record_handle(path)), own_(held == -1) {}
+    ~MarkHandle() {
+        if (own_) {
+            platform::close_record_handle(handle_);
+        }
+    }
+    MarkHandle(const MarkHandle &) = delete;
+    MarkHandle &operator=(const MarkHandle &) = delete;
+    long long get() const { return handle_; }
+
+  private:
+    long long handle_;
+    bool own_;
+};
+
+// Tells a later run, durably, that the copy holds the complete new content, before its
+// first byte reaches the target: a run killed during the copy then leaves a copy that
+// the next run keeps, and a target it refuses. Where that cannot be told the copy
+// loses its mark, so that no run takes it for an incomplete one and removes it. False
+// (nothing copied yet) when even that failed.
+bool mark_complete(const ToolReplacement *replacement, long long held) {
+    const std::string path = replacement->temporary;
+    const MarkHandle handle(held, path);
+    if (handle.get() == -1) {
+        return false;
+    }
+    const platform::RecordResult written =
+        mark_as(replacement, handle.get(), platform::MarkState::complete, true);
+    if (written == platform::RecordResult::found ||
+        written == platform::RecordResult::unsupported) {
+        return true;
+    }
+    const platform::SavedError reason;
+    return platform::remove_mark(handle.get(), path) == platform::RecordResult::found;
+}
+
+// Marks the replacement, whose file `path` is open as `held` (or not, -1), as `state`,
+// or (`state` null) takes its mark away. Never throws, as mark_as.
+void settle_mark(const ToolReplacement *replacement, const char *path, long long held,
+                 const platform::MarkState *state) noexcept {
+    try {
+        const std::string name = path;
+        const MarkHandle handle(held, name);
+        if (handle.get() == -1) {
+            return;
+        }
+        if (state != nullptr) {
+            mark_as(replacement, handle.get(), *state, false);
+        } else {
+            platform::remove_mark(handle.get(), name);
+        }
+    } catch (...) {
+    }
+}
+
+// Whether another program changed the locked target since it was locked: its size or
+// times, or the file its name leads to. Asked under the lock, right before the new
+// content takes its place. A system that cannot tell counts as no change.
+bool target_changed(const ToolReplacement *replacement) {
+    platform::FileState now;
+    if (!replacement->opened.known || !platform::state_of_handle(replacement->lock, &now)) {
+        return false;
+    }
+    platform::TargetFacts facts;
+    const bool same_name = platform::target_facts(replacement->target, &facts) &&
+                           facts.identity.device == replacement->identity.device &&
+                           facts.identity.index == replacement->identity.index;
+    return !same_name || now.size != replacement->opened.size ||
+           now.modified != replacement->opened.modified ||
+           now.changed != replacement->opened.changed;
 }
 
 bool is_copy_kind(const char *temporary) {
@@ -158,6 +253,9 @@ bool open_replacement(ToolReplacement *replacement) {
         release_guard(replacement);
         return false;
     }
+    // The mark names the target, for a run that finds the file abandoned (where the
+    // system could, the file was marked before it was named; this completes it).
+    mark_as(replacement, platform::handle_of_stream(stream), platform::MarkState::writing, false);
     // A replacement in another directory, or one copied in place, keeps the target's
     // own attributes; one that is renamed over the target must take them along.
     if (!replacement->in_place) {
@@ -179,8 +277,8 @@ bool close_replacement_stream(ToolReplacement *replacement) {
 // Copies the finished content over the target in place. DONE; FAILED when the copy
 // failed before the target changed; KEPT when it failed later (the new content then
 // stays in the replacement file, which is not removed).
-int commit_by_copy(ToolReplacement *replacement) {
-    if (!retag_as_copy(replacement)) {
+int commit_by_copy(ToolReplacement *replacement, long long held) {
+    if (!retag_as_copy(replacement) || !mark_complete(replacement, held)) {
         return TOOL_REPLACE_FAILED;
     }
     platform::hold_interrupts();
@@ -203,20 +301,34 @@ int commit_by_copy(ToolReplacement *replacement) {
 // Moves the finished replacement over the target. DONE, FAILED, or kRefused when the
 // directory refused the move and the content should be copied instead.
 constexpr int kRefused = -2;
-int commit_by_rename(ToolReplacement *replacement, bool sync_directory) {
+int commit_by_rename(ToolReplacement *replacement, bool sync_directory, long long held) {
     // The target stays locked through the move: a run waiting for it then finds its
     // name leading to the new file. (On Windows the lock's handle allows deletion, so
     // the replacement may go ahead; where a system refuses, the copy in place below
     // runs under the same lock.)
-    const platform::RenameResult renamed =
-        sync_directory
-            ? platform::replace_atomically(replacement->temporary, replacement->target)
-            : platform::replace_leaving_directory_sync(replacement->temporary, replacement->target);
+    // The directory's sync follows below, where its failure is reported.
+    const platform::RenameResult renamed = platform::replace_locked(
+        replacement->temporary, replacement->target, &replacement->lock, false);
+    replacement->locked = replacement->lock != -1 ? replacement->locked : 0;
     if (renamed == platform::RenameResult::refused) {
         return kRefused;
     }
     if (renamed == platform::RenameResult::failed) {
         return TOOL_REPLACE_FAILED;
+    }
+    // The new file is the target now, and no replacement any more. In a batch its mark
+    // is taken off when the file is let go of, on whichever thread does that.
+    if (sync_directory) {
+        settle_mark(replacement, replacement->target, held, nullptr);
+    } else {
+        replacement->settle_pending = 1;
+        replacement->held = held;
+    }
+    // The file is new whatever follows; a rename that may not survive a crash is told.
+    errno = 0;
+    if (sync_directory && !platform::sync_directory(platform::directory_of(replacement->target))) {
+        replacement->unsynced = 1;
+        replacement->sync_error = errno;
     }
     // The replacement is the target now: its name is gone, so nothing is left to remove.
     release_guard(replacement);
@@ -226,12 +338,17 @@ int commit_by_rename(ToolReplacement *replacement, bool sync_directory) {
 
 // Puts the synced and closed replacement in place: renamed over the target with the
 // record it carries, or copied into the target, which then gets the record.
-int put_in_place(ToolReplacement *replacement, bool sync_directory) {
-    int result = replacement->in_place ? kRefused : commit_by_rename(replacement, sync_directory);
+int put_in_place(ToolReplacement *replacement, bool sync_directory, long long held) {
+    int result =
+        replacement->in_place ? kRefused : commit_by_rename(replacement, sync_directory, held);
     if (result == kRefused) {
-        result = commit_by_copy(replacement);
+        result = commit_by_copy(replacement, held);
         if (result == TOOL_REPLACE_DONE) {
             sys_io::record_onto_target(replacement);
+            // The target is whole and recorded: should the run end before the copy is
+            // removed, the next one removes it quietly.
+            const platform::MarkState copied = platform::MarkState::copied;
+            settle_mark(replacement, replacement->temporary, held, &copied);
         }
     } else if (result == TOOL_REPLACE_DONE) {
         sys_io::settle_record_after_rename(replacement);
@@ -256,19 +373,36 @@ int commit(ToolReplacement *replacement, bool sync_directory) {
     errno = 0;
     const bool closed = platform::close_stream(stream);
     int result = TOOL_REPLACE_FAILED;
-    if (synced && closed) {
-        result = put_in_place(replacement, sync_directory);
+    if (synced && closed && target_changed(replacement)) {
+        replacement->changed = 1;
+        errno = 0; // no system error: another program wrote the file
+    } else if (synced && closed) {
+        result = put_in_place(replacement, sync_directory, held);
     } else if (!synced) {
         errno = sync_error;
     }
     const platform::SavedError reason;
-    platform::drop_replacement_lock(held);
+    if (!replacement->settle_pending) {
+        platform::drop_replacement_lock(held);
+    }
     return result;
+}
+
+// Takes the mark off a file a batched commit renamed into place and lets go of the
+// handle that kept its lock.
+void settle_renamed(ToolReplacement *replacement) {
+    if (replacement->settle_pending) {
+        settle_mark(replacement, replacement->target, replacement->held, nullptr);
+        platform::drop_replacement_lock(replacement->held);
+        replacement->settle_pending = 0;
+    }
 }
 
 int lock(ToolReplacement *replacement, const char *path, bool wait) {
     *replacement = ToolReplacement{};
-    platform::ignore_write_signals();
+    // Once per process: a write that fails must report, not end the process.
+    static const bool write_signals_ignored = (platform::ignore_write_signals(), true);
+    (void)write_signals_ignored;
     platform::LockedTarget locked;
     const std::string native = platform::native_path(path);
     if (native.empty() && *path != '\0') {
@@ -290,6 +424,10 @@ int lock(ToolReplacement *replacement, const char *path, bool wait) {
     replacement->locked = 1;
     replacement->lock = locked.handle;
     replacement->identity = {locked.identity.device, locked.identity.index};
+    platform::FileState state;
+    if (platform::state_of_handle(locked.handle, &state)) {
+        replacement->opened = {state.size, state.modified, state.changed, 1};
+    }
     std::string target;
     if (!platform::resolve_final_path(native, &target) ||
         (replacement->target = copy_of(target)) == nullptr) {
@@ -427,6 +565,8 @@ int sys_io::commit_replacement(ToolReplacement *replacement, bool sync_directory
         return TOOL_REPLACE_FAILED;
     }
     replacement->record_kept = 0;
+    replacement->changed = 0;
+    replacement->unsynced = 0;
     if (!replacement->synced || replacement->in_place) { // else start_sync wrote the record
         replacement->record_status = TOOL_RECORD_FAILED;
     }
@@ -450,6 +590,7 @@ void tool_replace_abandon(ToolReplacement *replacement) {
     if (replacement == nullptr) {
         return;
     }
+    settle_renamed(replacement);
     close_replacement_stream(replacement);
     if (replacement->temporary != nullptr && !replacement->kept) {
         platform::remove_file(replacement->temporary);

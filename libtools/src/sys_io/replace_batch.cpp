@@ -5,18 +5,18 @@
 #include "sys_io/replace_batch.h"
 
 #include "libtools/tool_sys_io.h"
+#include "platform/directory_sync.h"
 #include "platform/replace.h"
 #include "platform/system_error.h"
-#include "platform/thread.h"
 #include "platform/write_back.h"
 #include "sys_io/guarded_call.h"
 #include "sys_io/records.h"
+#include "sys_io/sync_pool.h"
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -56,6 +56,20 @@ void sync_until_done(void *context) {
     }
 }
 
+// The replacements of one tool_replace_abandon_all, taken as SyncWork's are.
+struct AbandonWork {
+    ToolReplacement *const *list;
+    int count;
+    std::atomic<int> next{0};
+};
+
+void abandon_until_done(void *context) {
+    auto *work = static_cast<AbandonWork *>(context);
+    for (int at = work->next.fetch_add(1); at < work->count; at = work->next.fetch_add(1)) {
+        tool_replace_abandon(work->list[at]);
+    }
+}
+
 } // namespace
 
 extern "C" {
@@ -83,24 +97,19 @@ int tool_replace_sync_all(ToolReplacement *const *list, int count, int threads) 
         return 0;
     }
     SyncWork work{list, count};
-    std::vector<platform::Thread *> started;
     const int wanted = threads < count ? threads : count;
-    try {
-        started.reserve(static_cast<std::size_t>(wanted)); // no allocation once one runs
-        for (int i = 1; i < wanted; ++i) {
-            platform::Thread *thread = platform::start_thread(sync_until_done, &work);
-            if (thread == nullptr) {
-                break; // fewer threads: the ones there are take more each
-            }
-            started.push_back(thread);
-        }
-    } catch (...) { // no memory for the list: the calling thread syncs them all
-    }
-    sync_until_done(&work); // the calling thread syncs too
-    for (platform::Thread *thread : started) {
-        platform::join_thread(thread);
-    }
+    sys_io::run_on_sync_pool(sync_until_done, &work, wanted - 1); // the caller syncs too
     return work.failed.load();
+}
+
+void tool_replace_abandon_all(ToolReplacement *const *list, int count, int threads) {
+    if (list == nullptr || count <= 0) {
+        return;
+    }
+    const platform::SavedError reason; // letting go reports nothing
+    AbandonWork work{list, count};
+    const int wanted = threads < count ? threads : count;
+    sys_io::run_on_sync_pool(abandon_until_done, &work, wanted - 1);
 }
 
 int tool_sync_directory(const char *path) {
