@@ -138,6 +138,9 @@ void resume_interrupts() {
 }
 
 void hold_interrupts_in_worker() {
+    // The handler must be in place before the file is made: the worker's hold only
+    // delays the handler, and without one a signal would end the process at once.
+    std::call_once(installed, install_handlers);
     worker_holds.fetch_add(1);
     if (ending.load()) {
         worker_holds.fetch_sub(1);

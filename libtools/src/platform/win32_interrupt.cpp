@@ -62,6 +62,13 @@ BOOL WINAPI remove_guarded(DWORD) {
     return FALSE;
 }
 
+// Called under the lock.
+void install_once() {
+    if (!installed) {
+        installed = SetConsoleCtrlHandler(remove_guarded, TRUE) != 0;
+    }
+}
+
 } // namespace
 
 void guard_temporary(const std::string &path, int slot) {
@@ -76,9 +83,7 @@ void guard_temporary(const std::string &path, int slot) {
     lock();
     std::memcpy(guarded_path[index], wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
     guarding[index] = true;
-    if (!installed) {
-        installed = SetConsoleCtrlHandler(remove_guarded, TRUE) != 0;
-    }
+    install_once();
     unlock();
 }
 
@@ -95,6 +100,7 @@ void release_temporary(int slot) {
 void hold_interrupts() {
     assert(!in_worker_thread() && "a worker never holds interrupts");
     lock();
+    install_once(); // else an event during the hold would end the process at once
 }
 
 void resume_interrupts() {
@@ -106,6 +112,7 @@ void resume_interrupts() {
 // several workers follow each other.
 void hold_interrupts_in_worker() {
     lock();
+    install_once(); // else an event during the hold would end the process at once
     if (ending) { // the process ends after the handler: make nothing more
         unlock();
         Sleep(INFINITE);
