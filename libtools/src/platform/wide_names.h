@@ -22,6 +22,12 @@ std::string utf8_of(const wchar_t *wide);
 /// `utf8` as UTF-16, or "" when it cannot be converted (no system call accepts "").
 std::wstring wide_of(const char *utf8);
 
+/// The absolute form the system itself gives `wide` (GetFullPathNameW, whose result has
+/// no length limit): separators as backslashes, "." and ".." parts resolved, trailing
+/// dots and blanks of a name dropped. Empty when it cannot be formed (the system's error
+/// is then the thread's last error). Never throws.
+std::wstring full_path_form(const std::wstring &wide);
+
 /// `path` as UTF-16 for the wide calls. A path of MAX_PATH characters or more, or any
 /// path when `extended` is set, is given in the extended-length form ("\\\\?\\C:\\..."
 /// or "\\\\?\\UNC\\server\\..."), made from the absolute path the system itself

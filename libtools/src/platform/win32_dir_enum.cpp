@@ -136,9 +136,7 @@ bool dir_enum_is_directory(const char *path) {
     return true;
 }
 
-// A path in the extended-length form is absolute as written. Else GetFullPathNameW
-// forms it, returning the length without the terminator when the result fits, else the
-// size it would need (terminator included).
+// A path in the extended-length form is absolute as written; else the system forms it.
 bool dir_enum_full_path(const char *path, char *buffer, std::size_t size) {
     std::wstring wide;
     if (buffer == nullptr || size == 0 || !wide_path(path, &wide)) {
@@ -148,22 +146,7 @@ bool dir_enum_full_path(const char *path, char *buffer, std::size_t size) {
     if (is_extended(wide)) {
         utf8 = utf8_of(wide.c_str());
     } else {
-        try {
-            std::wstring full(MAX_PATH, L'\0');
-            DWORD length =
-                GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
-            if (length >= full.size()) {
-                full.assign(length, L'\0');
-                length = GetFullPathNameW(wide.c_str(), length, &full[0], nullptr);
-            }
-            if (length == 0 || length >= full.size()) {
-                return false;
-            }
-            full.resize(length);
-            utf8 = utf8_of(full.c_str());
-        } catch (const std::bad_alloc &) {
-            return false;
-        }
+        utf8 = utf8_of(full_path_form(wide).c_str());
     }
     if (utf8.empty() || utf8.size() >= size) {
         return false;

@@ -88,29 +88,13 @@ bool child_path(const std::wstring &path, const char *name, std::wstring *joined
     }
 }
 
-// The absolute form of `path` (GetFullPathNameW, whose result has no length limit);
-// empty when it cannot be formed.
+// The absolute form of `path`; empty when it cannot be formed.
 std::wstring full_path_of(const char *path) {
     std::wstring wide;
     if (!to_wide(path, &wide) || wide.empty()) {
         return std::wstring();
     }
-    try {
-        std::wstring full(MAX_PATH, L'\0');
-        DWORD length =
-            GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
-        if (length >= full.size()) {
-            full.assign(length, L'\0');
-            length = GetFullPathNameW(wide.c_str(), length, &full[0], nullptr);
-        }
-        if (length == 0 || length >= full.size()) {
-            return std::wstring();
-        }
-        full.resize(length);
-        return full;
-    } catch (const std::bad_alloc &) {
-        return std::wstring();
-    }
+    return full_path_form(wide);
 }
 
 // Whether the volume `full` (an absolute path) lies on searches names without regard to

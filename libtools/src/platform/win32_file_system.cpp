@@ -232,14 +232,12 @@ bool fs_create_file(const char *path, const char *mode) {
 // ("\\\\?\\C:\\...") stays in that form.
 bool fs_full_path(const char *path, std::string *full) {
     const std::wstring wide = wide_of(native_path(path).c_str());
-    const DWORD size = wide.empty() ? 0 : GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (size == 0) {
+    const std::wstring formed = full_path_form(wide);
+    if (formed.empty()) {
         keep_system_error();
         return false;
     }
-    std::vector<wchar_t> buffer(size);
-    const DWORD length = GetFullPathNameW(wide.c_str(), size, buffer.data(), nullptr);
-    return length != 0 && length < size && to_utf8(buffer.data(), full);
+    return to_utf8(formed.c_str(), full);
 }
 
 bool fs_time_text(long long time, std::string *text) {

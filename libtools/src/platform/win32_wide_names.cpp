@@ -65,6 +65,24 @@ std::wstring wide_of(const char *utf8) {
     return wide;
 }
 
+std::wstring full_path_form(const std::wstring &wide) {
+    const DWORD size = wide.empty() ? 0 : GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return std::wstring();
+    }
+    try {
+        std::wstring full(size, L'\0');
+        const DWORD length = GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
+        if (length == 0 || length >= size) {
+            return std::wstring();
+        }
+        full.resize(length);
+        return full;
+    } catch (const std::bad_alloc &) {
+        return std::wstring();
+    }
+}
+
 namespace {
 
 bool has_prefix(const std::wstring &text, const wchar_t *prefix) {
@@ -76,23 +94,6 @@ bool has_prefix(const std::wstring &text, const wchar_t *prefix) {
 bool is_verbatim(const std::wstring &wide) {
     return has_prefix(wide, L"\\\\?\\") || has_prefix(wide, L"\\\\.\\") ||
            has_prefix(wide, L"\\??\\");
-}
-
-// The absolute form the system itself gives `wide`: separators as backslashes, "." and
-// ".." parts resolved, trailing dots and blanks of a name dropped. Empty when it cannot
-// be formed.
-std::wstring full_form(const std::wstring &wide) {
-    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (size == 0) {
-        return std::wstring();
-    }
-    std::wstring full(size, L'\0');
-    const DWORD length = GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
-    if (length == 0 || length >= size) {
-        return std::wstring();
-    }
-    full.resize(length);
-    return full;
 }
 
 // `full`, an absolute path, in the extended-length form.
@@ -140,7 +141,7 @@ std::wstring system_path_of(const std::string &path, bool extended) {
     try {
         // The extended form is taken as it is written, so it is made from the path the
         // system would make of `wide` itself.
-        const std::wstring full = full_form(wide);
+        const std::wstring full = full_path_form(wide);
         return full.empty() ? wide : extended_form(full);
     } catch (const std::bad_alloc &) {
         return std::wstring(); // names no file, so the call fails cleanly
