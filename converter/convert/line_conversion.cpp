@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "convert/line_conversion.h"
 
+#include "convert/byte_scan.h"
+
 #include "libtools/tool_dstring.h"
 
 #include <cmath>
@@ -23,9 +25,8 @@ int classify(LineView line) {
     const char *begin = line.text;
     const char *end = begin + line.length;
     int kind = 0;
-    const void *found = std::memchr(begin, '_', line.length);
-    while (found != nullptr) {
-        const char *p = static_cast<const char *>(found);
+    for (const char *p = byte_scan::find_in_line<'_'>(begin, end); p != end;
+         p = byte_scan::find_in_line<'_'>(p + 1, end)) {
         if (at(p + 1, end, "force", 5) && p - begin >= 5 &&
             (at(p - 5, end, "shear", 5) || at(p - 5, end, "axial", 5))) {
             return KIND_FORCE;
@@ -34,7 +35,6 @@ int classify(LineView line) {
             at(p - 7, end, "bending", 7)) {
             kind = KIND_MOMENT;
         }
-        found = std::memchr(p + 1, '_', static_cast<std::size_t>(end - p - 1));
     }
     return kind;
 }
@@ -109,9 +109,9 @@ struct Value {
 
 // The first-blank rule: the number after the line's first blank.
 bool read_after_blank(LineView line, Value *value) {
-    const char *blank = static_cast<const char *>(std::memchr(line.text, ' ', line.length));
-    if (blank == nullptr ||
-        !read_value(blank + 1, line.text + line.length, &value->number, &value->plain)) {
+    const char *end = line.text + line.length;
+    const char *blank = byte_scan::find_in_line<' '>(line.text, end);
+    if (blank == end || !read_value(blank + 1, end, &value->number, &value->plain)) {
         return false;
     }
     value->head_end = blank + 1;

@@ -113,7 +113,7 @@ class ReaderStorage {
 // last one.
 class LineEnds {
   public:
-    void write(OutputBlocks *out, const BlockLineReader &reader) {
+    JOINT2SI_HOT_INLINE void write(OutputBlocks *out, const BlockLineReader &reader) {
         if (text_ == nullptr) {
             text_ = kept_line_end(reader.first_line_end());
             length_ = std::strlen(text_);
