@@ -23,6 +23,8 @@
 using byte_scan::find_first;
 using byte_scan::kScanPadding;
 
+static_assert(BlockSupply::kPadding >= kScanPadding, "supplied blocks are scanned in place");
+
 BlockLineReader::BlockLineReader(ByteSource source, LineReaderStorage *storage,
                                  std::size_t min_read)
     : source_(source), storage_(storage), min_read_(std::max<std::size_t>(min_read, 1)) {
@@ -39,17 +41,60 @@ bool BlockLineReader::fill(const char **keep, const char **p) {
     if (at_end_) {
         return false;
     }
-    std::vector<char> &block = storage_->block;
     const std::size_t kept = static_cast<std::size_t>(end_ - *keep);
     const std::size_t offset = static_cast<std::size_t>(*p - *keep);
-    std::memmove(block.data(), *keep, kept);
-    std::size_t capacity = block.size() - kScanPadding;
-    if (capacity - kept < min_read_) { // a line longer than the block
-        capacity = std::max(2 * capacity, kept + min_read_);
-        block.resize(capacity + kScanPadding, '\0');
+    char *base = nullptr;
+    long got = 0;
+    if (supply_ != nullptr && supply_->supplying()) {
+        got = take_supplied(*keep, kept, &base);
+    } else {
+        std::vector<char> &block = storage_->block;
+        std::memmove(block.data(), *keep, kept);
+        std::size_t capacity = block.size() - kScanPadding;
+        if (capacity - kept < min_read_) { // a line longer than the block
+            capacity = std::max(2 * capacity, kept + min_read_);
+            block.resize(capacity + kScanPadding, '\0');
+        }
+        base = block.data();
+        got = source_.read(source_.context, base + kept, capacity - kept);
     }
-    char *base = block.data();
-    long got = source_.read(source_.context, base + kept, capacity - kept);
+    note_filled(base, kept, got);
+    *keep = base;
+    *p = base + offset;
+    return !at_end_;
+}
+
+// The next block of the supply, with the `kept` bytes from `keep` (an unfinished line)
+// put in front of its bytes; *base is then where they begin. A line longer than the
+// room in front stays in the reader's block, and the new bytes are copied behind it.
+long BlockLineReader::take_supplied(const char *keep, std::size_t kept, char **base) {
+    std::vector<char> next;
+    const long got = supply_->take(&next);
+    std::vector<char> &block = storage_->block;
+    if (got <= 0) {
+        std::memmove(block.data(), keep, kept); // keep lies in block: nothing came to move it
+        *base = block.data();
+        return got;
+    }
+    const std::size_t size = static_cast<std::size_t>(got);
+    if (kept <= BlockSupply::kHeadRoom) {
+        *base = next.data() + BlockSupply::kHeadRoom - kept;
+        std::memcpy(*base, keep, kept);
+        block.swap(next);
+    } else {
+        std::memmove(block.data(), keep, kept);
+        if (block.size() < kept + size + kScanPadding) {
+            block.resize(kept + size + kScanPadding, '\0');
+        }
+        std::memcpy(block.data() + kept, next.data() + BlockSupply::kHeadRoom, size);
+        *base = block.data();
+    }
+    supply_->give_back(&next);
+    return got;
+}
+
+// Takes note of `got` bytes read behind `kept` ones at `base`.
+void BlockLineReader::note_filled(char *base, std::size_t kept, long got) {
     if (got < 0) {
         read_failed_ = true;
         got = 0;
@@ -61,11 +106,8 @@ bool BlockLineReader::fill(const char **keep, const char **p) {
     if (first_line_end_ == LineEnd::none) {
         note_first_line_end(base + kept, base + kept + got);
     }
-    *keep = base;
-    *p = base + offset;
     pos_ = base; // callers set it again before they return
     end_ = base + kept + got;
-    return got > 0;
 }
 
 void BlockLineReader::note_first_line_end(const char *from, const char *to) {

@@ -38,6 +38,11 @@ class BlockLineReader {
     BlockLineReader(ByteSource source, LineReaderStorage *storage,
                     std::size_t min_read = kDefaultMinRead);
 
+    /// Takes the blocks of `supply` as they are, once it supplies them, instead of
+    /// reading their bytes into the reader's own block; `supply` must be the source's
+    /// own and outlive the reader. Blocks go back to it as soon as they are read.
+    void take_blocks_from(BlockSupply *supply) { supply_ = supply; }
+
     /// The next line in `*line`; false at the end of the lines, and also when the input
     /// held a zero byte or the source failed (zero_byte(), read_failed()).
     bool next(LineView *line);
@@ -71,6 +76,8 @@ class BlockLineReader {
     enum class CommentEnd { closed, end, end_in_line_comment, zero };
 
     bool fill(const char **keep, const char **p);
+    long take_supplied(const char *keep, std::size_t kept, char **base);
+    void note_filled(char *base, std::size_t kept, long got);
     bool ensure_next(const char **keep, const char **p);
     bool skip_to_line_end(const char *p);
     bool text_line(LineView *line);
@@ -84,6 +91,7 @@ class BlockLineReader {
     LineView take(const char *from, const char *to);
 
     ByteSource source_;
+    BlockSupply *supply_ = nullptr;
     LineReaderStorage *storage_;
     std::size_t min_read_;
     const char *pos_ = nullptr;

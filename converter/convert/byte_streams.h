@@ -13,12 +13,37 @@
 #define JOINT2SI_CONVERT_BYTE_STREAMS_H
 
 #include <cstddef>
+#include <vector>
 
 /// Where a conversion's bytes come from: `read` fills up to `size` bytes of `buffer` and
 /// returns how many it stored, 0 at the end and a negative number on error.
 struct ByteSource {
     void *context;
     long (*read)(void *context, char *buffer, std::size_t size);
+};
+
+/// A source that can hand its bytes over in whole blocks instead of copying them into
+/// the reader's: the bytes of a block lie from kHeadRoom on, with room before them for
+/// the unfinished line of the block before, and at least kPadding initialised bytes
+/// after them (for the reader's scans).
+class BlockSupply {
+  public:
+    static constexpr std::size_t kHeadRoom = 4096;
+    static constexpr std::size_t kPadding = 16;
+
+    virtual ~BlockSupply() = default;
+
+    /// Whether the blocks are handed over from now on; until then the bytes are read
+    /// through the ByteSource as usual. Once true it stays true.
+    virtual bool supplying() const = 0;
+
+    /// Moves the next block into `*block` (whose storage is released) and returns how
+    /// many bytes it holds: 0 at the end of the input, negative when it failed.
+    virtual long take(std::vector<char> *block) = 0;
+
+    /// Gives a block back for the next bytes; `*block` is left without storage. A block
+    /// too small to hold kHeadRoom, kPadding and more is dropped.
+    virtual void give_back(std::vector<char> *block) = 0;
 };
 
 /// Where a conversion's bytes go.

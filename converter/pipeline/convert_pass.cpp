@@ -63,9 +63,11 @@ void count(ConversionCounts *counts, int kind, LineNote note, LineView line,
     }
 }
 
-// No watcher: the reader reads the source as it is, the output is written behind.
+// No watcher: the reader takes the blocks read ahead as they are, the output is
+// written behind.
 struct Unwatched {
     static constexpr bool kWriteBehind = true;
+    static constexpr bool kBlocksTaken = true;
     ByteSource source(ByteSource input) { return input; }
     void line(const BlockLineReader &) const {}
 };
@@ -73,6 +75,7 @@ struct Unwatched {
 // A watcher sees every byte the reader takes and each line's origin, in this thread.
 struct Watched {
     static constexpr bool kWriteBehind = false;
+    static constexpr bool kBlocksTaken = false; // it must see every byte read
     ConversionWatcher *watcher;
     ByteSource input;
 
@@ -134,6 +137,9 @@ ConvertOutcome run_pass(ByteSource input, OutputSink *sink, const Conversion &co
     ReadAhead ahead(input, BlockLineReader::kDefaultMinRead, &stop);
     ReaderStorage storage;
     BlockLineReader reader(watch.source(ahead.source()), storage.get());
+    if (Watch::kBlocksTaken) {
+        reader.take_blocks_from(&ahead);
+    }
     const LineConverter converter(conversion);
     LineEnds line_end;
     bool changed = false;

@@ -59,7 +59,7 @@ long ReadAhead::read(char *buffer, std::size_t size) {
         return end_result_;
     }
     const std::size_t count = std::min(size, current_.used - taken_);
-    std::memcpy(buffer, current_.bytes.data() + taken_, count);
+    std::memcpy(buffer, current_.bytes.data() + kHeadRoom + taken_, count);
     taken_ += count;
     return static_cast<long>(count);
 }
@@ -78,17 +78,47 @@ bool ReadAhead::next_block() {
     if (filled_.take(&current_)) {
         return true;
     }
+    end_of_blocks();
+    return false;
+}
+
+// After the last block: what the end gives (end_result_), the thread's exception thrown
+// again. The thread has closed filled_, or the output's failure cancelled it.
+long ReadAhead::end_of_blocks() {
     ended_ = true;
     if (filled_.cancelled()) { // the output failed; the thread may still be in a read
         end_result_ = -1;
-        return false;
+        return end_result_;
     }
     // Closed: the thread has set failed_ and error_ for good.
     if (error_) {
         std::rethrow_exception(error_);
     }
     end_result_ = failed_ ? -1 : 0;
-    return false;
+    return end_result_;
+}
+
+long ReadAhead::take(std::vector<char> *block) {
+    if (cancelled_) {
+        return -1;
+    }
+    if (ended_) {
+        return end_result_;
+    }
+    Block next;
+    if (filled_.take(&next)) {
+        *block = std::move(next.bytes);
+        return static_cast<long>(next.used);
+    }
+    return end_of_blocks();
+}
+
+void ReadAhead::give_back(std::vector<char> *block) {
+    Block given{std::move(*block), 0};
+    block->clear();
+    if (given.bytes.size() > kHeadRoom + kPadding) {
+        to_fill_.put(&given); // refused only once cancelled or closed: then it is freed
+    }
 }
 
 // Starts the thread with its blocks. Without memory for them or a thread, the source
@@ -96,7 +126,7 @@ bool ReadAhead::next_block() {
 void ReadAhead::start() {
     try {
         for (std::size_t i = 0; i < kBlocks; ++i) {
-            Block block{std::vector<char>(block_size_), 0};
+            Block block{std::vector<char>(kHeadRoom + block_size_ + kPadding), 0};
             to_fill_.put(&block);
         }
     } catch (const std::bad_alloc &) {
@@ -125,7 +155,8 @@ void ReadAhead::read_blocks() {
     Block block;
     while (to_fill_.take(&block)) {
         throw_if_block_fails(WorkerSide::reading);
-        const long got = source_.read(source_.context, block.bytes.data(), block.bytes.size());
+        const std::size_t room = block.bytes.size() - kHeadRoom - kPadding;
+        const long got = source_.read(source_.context, block.bytes.data() + kHeadRoom, room);
         if (got <= 0) {
             failed_ = got < 0;
             return;

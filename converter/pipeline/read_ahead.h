@@ -28,6 +28,9 @@
 // Failures: a source that fails gives -1 after the bytes before the failure; what the
 // thread throws (std::bad_alloc included) is thrown again in the converting thread at
 // the read that meets it.
+//
+// Once the thread runs, the reader may take the blocks themselves (BlockSupply)
+// instead of having them copied by source(); a reader uses one way or the other.
 #ifndef JOINT2SI_READ_AHEAD_H
 #define JOINT2SI_READ_AHEAD_H
 
@@ -39,13 +42,13 @@
 #include <cstddef>
 #include <exception>
 
-class ReadAhead {
+class ReadAhead : public BlockSupply {
   public:
     /// Reads `source` in blocks of `block_size` bytes; `stop` (the conversion's, which
     /// outlives this) lets a failed output end the reading.
     ReadAhead(ByteSource source, std::size_t block_size, ReadingStop *stop);
     /// Cancels the reading (see cancel()).
-    ~ReadAhead();
+    ~ReadAhead() override;
     ReadAhead(const ReadAhead &) = delete;
     ReadAhead &operator=(const ReadAhead &) = delete;
 
@@ -57,11 +60,16 @@ class ReadAhead {
     /// output has failed or the conversion stops for any reason before the end.
     void cancel() noexcept;
 
+    bool supplying() const override { return started_ && !cancelled_; }
+    long take(std::vector<char> *block) override;
+    void give_back(std::vector<char> *block) override;
+
   private:
     static long read_through(void *context, char *buffer, std::size_t size);
     static void run(void *self);
     long read(char *buffer, std::size_t size);
     bool next_block();
+    long end_of_blocks();
     void start();
     void read_blocks();
 
