@@ -594,7 +594,9 @@ int tool_replace_start_sync(ToolReplacement *replacement);
 
 /// Waits until the content of each replacement in `list` (`count` of them) is on disk,
 /// syncing up to `threads` of them at once from threads of its own (at least one; the
-/// waits of a batch overlap). Each synced replacement gets `synced`; one whose sync
+/// waits of a batch overlap). While each sync returns at once (nothing left to write, a
+/// file system in memory) the calling thread goes on alone; from the first that waited
+/// the rest are shared. Each synced replacement gets `synced`; one whose sync
 /// failed gets `failed` and the reason in `sync_error`. Replacements already failed or
 /// synced, and null entries, are left alone. Returns how many failed here. The caller
 /// owns the replacements and uses none of them until it returns.
@@ -607,8 +609,8 @@ int tool_replace_sync_all(ToolReplacement *const *list, int count, int threads);
 int tool_replace_commit_batched(ToolReplacement *replacement);
 
 /// tool_replace_abandon for each replacement in `list` (`count` of them; null entries are
-/// skipped), up to `threads` at once from threads of its own (at least one), after a
-/// batch was committed. Letting go of files waits on the disk: a renamed file's mark is
+/// skipped), up to `threads` at once from threads of its own (at least one; shared as
+/// tool_replace_sync_all shares the syncs), after a batch was committed. Letting go of files waits on the disk: a renamed file's mark is
 /// taken off, and the last close of each replaced file frees its storage. The caller
 /// owns the replacements and uses none of them until it returns.
 void tool_replace_abandon_all(ToolReplacement *const *list, int count, int threads);

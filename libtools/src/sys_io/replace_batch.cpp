@@ -15,16 +15,19 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <string>
 
 namespace {
 
-// The replacements of one tool_replace_sync_all and the next one to take; each thread
-// takes the next until none is left, so a slow sync holds up only its own thread.
-struct SyncWork {
+// The replacements of one tool_replace_sync_all or tool_replace_abandon_all, the next
+// one to take and what is done with each; each thread takes the next until none is left,
+// so a slow one holds up only its own thread.
+struct BatchWork {
     ToolReplacement *const *list;
     int count;
+    void (*each)(ToolReplacement *, BatchWork *);
     std::atomic<int> next{0};
     std::atomic<int> failed{0};
 };
@@ -36,7 +39,10 @@ bool needs_sync(const ToolReplacement *replacement) {
 
 // Syncs one replacement. Writes only fields of that replacement, which no other thread
 // touches until the caller's join.
-void sync_one(ToolReplacement *replacement, SyncWork *work) {
+void sync_one(ToolReplacement *replacement, BatchWork *work) {
+    if (!needs_sync(replacement)) {
+        return;
+    }
     errno = 0;
     if (platform::flush_and_sync(static_cast<std::FILE *>(replacement->stream))) {
         replacement->synced = 1;
@@ -47,26 +53,34 @@ void sync_one(ToolReplacement *replacement, SyncWork *work) {
     work->failed.fetch_add(1);
 }
 
-void sync_until_done(void *context) {
-    auto *work = static_cast<SyncWork *>(context);
+void abandon_one(ToolReplacement *replacement, BatchWork *) {
+    tool_replace_abandon(replacement);
+}
+
+void until_done(void *context) {
+    auto *work = static_cast<BatchWork *>(context);
     for (int at = work->next.fetch_add(1); at < work->count; at = work->next.fetch_add(1)) {
-        if (needs_sync(work->list[at])) {
-            sync_one(work->list[at], work);
-        }
+        work->each(work->list[at], work);
     }
 }
 
-// The replacements of one tool_replace_abandon_all, taken as SyncWork's are.
-struct AbandonWork {
-    ToolReplacement *const *list;
-    int count;
-    std::atomic<int> next{0};
-};
+// Longer than waking a helper thread takes, shorter than a disk's write.
+constexpr auto kQuick = std::chrono::microseconds(50);
 
-void abandon_until_done(void *context) {
-    auto *work = static_cast<AbandonWork *>(context);
+// Does the work in this thread while each file's part returns at once (a file system in
+// memory, or a disk with nothing left to write), where waking helpers would cost more
+// than the work; from the first part that waited, the rest is shared with up to
+// `threads` - 1 threads of the sync pool, so that the waits overlap.
+void run_batch(BatchWork *work, int threads) {
+    const int helpers = (threads < work->count ? threads : work->count) - 1;
     for (int at = work->next.fetch_add(1); at < work->count; at = work->next.fetch_add(1)) {
-        tool_replace_abandon(work->list[at]);
+        const auto start = std::chrono::steady_clock::now();
+        work->each(work->list[at], work);
+        if (helpers > 0 && std::chrono::steady_clock::now() - start > kQuick &&
+            work->next.load() < work->count) {
+            sys_io::run_on_sync_pool(until_done, work, helpers);
+            return;
+        }
     }
 }
 
@@ -96,9 +110,8 @@ int tool_replace_sync_all(ToolReplacement *const *list, int count, int threads) 
     if (list == nullptr || count <= 0) {
         return 0;
     }
-    SyncWork work{list, count};
-    const int wanted = threads < count ? threads : count;
-    sys_io::run_on_sync_pool(sync_until_done, &work, wanted - 1); // the caller syncs too
+    BatchWork work{list, count, sync_one};
+    run_batch(&work, threads);
     return work.failed.load();
 }
 
@@ -107,9 +120,8 @@ void tool_replace_abandon_all(ToolReplacement *const *list, int count, int threa
         return;
     }
     const platform::SavedError reason; // letting go reports nothing
-    AbandonWork work{list, count};
-    const int wanted = threads < count ? threads : count;
-    sys_io::run_on_sync_pool(abandon_until_done, &work, wanted - 1);
+    BatchWork work{list, count, abandon_one};
+    run_batch(&work, threads);
 }
 
 int tool_sync_directory(const char *path) {
