@@ -610,9 +610,9 @@ int tool_replace_commit_batched(ToolReplacement *replacement);
 
 /// tool_replace_abandon for each replacement in `list` (`count` of them; null entries are
 /// skipped), up to `threads` at once from threads of its own (at least one; shared as
-/// tool_replace_sync_all shares the syncs), after a batch was committed. Letting go of files waits on the disk: a renamed file's mark is
-/// taken off, and the last close of each replaced file frees its storage. The caller
-/// owns the replacements and uses none of them until it returns.
+/// tool_replace_sync_all shares the syncs), after a batch was committed. Letting go of files waits
+/// on the disk: a renamed file's mark is taken off, and the last close of each replaced file frees
+/// its storage. The caller owns the replacements and uses none of them until it returns.
 void tool_replace_abandon_all(ToolReplacement *const *list, int count, int threads);
 
 /// Syncs the directory `path`, making the renames into it durable. 1 on success (also
