@@ -117,7 +117,8 @@ RenameResult replace_atomically(const std::string &replacement, const std::strin
 /// replace a file that is open (Windows without POSIX rename semantics, Wine), the lock
 /// is let go of for the rename behind the file's commit gate and, when the rename is
 /// refused, taken again for the copy in place: `*lock` then holds the new handle, or -1
-/// (with failed) when the name no longer leads to the locked file.
+/// (with failed) when the name no longer leads to the locked file. After such a rename
+/// `*lock` holds the new file's lock when it could be taken without waiting, else -1.
 RenameResult replace_locked(const std::string &replacement, const std::string &target,
                             long long *lock, bool sync_directory);
 /// How a copy into the target ended: done, failed before the target changed, or failed

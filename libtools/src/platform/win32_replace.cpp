@@ -452,9 +452,13 @@ RenameResult replace_locked(const std::string &replacement, const std::string &t
     const RenameResult renamed = replace_with(replacement, target, true);
     if (renamed == RenameResult::done) {
         // Held again, now on the new file, until the caller lets go of it as it would
-        // of the old one: runs waiting for the gate then wait for this lock.
+        // of the old one: runs waiting for the gate then wait for this lock. Only when it
+        // can be had at once: this run still holds the old file's gate, and a run that
+        // took the new file meanwhile may wait for a gate of the same name, the system
+        // having given the old file's number to its own new file; each would then wait
+        // for the other. The caller does without the lock when it is not held.
         LockedTarget again;
-        if (lock_target(target, &again, true) == LockResult::locked) {
+        if (lock_target(target, &again, false) == LockResult::locked) {
             *lock = again.handle;
         }
         return renamed;
