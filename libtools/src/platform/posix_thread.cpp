@@ -4,6 +4,7 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <cerrno>
 #include <new>
@@ -83,6 +84,16 @@ void join_system_thread(Thread *thread) {
     pthread_join(thread->system->id, nullptr);
     delete thread->system;
     thread->system = nullptr;
+}
+
+long times_waited() {
+#ifdef RUSAGE_THREAD
+    struct rusage usage {};
+    if (getrusage(RUSAGE_THREAD, &usage) == 0) {
+        return usage.ru_nvcsw; // the voluntary context switches
+    }
+#endif
+    return -1;
 }
 
 } // namespace platform

@@ -43,6 +43,11 @@ bool in_worker_thread();
 /// call of its that failed may have been cut short rather than have met a fault.
 bool told_to_stop();
 
+/// How many times the calling thread has so far given up the processor to wait (in a
+/// blocking system call or for a lock), as against being put aside for another
+/// thread; -1 when the system does not count that.
+long times_waited();
+
 } // namespace platform
 
 #endif

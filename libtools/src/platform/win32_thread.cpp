@@ -59,4 +59,10 @@ void join_system_thread(Thread *thread) {
     thread->system = nullptr;
 }
 
+// Windows keeps a thread's context switches only in its system-wide process list,
+// without telling a wait from a preemption.
+long times_waited() {
+    return -1;
+}
+
 } // namespace platform

@@ -8,6 +8,7 @@
 #include "platform/directory_sync.h"
 #include "platform/replace.h"
 #include "platform/system_error.h"
+#include "platform/thread.h"
 #include "platform/write_back.h"
 #include "sys_io/guarded_call.h"
 #include "sys_io/records.h"
@@ -67,17 +68,29 @@ void until_done(void *context) {
 // Longer than waking a helper thread takes, shorter than a disk's write.
 constexpr auto kQuick = std::chrono::microseconds(50);
 
+// Whether one file's part, begun at `start` when this thread had waited `waits_before`
+// times, waited for a disk: it took long, and not only because another thread had the
+// processor meanwhile (a busy machine puts a thread aside for milliseconds, and the
+// helpers would then be woken for files in memory).
+bool waited_for_disk(std::chrono::steady_clock::time_point start, long waits_before) {
+    if (std::chrono::steady_clock::now() - start <= kQuick) {
+        return false;
+    }
+    return waits_before < 0 || platform::times_waited() != waits_before;
+}
+
 // Does the work in this thread while each file's part returns at once (a file system in
 // memory, or a disk with nothing left to write), where waking helpers would cost more
-// than the work; from the first part that waited, the rest is shared with up to
-// `threads` - 1 threads of the sync pool, so that the waits overlap.
+// than the work; from the first part that waited for a disk, the rest is shared with up
+// to `threads` - 1 threads of the sync pool, so that the waits overlap.
 void run_batch(BatchWork *work, int threads) {
     const int helpers = (threads < work->count ? threads : work->count) - 1;
     for (int at = work->next.fetch_add(1); at < work->count; at = work->next.fetch_add(1)) {
+        const long waits_before = helpers > 0 ? platform::times_waited() : -1;
         const auto start = std::chrono::steady_clock::now();
         work->each(work->list[at], work);
-        if (helpers > 0 && std::chrono::steady_clock::now() - start > kQuick &&
-            work->next.load() < work->count) {
+        if (helpers > 0 && work->next.load() < work->count &&
+            waited_for_disk(start, waits_before)) {
             sys_io::run_on_sync_pool(until_done, work, helpers);
             return;
         }
