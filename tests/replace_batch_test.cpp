@@ -198,6 +198,46 @@ TEST(ReplaceBatchThreads, EveryReplacementOfConcurrentRepeatedBatchesIsSynced) {
     }
 }
 
+// In memory every sync and every let-go returns at once: the calling thread does a whole
+// batch alone and starts or wakes no sync thread (this process has started none before).
+TEST(ReplaceBatchThreads, FilesInMemoryStartNoSyncThread) {
+    const fs::path memory = "/dev/shm";
+    const fs::path tasks = "/proc/self/task";
+    // Windows (and Wine, which shows the host's /proc) has neither, and does not tell a
+    // sync that waited from one put aside.
+    if (fs::path("a\\b").has_parent_path() || !fs::is_directory(memory) ||
+        !fs::is_directory(tasks)) {
+        GTEST_SKIP() << "needs a file system in memory and the list of this process's threads";
+    }
+    const auto threads = [&] {
+        return std::distance(fs::directory_iterator(tasks), fs::directory_iterator());
+    };
+    const TempDir unique; // its name, for a directory of the same name in memory
+    const fs::path dir = memory / unique.path().filename();
+    fs::create_directory(dir);
+    constexpr int kBatch = 64;
+    std::vector<ToolReplacement> replacements(kBatch);
+    std::vector<ToolReplacement *> list;
+    for (int i = 0; i < kBatch; ++i) {
+        const std::string path = (dir / ("f" + std::to_string(i))).string();
+        std::fclose(std::fopen(path.c_str(), "wb"));
+        ToolReplacement *r = &replacements[static_cast<std::size_t>(i)];
+        tool_replace_try_lock(r, path.c_str());
+        tool_replace_open(r, path.c_str());
+        tool_replace_write(r, "new\n", 4);
+        tool_replace_start_sync(r);
+        list.push_back(r);
+    }
+    const auto before = threads();
+    EXPECT_EQ(tool_replace_sync_all(list.data(), kBatch, 16), 0);
+    for (ToolReplacement *r : list) {
+        EXPECT_EQ(r->synced, 1);
+    }
+    tool_replace_abandon_all(list.data(), kBatch, 16);
+    EXPECT_EQ(threads(), before);
+    fs::remove_all(dir);
+}
+
 // A lock held elsewhere (here another open of this process) is never waited for by
 // tool_replace_try_lock, and nothing is held after it said busy.
 TEST(ReplaceTryLock, SaysBusyWithoutWaitingOrHoldingAnything) {
