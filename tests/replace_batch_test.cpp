@@ -203,8 +203,8 @@ TEST(ReplaceBatchThreads, EveryReplacementOfConcurrentRepeatedBatchesIsSynced) {
 TEST(ReplaceBatchThreads, FilesInMemoryStartNoSyncThread) {
     const fs::path memory = "/dev/shm";
     const fs::path tasks = "/proc/self/task";
-    // Windows (and Wine, which shows the host's /proc) has neither, and does not tell a
-    // sync that waited from one put aside.
+    // Windows has neither (under Wine the paths may lead to the host's), and does not
+    // tell a sync that waited from one put aside.
     if (fs::path("a\\b").has_parent_path() || !fs::is_directory(memory) ||
         !fs::is_directory(tasks)) {
         GTEST_SKIP() << "needs a file system in memory and the list of this process's threads";
