@@ -8,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -236,6 +238,32 @@ TEST(ReplaceBatchThreads, FilesInMemoryStartNoSyncThread) {
     tool_replace_abandon_all(list.data(), kBatch, 16);
     EXPECT_EQ(threads(), before);
     fs::remove_all(dir);
+}
+
+// Room made for many open files is made in the table at once (its size is in the
+// process's status on Linux), and leaves no file open behind it.
+TEST(ReserveOpenFiles, GrowsTheTableAtOnceAndKeepsNothingOpen) {
+    const auto table_size = [] {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("FDSize:", 0) == 0) {
+                return std::stol(line.substr(7));
+            }
+        }
+        return -1L;
+    };
+    const long wanted = std::min(tool_open_file_limit(), 1000L);
+    if (fs::path("a\\b").has_parent_path() || table_size() < 0 || table_size() >= wanted) {
+        GTEST_SKIP() << "needs the size of the table of open files, smaller than " << wanted;
+    }
+    const auto open_files = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    };
+    const auto before = open_files();
+    tool_reserve_open_files(wanted);
+    EXPECT_GE(table_size(), wanted);
+    EXPECT_EQ(open_files(), before);
 }
 
 // A lock held elsewhere (here another open of this process) is never waited for by

@@ -3,6 +3,8 @@
 
 #include "terminal/messages.h"
 
+#include "libtools/tool_sys_io.h"
+
 #include <algorithm>
 #include <new>
 
@@ -22,7 +24,11 @@ std::size_t window() {
 
 RunQueue::RunQueue(const FileSettings &settings, FileRun *run, int jobs, CommitBatch::Done done)
     : settings_(settings), batch_(settings, run, std::move(done)), window_(window()), jobs_(jobs),
-      progress_(run->progress) {}
+      progress_(run->progress) {
+    // Before any thread of the run starts: with threads, growing the table of open files
+    // stops every thread that opens one for a while.
+    tool_reserve_open_files(CommitBatch::most_descriptors());
+}
 
 RunQueue::~RunQueue() {
     try {

@@ -36,11 +36,15 @@ CommitBatch::CommitBatch(const FileSettings &settings, FileRun *run, Done done)
 int CommitBatch::most_files() {
     static const int most = [] {
         // Three descriptors for each file waiting in the batch, and as many files again
-        // prepared ahead of it (app/run_queue.cpp).
+        // prepared ahead of it (app/run_queue.cpp): most_descriptors() within the limit.
         const long by_descriptors = (tool_open_file_limit() - kOtherDescriptors) / 6;
         return static_cast<int>(std::max(1L, std::min<long>(kMostFiles, by_descriptors)));
     }();
     return most;
+}
+
+long CommitBatch::most_descriptors() {
+    return 6L * most_files() + kOtherDescriptors;
 }
 
 void CommitBatch::add(std::unique_ptr<FileTask> task) {

@@ -39,6 +39,8 @@ class CommitBatch {
     /// (each waiting file holds up to three, and as many wait prepared ahead of the
     /// batch) and by the guards of temporary files.
     static int most_files();
+    /// The most descriptors a run's batches and the files prepared ahead hold at once.
+    static long most_descriptors();
 
     /// Adds the next file of the run's order (prepared, not busy).
     void add(std::unique_ptr<FileTask> task);

@@ -622,6 +622,11 @@ int tool_sync_directory(const char *path);
 /// How many files the process may hold open at once.
 long tool_open_file_limit(void);
 
+/// Makes room for `count` open files (at most tool_open_file_limit()) in the process's
+/// table of open files now, best effort. Called before a program starts threads that
+/// open many files, it spares them the wait of growing a table threads share (Linux).
+void tool_reserve_open_files(long count);
+
 /// Closes and removes the replacement file unless commit kept it, releases the lock
 /// and the strings the ToolReplacement holds; it is all zero afterwards. Null is ignored.
 void tool_replace_abandon(ToolReplacement *replacement);

@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace platform {
@@ -66,6 +67,26 @@ long open_file_limit() {
         return 1024;
     }
     return static_cast<long>(limit.rlim_cur);
+}
+
+// Linux grows a descriptor table that other threads share only after a grace period
+// of its read-copy-update (milliseconds), and every thread that opens a file meanwhile
+// waits for it. Grown while one thread runs, the table costs no such wait: a duplicate
+// at the highest descriptor wanted grows it, and it never shrinks.
+void reserve_open_files(long count) {
+    const long highest = std::min(count, open_file_limit()) - 1;
+    if (highest < 1) {
+        return;
+    }
+    const int probe = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (probe < 0) {
+        return;
+    }
+    const int high = fcntl(probe, F_DUPFD_CLOEXEC, static_cast<int>(highest));
+    if (high >= 0) {
+        close(high);
+    }
+    close(probe);
 }
 
 } // namespace platform

@@ -36,4 +36,8 @@ long open_file_limit() {
     return _getmaxstdio();
 }
 
+void reserve_open_files(long) {
+    // The C library's table of streams is sized by _setmaxstdio, not grown on demand.
+}
+
 } // namespace platform

@@ -35,6 +35,11 @@ int usable_cores();
 /// POSIX, the C library's limit of streams on Windows).
 long open_file_limit();
 
+/// Makes room at once for `count` open files (at most open_file_limit()) in the process's
+/// table of descriptors, so that opening them later does not grow it. Best effort: a
+/// table that cannot grow now grows when it must, as before.
+void reserve_open_files(long count);
+
 } // namespace platform
 
 #endif

@@ -150,4 +150,8 @@ long tool_open_file_limit(void) {
     return platform::open_file_limit();
 }
 
+void tool_reserve_open_files(long count) {
+    platform::reserve_open_files(count);
+}
+
 } // extern "C"
