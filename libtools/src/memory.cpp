@@ -6,8 +6,9 @@
 // the block. Only the requested bytes are ever written, never the slack the heap
 // may add behind them, so the fortified memset and the sanitizers see no overflow.
 //
-// Any thread may allocate: the counters are atomic and the size table is locked.
-// The lock is taken once per call, around the table alone, never around the heap.
+// Any thread may allocate: the counters are atomic and the size table is locked,
+// shard by shard. A lock is held around a shard of the table alone, never around
+// the heap.
 #include "libtools/tool_memory.h"
 
 #include <atomic>
@@ -29,60 +30,71 @@ std::atomic<bool> failure_happened{false};
 // The size each live block was last asked for. Every live block has its note: an
 // allocation whose note cannot be stored fails, and a resize moves the note's node
 // to the new address, which allocates nothing.
-// Null when the table itself could not be had (then every allocation fails). Never
-// destroyed: blocks may still be released while the process ends.
 // Keyed by address value, so a block's note can be moved after realloc moved it.
 using SizeTable = std::unordered_map<std::uintptr_t, unsigned>;
+
+// The notes are spread over shards by address, each with its own lock, so threads
+// that allocate at once seldom wait for each other.
+struct alignas(64) Shard {
+    std::mutex lock;
+    SizeTable sizes;
+};
+
+constexpr unsigned shard_bits = 6;
 
 std::uintptr_t key_of(const void *block) {
     return reinterpret_cast<std::uintptr_t>(block);
 }
 
-SizeTable *requested_sizes() {
-    static auto *sizes = new (std::nothrow) SizeTable();
-    return sizes;
+// Null when the shards themselves could not be had (then every allocation fails).
+// Never destroyed: blocks may still be released while the process ends.
+Shard *shards() {
+    static auto *all = new (std::nothrow) Shard[std::size_t{1} << shard_bits];
+    return all;
 }
 
-// Guards the size table. Built in static storage (no allocation that could fail)
-// and never destroyed, like the table.
-std::mutex &table_lock() {
-    alignas(std::mutex) static unsigned char storage[sizeof(std::mutex)];
-    static std::mutex *lock = new (storage) std::mutex;
-    return *lock;
+// Heap blocks are at least 16-byte aligned: the bits above those pick the shard,
+// mixed so that neighbouring blocks land in different shards.
+Shard &shard_of(Shard *all, std::uintptr_t key) {
+    const std::uint64_t mixed = static_cast<std::uint64_t>(key >> 4) * 0x9E3779B97F4A7C15ULL;
+    return all[mixed >> (64 - shard_bits)];
 }
 
 void forget_size(std::uintptr_t key) {
-    if (SizeTable *sizes = requested_sizes()) {
-        std::lock_guard<std::mutex> lock(table_lock());
-        sizes->erase(key);
+    if (Shard *all = shards()) {
+        Shard &shard = shard_of(all, key);
+        std::lock_guard<std::mutex> lock(shard.lock);
+        shard.sizes.erase(key);
     }
 }
 
 // False when the note could not be stored.
 bool note_size(std::uintptr_t key, unsigned size) {
-    SizeTable *sizes = requested_sizes();
-    if (sizes == nullptr) {
+    Shard *all = shards();
+    if (all == nullptr) {
         return false;
     }
-    std::lock_guard<std::mutex> lock(table_lock());
+    Shard &shard = shard_of(all, key);
+    std::lock_guard<std::mutex> lock(shard.lock);
     try {
-        (*sizes)[key] = size;
+        shard.sizes[key] = size;
         return true;
     } catch (const std::bad_alloc &) {
-        sizes->erase(key);
+        shard.sizes.erase(key);
         return false;
     }
 }
 
 // The size `block` was last given; false for a block the allocator holds no note of.
 bool noted_size(const void *block, unsigned *size) {
-    const SizeTable *sizes = requested_sizes();
-    if (sizes == nullptr) {
+    Shard *all = shards();
+    if (all == nullptr) {
         return false;
     }
-    std::lock_guard<std::mutex> lock(table_lock());
-    const auto found = sizes->find(key_of(block));
-    if (found == sizes->end()) {
+    Shard &shard = shard_of(all, key_of(block));
+    std::lock_guard<std::mutex> lock(shard.lock);
+    const auto found = shard.sizes.find(key_of(block));
+    if (found == shard.sizes.end()) {
         return false;
     }
     *size = found->second;
@@ -90,15 +102,22 @@ bool noted_size(const void *block, unsigned *size) {
 }
 
 // Re-keys the note of a block that realloc may have moved. The node is taken out
-// and put back, so the table neither allocates nor grows its buckets: this cannot
-// fail once the heap has already moved the block.
+// and put back, so no table allocates or grows its buckets: this cannot fail once
+// the heap has already moved the block. Between the two steps no other thread
+// asks for the note, since the block is the caller's.
 void move_note(std::uintptr_t old_key, std::uintptr_t new_key, unsigned size) {
-    SizeTable *sizes = requested_sizes();
-    std::lock_guard<std::mutex> lock(table_lock());
-    auto node = sizes->extract(old_key);
+    Shard *all = shards();
+    SizeTable::node_type node;
+    {
+        Shard &from = shard_of(all, old_key);
+        std::lock_guard<std::mutex> lock(from.lock);
+        node = from.sizes.extract(old_key);
+    }
     node.key() = new_key;
     node.mapped() = size;
-    sizes->insert(std::move(node));
+    Shard &to = shard_of(all, new_key);
+    std::lock_guard<std::mutex> lock(to.lock);
+    to.sizes.insert(std::move(node));
 }
 
 // Whether this allocation is the one a test asked to fail: the call that takes the
@@ -192,13 +211,8 @@ int tool_memory_failure_happened(void) {
 }
 
 unsigned tool_block_size(const void *block) {
-    const SizeTable *sizes = requested_sizes();
-    if (block == nullptr || sizes == nullptr) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> lock(table_lock());
-    const auto found = sizes->find(key_of(block));
-    return found != sizes->end() ? found->second : 0;
+    unsigned size = 0;
+    return block != nullptr && noted_size(block, &size) ? size : 0;
 }
 
 } // extern "C"
