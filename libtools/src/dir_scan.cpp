@@ -9,6 +9,7 @@
 #include "platform/paths.h"
 #include "sys_io/guarded_call.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +35,7 @@ struct ToolDir {
     platform::DirEnum *search; // null when the first search found nothing
     DirRecord *records;        // every entry fetched so far, then the one fetched ahead
     unsigned capacity;         // bytes of records, a multiple of 320
+    unsigned room;             // bytes allocated for records, at least capacity
     unsigned position;         // byte offset of the next record to return
     ToolDirEntry entry;        // what tool_readdir returns
     int lower_case;            // the volume searches names without regard to case
@@ -53,17 +55,32 @@ void store_name(DirRecord &record, platform::DirEnum *search, const char *name) 
     }
 }
 
+// Makes room for one more record, doubling the allocation so that a large directory
+// costs few resizes; false when the array cannot grow.
+bool room_for_one_more(ToolDir *dir) {
+    if (dir->capacity + 0ULL + kRecordSize <= dir->room) {
+        return true;
+    }
+    constexpr unsigned long long most = UINT_MAX / kRecordSize * kRecordSize;
+    const unsigned long long wanted = std::min(2ULL * dir->room, most);
+    if (wanted < dir->capacity + 0ULL + kRecordSize) {
+        return false;
+    }
+    void *grown = std::realloc(dir->records, static_cast<std::size_t>(wanted));
+    if (grown == nullptr) {
+        return false;
+    }
+    dir->records = static_cast<DirRecord *>(grown);
+    dir->room = static_cast<unsigned>(wanted);
+    return true;
+}
+
 // Adds a zero-filled record at the end and lets the search fill it. When the array
 // cannot grow, it stays as it is and reading ends at its end.
 void fetch_ahead(ToolDir *dir) {
-    if (dir->capacity > UINT_MAX - kRecordSize) {
+    if (!room_for_one_more(dir)) {
         return;
     }
-    void *grown = std::realloc(dir->records, dir->capacity + kRecordSize);
-    if (grown == nullptr) {
-        return;
-    }
-    dir->records = static_cast<DirRecord *>(grown);
     DirRecord &record = dir->records[dir->capacity / kRecordSize];
     std::memset(&record, 0, sizeof record);
     dir->capacity += kRecordSize;
@@ -124,6 +141,7 @@ ToolDir *open_scan(const char *path) {
     }
     dir->records = records;
     dir->capacity = kRecordSize;
+    dir->room = kRecordSize;
     const char *first = nullptr;
     dir->search = platform::dir_enum_first(full.data(), &first);
     if (dir->search != nullptr) {
