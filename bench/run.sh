@@ -276,12 +276,14 @@ done
 runs=$memory_runs
 
 # --jobs scaling: the same files converted by one job and by two, in memory, where no
-# sync waits for a disk and the processor's work is what is measured.
+# sync waits for a disk and the processor's work is what is measured. Each run starts
+# after the disk has written what the runs on it left behind (`sed -i` syncs nothing):
+# the system's write-back would otherwise take a processor from the run.
 mkdir -p "$work/template"
 for ((i = 0; i < scaling_count; ++i)); do
     echo "$work/template/f$i.jnt"
 done | xargs -n 1000 -- bash -c 'for f; do cp small.jnt "$f"; done' _
-fresh="rm -rf $work/many && cp -r $work/template $work/many"
+fresh="rm -rf $work/many && cp -r $work/template $work/many && sync"
 table "--jobs scaling: $scaling_count files in $work" "$fresh" \
     $(($(stat -c %s small.jnt) * scaling_count)) \
     "joint2si --jobs 1=cd $work/many && $convert --jobs 1 '*.jnt'" \
