@@ -101,23 +101,22 @@ bool noted_size(const void *block, unsigned *size) {
     return true;
 }
 
-// Re-keys the note of a block that realloc may have moved. The node is taken out
-// and put back, so no table allocates or grows its buckets: this cannot fail once
-// the heap has already moved the block. Between the two steps no other thread
-// asks for the note, since the block is the caller's.
-void move_note(std::uintptr_t old_key, std::uintptr_t new_key, unsigned size) {
-    Shard *all = shards();
-    SizeTable::node_type node;
-    {
-        Shard &from = shard_of(all, old_key);
-        std::lock_guard<std::mutex> lock(from.lock);
-        node = from.sizes.extract(old_key);
-    }
-    node.key() = new_key;
-    node.mapped() = size;
-    Shard &to = shard_of(all, new_key);
-    std::lock_guard<std::mutex> lock(to.lock);
-    to.sizes.insert(std::move(node));
+// A resize takes its block's note out of the table before the heap may free the old
+// address, and puts it back under the address the block has after it: an allocation
+// in another thread that is given the old address at once notes its own size and
+// meets no note of the block. Putting a node back allocates nothing, so this cannot
+// fail once the heap has moved the block. Meanwhile no other thread asks for the
+// note, since the block is the caller's.
+SizeTable::node_type take_note(std::uintptr_t key) {
+    Shard &shard = shard_of(shards(), key);
+    std::lock_guard<std::mutex> lock(shard.lock);
+    return shard.sizes.extract(key);
+}
+
+void put_note(SizeTable::node_type note) {
+    Shard &shard = shard_of(shards(), note.key());
+    std::lock_guard<std::mutex> lock(shard.lock);
+    shard.sizes.insert(std::move(note));
 }
 
 // Whether this allocation is the one a test asked to fail: the call that takes the
@@ -179,12 +178,15 @@ void *tool_realloc(void *block, unsigned size, const char *source_file, int sour
     if (size > old_size && injected_failure()) {
         return nullptr;
     }
-    const std::uintptr_t old_key = key_of(block);
+    SizeTable::node_type note = take_note(key_of(block));
     void *resized = std::realloc(block, size);
     if (resized == nullptr) {
+        put_note(std::move(note)); // the block stays where it was
         return nullptr;
     }
-    move_note(old_key, key_of(resized), size);
+    note.key() = key_of(resized);
+    note.mapped() = size;
+    put_note(std::move(note));
     zero_tail(resized, old_size, size);
     return resized;
 }
