@@ -107,8 +107,13 @@ bool noted_size(const void *block, unsigned *size) {
 // meets no note of the block. Putting a node back allocates nothing, so this cannot
 // fail once the heap has moved the block. Meanwhile no other thread asks for the
 // note, since the block is the caller's.
+// An empty node when the block has no note.
 SizeTable::node_type take_note(std::uintptr_t key) {
-    Shard &shard = shard_of(shards(), key);
+    Shard *all = shards();
+    if (all == nullptr) {
+        return {};
+    }
+    Shard &shard = shard_of(all, key);
     std::lock_guard<std::mutex> lock(shard.lock);
     return shard.sizes.extract(key);
 }
@@ -168,17 +173,18 @@ void *tool_realloc(void *block, unsigned size, const char *source_file, int sour
         tool_free(block, source_file, source_line);
         return nullptr;
     }
-    unsigned old_size = 0;
+    SizeTable::node_type note = take_note(key_of(block));
     // A block without a note did not come from here: nothing says which of its bytes
     // are the caller's, so it is left as it is.
-    if (!noted_size(block, &old_size)) {
+    if (note.empty()) {
         return nullptr;
     }
+    const unsigned old_size = note.mapped();
     // A resize that keeps or shrinks the block cannot fail for want of memory.
     if (size > old_size && injected_failure()) {
+        put_note(std::move(note));
         return nullptr;
     }
-    SizeTable::node_type note = take_note(key_of(block));
     void *resized = std::realloc(block, size);
     if (resized == nullptr) {
         put_note(std::move(note)); // the block stays where it was
