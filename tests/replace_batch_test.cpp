@@ -32,6 +32,17 @@ std::string new_text(int i) {
     return std::string(static_cast<std::size_t>(100 * (i + 1)), 'n') + std::to_string(i) + "\n";
 }
 
+// Makes an empty file at `path` and a replacement of it with "new\n", its write-back
+// started, ready for a batch's sync.
+ToolReplacement *start_replacement(ToolReplacement *r, const std::string &path) {
+    std::fclose(std::fopen(path.c_str(), "wb"));
+    tool_replace_try_lock(r, path.c_str());
+    tool_replace_open(r, path.c_str());
+    tool_replace_write(r, "new\n", 4);
+    tool_replace_start_sync(r);
+    return r;
+}
+
 struct BatchFailure {
     const char *name;
     int operation; // as tool_replace_fail_nth numbers them; -1: none
@@ -175,14 +186,8 @@ TEST(ReplaceBatchThreads, EveryReplacementOfConcurrentRepeatedBatchesIsSynced) {
                         dir.file("c" + std::to_string(caller) + "r" + std::to_string(round) + "f" +
                                  std::to_string(i))
                             .string();
-                    std::FILE *file = std::fopen(path.c_str(), "wb");
-                    std::fclose(file);
-                    ToolReplacement *r = &replacements[static_cast<std::size_t>(i)];
-                    tool_replace_try_lock(r, path.c_str());
-                    tool_replace_open(r, path.c_str());
-                    tool_replace_write(r, "new\n", 4);
-                    tool_replace_start_sync(r);
-                    list.push_back(r);
+                    list.push_back(
+                        start_replacement(&replacements[static_cast<std::size_t>(i)], path));
                 }
                 tool_replace_sync_all(list.data(), kBatch, 1 + 3 * round);
                 for (ToolReplacement *r : list) {
@@ -222,13 +227,7 @@ TEST(ReplaceBatchThreads, FilesInMemoryStartNoSyncThread) {
     std::vector<ToolReplacement *> list;
     for (int i = 0; i < kBatch; ++i) {
         const std::string path = (dir / ("f" + std::to_string(i))).string();
-        std::fclose(std::fopen(path.c_str(), "wb"));
-        ToolReplacement *r = &replacements[static_cast<std::size_t>(i)];
-        tool_replace_try_lock(r, path.c_str());
-        tool_replace_open(r, path.c_str());
-        tool_replace_write(r, "new\n", 4);
-        tool_replace_start_sync(r);
-        list.push_back(r);
+        list.push_back(start_replacement(&replacements[static_cast<std::size_t>(i)], path));
     }
     const auto before = threads();
     EXPECT_EQ(tool_replace_sync_all(list.data(), kBatch, 16), 0);
