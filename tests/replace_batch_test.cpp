@@ -69,7 +69,7 @@ TEST_P(ReplaceBatch, CommitsExactlyTheReplacementsThatReachedTheDisk) {
     for (int i = 0; i < kFiles; ++i) {
         dir.write("f" + std::to_string(i), old_text(i));
         ToolReplacement *r = &replacements[static_cast<std::size_t>(i)];
-        ASSERT_EQ(tool_replace_try_lock(r, path(i).c_str()), TOOL_LOCK_DONE);
+        ASSERT_EQ(tool_replace_lock(r, path(i).c_str()), TOOL_LOCK_DONE);
         ASSERT_EQ(tool_replace_open(r, path(i).c_str()), 1);
         const std::string text = new_text(i);
         ASSERT_EQ(tool_replace_write(r, text.data(), static_cast<unsigned>(text.size())), 1);
@@ -134,7 +134,7 @@ TEST(ReplaceBatchRelease, RenamedFilesKeepLockAndMarkUntilLetGo) {
         dir.write(name, old_text(i));
         ToolReplacement *r = &replacements[static_cast<std::size_t>(i)];
         const std::string path = dir.file(name).string();
-        ASSERT_EQ(tool_replace_try_lock(r, path.c_str()), TOOL_LOCK_DONE);
+        ASSERT_EQ(tool_replace_lock(r, path.c_str()), TOOL_LOCK_DONE);
         ASSERT_EQ(tool_replace_open(r, path.c_str()), 1);
         const std::string text = new_text(i);
         ASSERT_EQ(tool_replace_write(r, text.data(), static_cast<unsigned>(text.size())), 1);
