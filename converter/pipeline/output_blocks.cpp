@@ -6,7 +6,8 @@
 #include <utility>
 
 OutputBlocks::OutputBlocks(OutputSink *sink, bool behind, ReadingStop *stop)
-    : sink_(sink), behind_(behind), writer_(sink, stop), current_(take_spare_block()) {
+    : sink_(sink), behind_(behind), prefetch_(behind && write_prefetch_available()),
+      writer_(sink, stop), current_(take_spare_block()) {
     if (current_.bytes.size() < kBlockSize) {
         current_.bytes.resize(kBlockSize);
     }

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#include "pipeline/write_prefetch.h"
+
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
+#if defined(__x86_64__) || defined(_M_X64)
+namespace {
+
+// The processor says it has PREFETCHW in bit 8 of ECX of the extended leaf 0x80000001.
+constexpr unsigned kExtendedLeaves = 0x80000000u;
+constexpr unsigned kFeatureLeaf = 0x80000001u;
+constexpr unsigned kPrefetchwBit = 1u << 8;
+
+} // namespace
+#endif
+
+bool write_prefetch_available() {
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+    unsigned eax = 0;
+    unsigned ebx = 0;
+    unsigned ecx = 0;
+    unsigned edx = 0;
+    // __get_cpuid asks leaf kExtendedLeaves first and fails when the leaf is beyond it.
+    static_cast<void>(kExtendedLeaves);
+    return __get_cpuid(kFeatureLeaf, &eax, &ebx, &ecx, &edx) != 0 && (ecx & kPrefetchwBit) != 0;
+#elif defined(_MSC_VER) && defined(_M_X64)
+    int registers[4] = {};
+    __cpuid(registers, static_cast<int>(kExtendedLeaves));
+    if (static_cast<unsigned>(registers[0]) < kFeatureLeaf) {
+        return false;
+    }
+    __cpuid(registers, static_cast<int>(kFeatureLeaf));
+    return (static_cast<unsigned>(registers[2]) & kPrefetchwBit) != 0;
+#elif defined(__GNUC__) || defined(__clang__)
+    return true;
+#else
+    return false;
+#endif
+}
