@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Tests, status queries, path strings and character names of the file operations.
+#include "file/file_directory.h"
 #include "libtools/tool_dir.h"
 #include "libtools/tool_sys_io.h"
 #include "libtools/tool_thread.h"
@@ -261,6 +262,14 @@ TEST_F(FileOps, PathStrings) {
         }
     }
     EXPECT_EQ(take(tool_path_basename(nullptr)) + take(tool_path_dirname(nullptr)), "<null><null>");
+    // The converter's directory of a file, read from the path alone, is the one the
+    // system's answer gives ("/" for the root).
+    for (const char *file : {"a/b/c.txt", "c.txt", "/c.txt", "a/b", "/x/y.jnt", ""}) {
+        for (const std::string &path : {std::string(file), native_separators(file)}) {
+            const std::string dirname = take(tool_path_dirname(path.c_str()));
+            EXPECT_EQ(take(file_directory(path.c_str())), dirname.empty() ? "/" : dirname) << path;
+        }
+    }
     if (!fs::path("a\\b").has_parent_path()) { // a backslash is part of a name here
         EXPECT_EQ(take(tool_path_basename("..\\x.jnt")), "..\\x.jnt");
         EXPECT_EQ(take(tool_path_dirname("a/..\\x.jnt")), "a");

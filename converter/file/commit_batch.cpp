@@ -3,6 +3,7 @@
 
 #include "file/backup.h"
 #include "file/conversion_mark.h"
+#include "file/file_directory.h"
 #include "file/leftovers.h"
 #include "file/rewrite_steps.h"
 #include "file/value_checks.h"
@@ -135,11 +136,11 @@ FileResult CommitBatch::commit(FileTask *task) {
 // Notes that `name` was renamed into the directory of `target`, to be synced with the
 // batch.
 void CommitBatch::note_renamed_into(const char *target, const char *name) {
-    char *directory = tool_path_dirname(target);
+    char *directory = file_directory(target);
     if (directory == nullptr) {
         return;
     }
-    const std::string where = *directory != '\0' ? directory : "/";
+    const std::string where = directory;
     tool_strfree(&directory);
     try {
         const auto found =

@@ -15,26 +15,6 @@
 
 namespace {
 
-// Tells the progress line (when there is one) about the file for as long as it lives.
-class FileProgress {
-  public:
-    FileProgress(Progress *progress, const char *name) : progress_(progress) {
-        if (progress_ != nullptr) {
-            progress_file(progress_, name, tool_file_size(name));
-        }
-    }
-    ~FileProgress() {
-        if (progress_ != nullptr) {
-            progress_file_done(progress_);
-        }
-    }
-    FileProgress(const FileProgress &) = delete;
-    FileProgress &operator=(const FileProgress &) = delete;
-
-  private:
-    Progress *progress_;
-};
-
 // Locks the task's file; false after reporting why (or, without `wait`, with `busy`
 // set and nothing said) when it was not locked.
 bool lock_task(FileTask *task, bool wait) {
@@ -63,7 +43,7 @@ FileResult convert_task(FileTask *task, const FileSettings &settings) {
     }
     // The progress line takes its reports from any thread: it shows the file a worker
     // started last.
-    const FileProgress progress(task->progress, name);
+    const ProgressFileScope progress(task->progress, name);
     WatchedInput watched(input.get(), task->progress);
     const ConvertOutcome outcome = convert_into(input.get(), watched.source(), replacement,
                                                 settings.conversion, &task->counts);

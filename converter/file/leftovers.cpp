@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "file/leftovers.h"
 
+#include "file/file_directory.h"
 #include "terminal/held_messages.h"
 #include "terminal/messages.h"
 
@@ -95,20 +96,10 @@ bool same_file(const ToolFileIdentity &a, const ToolFileIdentity &b) {
     return a.device == b.device && a.index == b.index;
 }
 
-// The directory of `target` as a new heap string ("/" for the root); null when memory
-// ran out.
-char *directory_of(const char *target) {
-    char *directory = tool_path_dirname(target);
-    if (directory != nullptr && *directory == '\0') {
-        tool_strcpy(&directory, "/"); // a file in the root directory
-    }
-    return directory;
-}
-
 } // namespace
 
 void sweep_leftovers_held(const char *target) {
-    char *directory = directory_of(target);
+    char *directory = file_directory(target);
     if (directory == nullptr) {
         return;
     }
@@ -140,7 +131,7 @@ void write_leftover_warnings(const std::string &directory) {
 }
 
 void sweep_leftovers_beside(const char *target) {
-    char *directory = directory_of(target);
+    char *directory = file_directory(target);
     if (directory == nullptr) {
         return;
     }

@@ -13,6 +13,7 @@
 #include "sinks/gzip_sink.h"
 #include "sinks/replacement_sink.h"
 #include "terminal/messages.h"
+#include "terminal/progress.h"
 #include "terminal/reason.h"
 
 #include <algorithm>
@@ -34,21 +35,6 @@ class Replacement {
     ToolReplacement replacement_ = {};
 };
 
-// Ends the progress line's current file however the rewrite ends.
-class ProgressFile {
-  public:
-    // The size as stored: for a gzip file its compressed bytes.
-    ProgressFile(Progress *progress, const char *name) : progress_(progress) {
-        progress_file(progress, name, tool_file_size(name));
-    }
-    ~ProgressFile() { progress_file_done(progress_); }
-    ProgressFile(const ProgressFile &) = delete;
-    ProgressFile &operator=(const ProgressFile &) = delete;
-
-  private:
-    Progress *progress_;
-};
-
 bool same_file(const ToolFileIdentity &a, const ToolFileIdentity &b) {
     return a.device == b.device && a.index == b.index;
 }
@@ -56,7 +42,7 @@ bool same_file(const ToolFileIdentity &a, const ToolFileIdentity &b) {
 // Converts the open, locked file and puts the result in place (or writes its diff).
 FileResult convert_file(const char *name, InputStream *input, ToolReplacement *replacement,
                         const FileSettings &settings, FileRun *run, ConversionCounts *counts) {
-    ProgressFile progress(run->progress, name);
+    const ProgressFileScope progress(run->progress, name);
     WatchedInput watched(input->get(), run->progress);
     if (settings.dry_run) {
         if (!preview_file(name, &watched, settings.conversion, settings.allow_dropped_digits,

@@ -103,6 +103,21 @@ void progress_file_done(Progress *progress) {
     }
 }
 
+// `enabled` is set before the run's workers start and never changes during the run, so
+// it is read here without the lock.
+ProgressFileScope::ProgressFileScope(Progress *progress, const char *name)
+    : progress_(progress != nullptr && progress->enabled ? progress : nullptr) {
+    if (progress_ != nullptr) {
+        progress_file(progress_, name, tool_file_size(name));
+    }
+}
+
+ProgressFileScope::~ProgressFileScope() {
+    if (progress_ != nullptr) {
+        progress_file_done(progress_);
+    }
+}
+
 void progress_erase() {
     const Guard guard(terminal_lock);
     if (active != nullptr) {

@@ -46,6 +46,21 @@ void progress_position(Progress *progress, long long done);
 /// The current file is finished (converted or not).
 void progress_file_done(Progress *progress);
 
+/// The progress line's current file for as long as it lives: progress_file when made,
+/// progress_file_done however the file's conversion ends. `progress` may be null. When
+/// the line is not shown nothing is done at all, not even asking the system for the
+/// file's size (as stored: the compressed bytes of a gzip file).
+class ProgressFileScope {
+  public:
+    ProgressFileScope(Progress *progress, const char *name);
+    ~ProgressFileScope();
+    ProgressFileScope(const ProgressFileScope &) = delete;
+    ProgressFileScope &operator=(const ProgressFileScope &) = delete;
+
+  private:
+    Progress *progress_; // null when nothing is shown
+};
+
 /// Erases the line of the active progress, if one is shown: called before anything
 /// else is written to standard error.
 void progress_erase();

@@ -89,6 +89,14 @@ void install_handlers() {
     }
 }
 
+// Whether the calling thread is the one between hold_interrupts and resume_interrupts:
+// the signals handled here are blocked in it already, as they are in every worker.
+thread_local bool holding_here = false;
+
+bool blocked_here() {
+    return holding_here || in_worker_thread();
+}
+
 // Changes the mask of the signals handled here; `old` (when not null) receives the mask
 // before, so that a caller inside hold_interrupts can give back exactly that.
 void change_mask(int how, sigset_t *old = nullptr) {
@@ -107,13 +115,21 @@ void guard_temporary(const std::string &path, int slot) {
     if (path.size() > PATH_MAX || index < 0 || index >= kSlots) {
         return;
     }
+    // The handler may run in this thread: unless the signals are blocked here already,
+    // they are while the slot holds no whole path, so that one arriving meanwhile finds
+    // the new path once they are unblocked.
+    const bool blocked = blocked_here();
     sigset_t before;
-    change_mask(SIG_BLOCK, &before);
+    if (!blocked) {
+        change_mask(SIG_BLOCK, &before);
+    }
     guarding[index].store(0, std::memory_order_release); // never a half-written path
     std::memcpy(guarded_path[index], path.c_str(), path.size() + 1);
     guarding[index].store(1, std::memory_order_release);
     std::call_once(installed, install_handlers);
-    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (!blocked) {
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    }
 }
 
 void release_temporary(int slot) {
@@ -121,19 +137,20 @@ void release_temporary(int slot) {
     if (index < 0 || index >= kSlots) {
         return;
     }
-    sigset_t before;
-    change_mask(SIG_BLOCK, &before);
+    // One store, which a handler sees whole: a signal before it removes the path, one
+    // after it does not, as when the signal waited for the store.
     guarding[index].store(0, std::memory_order_release);
-    pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 void hold_interrupts() {
     assert(!in_worker_thread() && "a worker never holds interrupts");
     change_mask(SIG_BLOCK);
+    holding_here = true;
 }
 
 void resume_interrupts() {
     assert(!in_worker_thread() && "a worker never resumes interrupts");
+    holding_here = false;
     change_mask(SIG_UNBLOCK);
 }
 
