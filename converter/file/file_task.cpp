@@ -72,13 +72,15 @@ FileResult prepare(FileTask *task, const FileSettings &settings, bool wait) {
         !locked_as_listed(task->replacement, task->listed_known ? &task->listed : nullptr, name)) {
         return FileResult::failed;
     }
-    const MarkCheck mark = check_mark(name, &task->replacement, settings);
-    if (mark != MarkCheck::convert) {
-        return mark == MarkCheck::leave ? FileResult::skipped : FileResult::failed;
-    }
+    // A copy a killed run left for the file comes first: the run may have been killed
+    // after marking the file and before removing the copy.
     sweep_leftovers_held(task->replacement.target);
     if (refuse_if_copy_pending(name, task->replacement)) {
         return FileResult::failed;
+    }
+    const MarkCheck mark = check_mark(name, &task->replacement, settings);
+    if (mark != MarkCheck::convert) {
+        return mark == MarkCheck::leave ? FileResult::skipped : FileResult::failed;
     }
     return convert_task(task, settings);
 }

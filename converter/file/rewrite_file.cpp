@@ -110,15 +110,17 @@ FileResult rewrite_file(const char *name, const FileSettings &settings, FileRun 
     if (already_converted(*run, replacement.get()->identity)) {
         return FileResult::skipped;
     }
-    const MarkCheck mark = check_mark(name, replacement.get(), settings);
-    if (mark != MarkCheck::convert) {
-        return mark == MarkCheck::leave ? FileResult::skipped : FileResult::failed;
-    }
+    // A copy a killed run left for the file comes first: the run may have been killed
+    // after marking the file and before removing the copy.
     if (!settings.dry_run) { // a dry run changes nothing on disk, leftovers included
         sweep_leftovers_beside(replacement.get()->target);
         if (refuse_if_copy_pending(name, *replacement.get())) {
             return FileResult::failed;
         }
+    }
+    const MarkCheck mark = check_mark(name, replacement.get(), settings);
+    if (mark != MarkCheck::convert) {
+        return mark == MarkCheck::leave ? FileResult::skipped : FileResult::failed;
     }
     InputStream input;
     if (!open_input(&input, *replacement.get(), name)) {

@@ -426,6 +426,37 @@ TEST(InPlaceCopy, KilledRunsLeaveNoPartialCopyAndNoTornFileIsConvertedAgain) {
                 rounds, torn, partial, kept);
 }
 
+// A run killed after its in-place copy had reached the file and marked it, and before
+// it marked the copy as copied, leaves a whole converted file and a complete copy: the
+// next run names the copy and refuses the file, as for any complete copy, instead of
+// taking the file as converted and leaving the copy behind unnamed.
+TEST(InPlaceCopy, CompleteCopyBesideAMarkedFileIsNamedAndTheFileRefused) {
+    TempDir dir;
+    dir.write("a.jnt", "shear_force 1\n");
+    ASSERT_EQ(convert(dir, {"a.jnt"}).exit_status, 0);
+    const std::string converted = dir.read("a.jnt");
+    const std::string target = fs::canonical(dir.file("a.jnt")).string();
+    ToolFileIdentity identity = {};
+    ASSERT_TRUE(tool_file_identity(target.c_str(), &identity));
+    const std::string copy = ".j2si~cabcd1234";
+    dir.write(copy, converted);
+    const std::string why = set_extended_attribute(
+        dir.file(copy), "user.joint2si.replacement",
+        "joint2si replacement\nstate complete\ntarget " + std::to_string(identity.device) + " " +
+            std::to_string(identity.index) + "\npath " + target);
+    if (!why.empty() || !records_kept(dir)) {
+        GTEST_SKIP() << "no marks kept here" << why;
+    }
+    const ProgramResult next = convert(dir, {"a.jnt"});
+    EXPECT_EQ(next.exit_status, exit_status_of_minus_one());
+    EXPECT_NE(next.standard_error.find("Error: Could not write file 'a.jnt'; the converted text "
+                                       "is kept in '"),
+              std::string::npos)
+        << next.standard_error;
+    EXPECT_EQ(dir.read(copy), converted);
+    EXPECT_EQ(dir.read("a.jnt"), converted);
+}
+
 // Another program writes the file while it is converted, without taking the lock: the
 // run leaves the file as that program left it and ends with -1. The change is made
 // once the run's replacement file exists (the file is locked and being converted); a
