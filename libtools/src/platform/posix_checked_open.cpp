@@ -12,8 +12,9 @@ namespace platform {
 
 namespace {
 
-// What the open descriptor `fd` is, compared with what the caller checked before.
-OpenCheck check_open(int fd, const FileIdentity *expected) {
+// What the open descriptor `fd`, opened with the status flags `access | O_NONBLOCK`, is,
+// compared with what the caller checked before; a regular file is then made blocking.
+OpenCheck check_open(int fd, int access, const FileIdentity *expected) {
     struct stat held {};
     if (fstat(fd, &held) != 0) {
         return OpenCheck::cannot_open;
@@ -30,8 +31,9 @@ OpenCheck check_open(int fd, const FileIdentity *expected) {
         errno = 0; // the name leads to another file now: no system error
         return OpenCheck::other_file;
     }
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    // F_SETFL takes the status flags whole; of those open set, only O_NONBLOCK is one it
+    // changes, so `access` alone clears it without asking for the flags first.
+    if (fcntl(fd, F_SETFL, access) != 0) {
         return OpenCheck::cannot_open;
     }
     return OpenCheck::opened;
@@ -48,7 +50,7 @@ int open_checked(const std::string &path, bool update, const FileIdentity *expec
         *check = OpenCheck::cannot_open;
         return -1;
     }
-    *check = check_open(fd, expected);
+    *check = check_open(fd, access, expected);
     if (*check != OpenCheck::opened) {
         const SavedError reason;
         close(fd);
