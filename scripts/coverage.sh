@@ -1,34 +1,43 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Runs the test suite in the coverage preset (gcc with gcov instrumentation) and
-# prints line and branch coverage per source directory with gcovr. Fails when the
-# lines of libtools/ or converter/ are covered below the floor (default 90%).
+# Runs the test suite in a build with gcov instrumentation and prints line and branch
+# coverage per source directory with gcovr. Fails when a test fails, or when the lines
+# of libtools/ or converter/ are covered below the floor (default 90%).
 #
-# Usage: scripts/coverage.sh [floor-percent]
+# Usage: scripts/coverage.sh [floor-percent] [preset]
+#   preset: coverage (the default: gcc with gcov alone), or sanitize-coverage (the same
+#   counts taken from the run under AddressSanitizer and UndefinedBehaviorSanitizer,
+#   which continuous integration makes once for both)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 floor=${1:-90}
+preset=${2:-coverage}
+case $preset in
+coverage | sanitize-coverage) ;;
+*) echo "usage: $0 [floor-percent] [coverage|sanitize-coverage]" >&2 && exit 2 ;;
+esac
+build=build/$preset
 
 bash scripts/ensure-deps.sh gcovr python3
-cmake --preset coverage >/dev/null
-cmake --build --preset coverage -j "$(nproc)"
-find build/coverage -name '*.gcda' -delete
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j "$(nproc)"
+find "$build" -name '*.gcda' -delete
 # Some tests run the program as an unprivileged user; its counts must be writable too,
 # so the count files are created with every write bit (umask 0) in a writable tree.
-chmod -R a+rwX build/coverage
-(umask 0 && ctest --preset coverage)
+chmod -R a+rwX "$build"
+(umask 0 && ctest --preset "$preset")
 
 # gcov runs inside each object tree: with ccache's base directory the recorded source
 # paths are relative to the directory each object was compiled in.
 root=$PWD
 for tree in libtools converter; do
-    (cd "build/coverage/$tree" && gcovr --root "$root" \
+    (cd "$build/$tree" && gcovr --root "$root" \
         --filter "$root/libtools/" --filter "$root/converter/" \
         --exclude-throw-branches --exclude-unreachable-branches --gcov-ignore-parse-errors \
-        --json-summary "$root/build/coverage/summary-$tree.json" . >/dev/null)
+        --json-summary "$root/$build/summary-$tree.json" . >/dev/null)
 done
 
-python3 - build/coverage/summary-libtools.json build/coverage/summary-converter.json "$floor" <<'PYTHON'
+python3 - "$build/summary-libtools.json" "$build/summary-converter.json" "$floor" <<'PYTHON'
 import collections, json, sys
 
 floor = float(sys.argv[3])
