@@ -5,18 +5,17 @@
 #include <cpuid.h>
 #endif
 
-#if defined(__x86_64__) || defined(_M_X64)
 namespace {
 
+#if defined(__x86_64__) || defined(_M_X64)
 // The processor says it has PREFETCHW in bit 8 of ECX of the extended leaf 0x80000001.
 constexpr unsigned kExtendedLeaves = 0x80000000u;
 constexpr unsigned kFeatureLeaf = 0x80000001u;
 constexpr unsigned kPrefetchwBit = 1u << 8;
-
-} // namespace
 #endif
 
-bool write_prefetch_available() {
+// What the processor says; asked once, since a virtual machine may trap every CPUID.
+bool ask_processor() {
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
     unsigned eax = 0;
     unsigned ebx = 0;
@@ -38,4 +37,11 @@ bool write_prefetch_available() {
 #else
     return false;
 #endif
+}
+
+} // namespace
+
+bool write_prefetch_available() {
+    static const bool available = ask_processor();
+    return available;
 }

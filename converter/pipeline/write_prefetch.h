@@ -23,7 +23,7 @@
 #include <intrin.h>
 #endif
 
-/// Whether write_prefetch does anything on this processor.
+/// Whether write_prefetch does anything on this processor (asked of it once a process).
 bool write_prefetch_available();
 
 /// Asks for the cache line at `address` to be made ready for a store, when `enabled`.
