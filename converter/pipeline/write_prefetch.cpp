@@ -9,7 +9,6 @@ namespace {
 
 #if defined(__x86_64__) || defined(_M_X64)
 // The processor says it has PREFETCHW in bit 8 of ECX of the extended leaf 0x80000001.
-constexpr unsigned kExtendedLeaves = 0x80000000u;
 constexpr unsigned kFeatureLeaf = 0x80000001u;
 constexpr unsigned kPrefetchwBit = 1u << 8;
 #endif
@@ -21,10 +20,10 @@ bool ask_processor() {
     unsigned ebx = 0;
     unsigned ecx = 0;
     unsigned edx = 0;
-    // __get_cpuid asks leaf kExtendedLeaves first and fails when the leaf is beyond it.
-    static_cast<void>(kExtendedLeaves);
+    // __get_cpuid fails when the processor has no such leaf.
     return __get_cpuid(kFeatureLeaf, &eax, &ebx, &ecx, &edx) != 0 && (ecx & kPrefetchwBit) != 0;
 #elif defined(_MSC_VER) && defined(_M_X64)
+    constexpr unsigned kExtendedLeaves = 0x80000000u; // gives the highest extended leaf
     int registers[4] = {};
     __cpuid(registers, static_cast<int>(kExtendedLeaves));
     if (static_cast<unsigned>(registers[0]) < kFeatureLeaf) {
