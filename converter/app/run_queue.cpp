@@ -99,8 +99,10 @@ void RunQueue::hold_notes() {
 }
 
 void RunQueue::add(const std::string &name, const ToolFileIdentity *listed) {
-    if (jobs_ > 1) { // the first file starts them: a run of "-" alone needs none
-        start_workers(jobs_);
+    // The first file starts the workers (a run of "-" alone needs none); the main thread
+    // is one of the jobs.
+    if (jobs_ > 1) {
+        start_workers(jobs_ - 1);
         jobs_ = 1;
     }
     hold_notes();
@@ -135,12 +137,37 @@ void RunQueue::drain() {
     notes_.write(nullptr);
 }
 
+// Waits until `entry` is prepared, preparing files in this thread meanwhile: `entry`
+// itself when no worker took it yet, else the next one to do. Sleeping instead would
+// leave a core idle while the workers' files wait, and wake this thread once a file.
 void RunQueue::wait_prepared(const Entry &entry) {
     if (workers_.empty()) {
         return;
     }
     std::unique_lock<std::mutex> hold(lock_);
-    prepared_.wait(hold, [&entry] { return entry.prepared; });
+    while (!entry.prepared) {
+        if (to_do_.empty()) {
+            prepared_.wait(hold);
+            continue;
+        }
+        Entry *next = take_to_do(&entry);
+        hold.unlock();
+        prepare_file(next->task.get(), settings_, false);
+        hold.lock();
+        next->prepared = true;
+    }
+}
+
+// Takes `wanted` off the files to do when it is there, else the first of them; under
+// lock_, with files to do.
+RunQueue::Entry *RunQueue::take_to_do(const Entry *wanted) {
+    auto at = std::find(to_do_.begin(), to_do_.end(), wanted);
+    if (at == to_do_.end()) {
+        at = to_do_.begin();
+    }
+    Entry *taken = *at;
+    to_do_.erase(at);
+    return taken;
 }
 
 // Hands the first file of the order to the batch once it is prepared.

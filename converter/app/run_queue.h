@@ -11,7 +11,8 @@
 // would have waited for. The messages the calling thread gives between files (a
 // pattern that matched nothing) are held in the same order.
 //
-// Threads: the calling thread (the main thread) adds, drains and commits; the workers
+// Threads: the calling thread (the main thread) adds, drains and commits, and while it
+// waits for the next file in the order it prepares files itself; `jobs` - 1 workers
 // (tool_thread.h, interrupts blocked) only run prepare_file on the files handed to
 // them, each file in one thread at a time. The queue between them is under one lock.
 #ifndef JOINT2SI_APP_RUN_QUEUE_H
@@ -34,7 +35,8 @@ constexpr int kMostJobs = 64;
 
 class RunQueue {
   public:
-    /// `jobs` threads (1: none, the calling thread prepares); `done` as CommitBatch's.
+    /// `jobs` files prepared at once: the calling thread and `jobs` - 1 workers (1: the
+    /// calling thread alone); `done` as CommitBatch's.
     RunQueue(const FileSettings &settings, FileRun *run, int jobs, CommitBatch::Done done);
     ~RunQueue();
     RunQueue(const RunQueue &) = delete;
@@ -64,13 +66,14 @@ class RunQueue {
     void settle_front();
     void prepare_waiting(FileTask *task);
     void wait_prepared(const Entry &entry);
+    Entry *take_to_do(const Entry *wanted);
 
     const FileSettings &settings_;
     CommitBatch batch_;
     HeldMessages notes_;
     std::deque<Entry> order_; // added, not yet handed to the batch (main thread only)
     std::size_t window_;      // the most files in order_
-    int jobs_;                // workers still to start at the first file (1: none)
+    int jobs_;                // the jobs whose workers start at the first file (1: none)
     Progress *progress_;      // the run's progress line
 
     std::mutex lock_;
