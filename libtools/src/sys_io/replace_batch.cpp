@@ -68,15 +68,17 @@ void until_done(void *context) {
 // Longer than waking a helper thread takes, shorter than a disk's write.
 constexpr auto kQuick = std::chrono::microseconds(50);
 
-// Whether one file's part, begun at `start` when this thread had waited `waits_before`
-// times, waited for a disk: it took long, and not only because another thread had the
-// processor meanwhile (a busy machine puts a thread aside for milliseconds, and the
-// helpers would then be woken for files in memory).
-bool waited_for_disk(std::chrono::steady_clock::time_point start, long waits_before) {
-    if (std::chrono::steady_clock::now() - start <= kQuick) {
-        return false;
-    }
-    return waits_before < 0 || platform::times_waited() != waits_before;
+// Whether a file's part that took long waited for a disk, and not only because another
+// thread had the processor meanwhile (a busy machine puts a thread aside for
+// milliseconds, and the helpers would then be woken for files in memory): this thread
+// waited since `*waits` (the count last read; a quick part that waited moved it too,
+// which wakes the helpers a file early). Counts are read only after a long part, as
+// reading one is a system call and most parts are quick.
+bool waited_for_disk(long *waits) {
+    const long now = platform::times_waited();
+    const bool waited = *waits < 0 || now != *waits;
+    *waits = now;
+    return waited;
 }
 
 // Does the work in this thread while each file's part returns at once (a file system in
@@ -85,12 +87,12 @@ bool waited_for_disk(std::chrono::steady_clock::time_point start, long waits_bef
 // to `threads` - 1 threads of the sync pool, so that the waits overlap.
 void run_batch(BatchWork *work, int threads) {
     const int helpers = (threads < work->count ? threads : work->count) - 1;
+    long waits = helpers > 0 ? platform::times_waited() : -1;
     for (int at = work->next.fetch_add(1); at < work->count; at = work->next.fetch_add(1)) {
-        const long waits_before = helpers > 0 ? platform::times_waited() : -1;
         const auto start = std::chrono::steady_clock::now();
         work->each(work->list[at], work);
         if (helpers > 0 && work->next.load() < work->count &&
-            waited_for_disk(start, waits_before)) {
+            std::chrono::steady_clock::now() - start > kQuick && waited_for_disk(&waits)) {
             sys_io::run_on_sync_pool(until_done, work, helpers);
             return;
         }
