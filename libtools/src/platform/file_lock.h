@@ -8,6 +8,7 @@
 #ifndef LIBTOOLS_PLATFORM_FILE_LOCK_H
 #define LIBTOOLS_PLATFORM_FILE_LOCK_H
 
+#include "platform/file_state.h"
 #include "platform/replace.h"
 
 #include <string>
@@ -18,6 +19,8 @@ namespace platform {
 struct LockedTarget {
     long long handle = -1; // the system's handle of the open file; -1 when none
     FileIdentity identity;
+    FileState state;          // the file's state once locked, when state_known: read by
+    bool state_known = false; // the check that the name still leads to it, if it can
 };
 
 enum class LockResult { locked, cannot_open, not_regular, untrusted_link, busy };

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "platform/file_lock.h"
+#include "platform/posix_file_state.h"
 #include "platform/system_error.h"
 
 #include <fcntl.h>
@@ -77,6 +78,8 @@ LinkCheck check_links(const std::string &path, const struct stat &file) {
     push_components(path, &pending);
     std::string walked = !path.empty() && path[0] == '/' ? "" : ".";
     int links = 0;
+    struct stat end {};
+    bool end_known = false; // `end` is what lstat gave for `walked`, which is no link
     while (!pending.empty()) {
         const std::string next = step_into(walked, pending.back());
         pending.pop_back();
@@ -84,8 +87,10 @@ LinkCheck check_links(const std::string &path, const struct stat &file) {
         if (lstat(next.c_str(), &entry) != 0) {
             return LinkCheck::changed;
         }
-        if (!S_ISLNK(entry.st_mode)) {
+        end_known = !S_ISLNK(entry.st_mode);
+        if (end_known) {
             walked = next;
+            end = entry;
             continue;
         }
         std::string text;
@@ -98,9 +103,8 @@ LinkCheck check_links(const std::string &path, const struct stat &file) {
         walked = text[0] == '/' ? "" : walked; // a relative link starts in its directory
         push_components(text, &pending);
     }
-    struct stat end {};
-    const bool same =
-        stat(walked.empty() ? "/" : walked.c_str(), &end) == 0 && same_file(end, file);
+    const bool same = (end_known || stat(walked.empty() ? "/" : walked.c_str(), &end) == 0) &&
+                      same_file(end, file);
     return same ? LinkCheck::trusted : LinkCheck::changed;
 }
 
@@ -163,6 +167,8 @@ LockResult lock_once(const std::string &path, LockedTarget *target, bool wait, b
     target->handle = fd;
     target->identity.device = static_cast<unsigned long long>(held.st_dev);
     target->identity.index = static_cast<unsigned long long>(held.st_ino);
+    target->state = state_of_status(named); // the locked file, read after the lock
+    target->state_known = true;
     return result;
 }
 

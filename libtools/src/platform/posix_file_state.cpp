@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/file_state.h"
-
-#include <sys/stat.h>
+#include "platform/posix_file_state.h"
 
 namespace platform {
 
@@ -15,14 +13,20 @@ long long nanoseconds(const struct timespec &time) {
 
 } // namespace
 
+FileState state_of_status(const struct stat &status) {
+    FileState state;
+    state.size = static_cast<unsigned long long>(status.st_size);
+    state.modified = nanoseconds(status.st_mtim);
+    state.changed = nanoseconds(status.st_ctim);
+    return state;
+}
+
 bool state_of_handle(long long handle, FileState *state) {
     struct stat status {};
     if (fstat(static_cast<int>(handle), &status) != 0) {
         return false;
     }
-    state->size = static_cast<unsigned long long>(status.st_size);
-    state->modified = nanoseconds(status.st_mtim);
-    state->changed = nanoseconds(status.st_ctim);
+    *state = state_of_status(status);
     return true;
 }
 

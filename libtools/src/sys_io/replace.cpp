@@ -424,8 +424,8 @@ int lock(ToolReplacement *replacement, const char *path, bool wait) {
     replacement->locked = 1;
     replacement->lock = locked.handle;
     replacement->identity = {locked.identity.device, locked.identity.index};
-    platform::FileState state;
-    if (platform::state_of_handle(locked.handle, &state)) {
+    platform::FileState state = locked.state;
+    if (locked.state_known || platform::state_of_handle(locked.handle, &state)) {
         replacement->opened = {state.size, state.modified, state.changed, 1};
     }
     std::string target;
