@@ -3,6 +3,7 @@
 #include "platform/directory_sync.h"
 #include "platform/file_lock.h"
 #include "platform/file_record.h"
+#include "platform/posix_file_state.h"
 #include "platform/replace.h"
 #include "platform/replace_shared.h"
 #include "platform/system_error.h"
@@ -83,6 +84,8 @@ bool target_facts(const std::string &path, TargetFacts *facts) {
     facts->several_links = status.st_nlink > 1;
     facts->owner = status.st_uid;
     facts->group = status.st_gid;
+    facts->state = state_of_status(status);
+    facts->state_known = true;
     return true;
 }
 

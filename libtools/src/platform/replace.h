@@ -8,6 +8,8 @@
 #ifndef LIBTOOLS_PLATFORM_REPLACE_H
 #define LIBTOOLS_PLATFORM_REPLACE_H
 
+#include "platform/file_state.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -28,6 +30,8 @@ struct TargetFacts {
     bool several_links = false;
     unsigned long long owner = 0;
     unsigned long long group = 0;
+    FileState state;          // the file's state, when state_known: where the system
+    bool state_known = false; // gives it with the facts
 };
 
 /// The final file a path leads to, symbolic links followed, in the system's syntax;

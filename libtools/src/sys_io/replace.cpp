@@ -153,14 +153,18 @@ void settle_mark(const ToolReplacement *replacement, const char *path, long long
 // times, or the file its name leads to. Asked under the lock, right before the new
 // content takes its place. A system that cannot tell counts as no change.
 bool target_changed(const ToolReplacement *replacement) {
-    platform::FileState now;
-    if (!replacement->opened.known || !platform::state_of_handle(replacement->lock, &now)) {
+    if (!replacement->opened.known) {
         return false;
     }
     platform::TargetFacts facts;
     const bool same_name = platform::target_facts(replacement->target, &facts) &&
                            facts.identity.device == replacement->identity.device &&
                            facts.identity.index == replacement->identity.index;
+    // The name leads to the locked file: its facts tell its state where they hold it.
+    platform::FileState now = facts.state;
+    if (same_name && !facts.state_known && !platform::state_of_handle(replacement->lock, &now)) {
+        return false;
+    }
     return !same_name || now.size != replacement->opened.size ||
            now.modified != replacement->opened.modified ||
            now.changed != replacement->opened.changed;
