@@ -138,17 +138,24 @@ echo "    peers agree; gzip written back compressed: $gzip_written; '-' pipe mod
 # ---- Timing ------------------------------------------------------------------------
 
 # Runs the shell command $3 after the untimed setup $2; appends "microseconds KiB
-# cpu-seconds" to times.$1 (the processor time of the command and its children).
+# cpu-seconds" to times.$1 (the processor time of the command and its children). The
+# wall time is read by the shell that runs the command, right before and after it: the
+# start of that shell and of `time` (about 15 ms on a slow virtual machine) would add
+# the same to every command and bring every ratio closer to 1.
 measure() {
     local label=$1 setup=$2 command=$3
     eval "$setup"
-    sync_point=$(date +%s%N)
-    /usr/bin/time -f '%M %U %S' -o mem.txt bash -c "$command" >/dev/null 2>&1 ||
-        fail "$command"
-    local end
-    end=$(date +%s%N)
+    # The command may change directory: the times go to a file named in full.
+    /usr/bin/time -f '%M %U %S' -o mem.txt bash -c 'start=$EPOCHREALTIME
+        { '"$command"'
+        } >/dev/null 2>&1
+        status=$?
+        echo "$start $EPOCHREALTIME" >'"'$PWD/wall.txt'"'
+        exit $status' >/dev/null 2>&1 || fail "$command"
+    local start end kib user system
+    read -r start end <wall.txt
     read -r kib user system < <(tail -n1 mem.txt)
-    echo "$(((end - sync_point) / 1000)) $kib $(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')" \
+    echo "$((${end/./} - ${start/./})) $kib $(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')" \
         >>"times.$label"
 }
 
