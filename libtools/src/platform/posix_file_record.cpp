@@ -11,6 +11,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -139,10 +140,24 @@ int create_unnamed(const std::string &directory) {
 #endif
 }
 
+// Whether linkat may name a descriptor's file itself (AT_EMPTY_PATH): Linux allows it
+// since 6.10 to the process that opened the file, before only with a privilege.
+std::atomic<bool> empty_path_refused{false};
+
 // Gives the unnamed file `fd` the name `path`; false with errno (EEXIST: taken).
 bool name_unnamed(int fd, const std::string &path) {
-    // linkat with AT_EMPTY_PATH asks for a privilege; the descriptor's entry in /proc
-    // does not. Formatted without allocating: nothing may throw once the file exists.
+    if (!empty_path_refused.load(std::memory_order_relaxed)) {
+        if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) {
+            return true;
+        }
+        if (errno != ENOENT && errno != EPERM && errno != EACCES && errno != EINVAL) {
+            return false;
+        }
+        // Refused (or the directory went: then the way below fails alike).
+        empty_path_refused.store(true, std::memory_order_relaxed);
+    }
+    // The descriptor's entry in /proc asks for no privilege, but its lookup costs more.
+    // Formatted without allocating: nothing may throw once the file exists.
     char self[64];
     std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
     return linkat(AT_FDCWD, self, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
