@@ -113,7 +113,8 @@ void resume_interrupts() {
 void hold_interrupts_in_worker() {
     lock();
     install_once(); // else an event during the hold would end the process at once
-    if (ending) { // the process ends after the handler: make nothing more
+    // The process ends after the handler: make nothing more.
+    if (ending) {
         unlock();
         Sleep(INFINITE);
     }
