@@ -70,9 +70,11 @@ long long open_mark_handle(const std::string &path);
 /// then named (linkat), so no name of the toolkit's form ever leads to an unmarked file
 /// of its own; elsewhere it is created by name and marked at once. The file's handle
 /// (a descriptor on POSIX), or -1 with errno (EEXIST: the name is taken). The file has
-/// no mark where its file system keeps none.
+/// no mark where its file system keeps none. `*locked` tells whether the file holds its
+/// writer's lock (lock_replacement_handle's) from before any name led to it: no other
+/// run can then have removed it as abandoned, and that lock need not be taken again.
 long long create_marked(const std::string &directory, const std::string &name,
-                        const std::string &mark);
+                        const std::string &mark, bool *locked);
 
 /// The system's handle of the file open as `stream`, for the operations above.
 long long handle_of_stream(std::FILE *stream);

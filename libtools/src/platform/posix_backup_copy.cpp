@@ -30,12 +30,13 @@ int create_exclusive(const std::string &directory, std::string *created) {
         // Held from before the file exists until it is guarded.
         const InterruptHold hold;
         // Marked before it is named, so that a sweep may remove it should the run end.
+        bool locked = false;
         const int fd = static_cast<int>(
-            create_marked(directory, name, replacement_mark(MarkState::writing, {}, "")));
+            create_marked(directory, name, replacement_mark(MarkState::writing, {}, ""), &locked));
         if (fd >= 0) {
             *created = path;
             guard_temporary(path, GuardSlot::backup);
-            if (lock_replacement_handle(fd, path)) {
+            if (locked || lock_replacement_handle(fd, path)) {
                 return fd;
             }
             const SavedError reason;

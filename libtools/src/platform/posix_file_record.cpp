@@ -7,6 +7,7 @@
 #include "platform/file_record.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -166,16 +167,20 @@ bool name_unnamed(int fd, const std::string &path) {
 } // namespace
 
 long long create_marked(const std::string &directory, const std::string &name,
-                        const std::string &mark) {
+                        const std::string &mark, bool *locked) {
+    *locked = false;
     const std::string separator = !directory.empty() && directory.back() == '/' ? "" : "/";
     const std::string path = directory + separator + name;
     const int unnamed = create_unnamed(directory);
     if (unnamed >= 0) {
-        // A file system without user attributes still gets the file, unmarked.
+        // A file system without user attributes still gets the file, unmarked; one
+        // without locks gets it unlocked, and the lock is taken the usual way after.
         write_attribute(unnamed, kMarkAttribute, mark);
+        *locked = flock(unnamed, LOCK_EX | LOCK_NB) == 0;
         if (name_unnamed(unnamed, path)) {
             return unnamed;
         }
+        *locked = false;
         const int error = errno;
         close(unnamed);
         if (error == EEXIST) {

@@ -35,16 +35,16 @@ bool keep_owner(int fd, const TargetFacts &facts) {
 }
 
 // A new replacement file of `kind` in `directory`, carrying its mark from before any
-// name leads to it (create_marked); its descriptor, or -1.
+// name leads to it (create_marked); its descriptor, or -1. `*locked` as create_marked's.
 int create_exclusive(const std::string &directory, ReplacementKind kind, const TargetFacts &facts,
-                     std::string *created) {
+                     std::string *created, bool *locked) {
     const std::string separator = !directory.empty() && directory.back() == '/' ? "" : "/";
     const std::string mark = replacement_mark(MarkState::writing, facts.identity, "");
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         const std::string name = replacement_name(kind);
         std::string path = directory;
         path.append(separator).append(name);
-        const long long fd = create_marked(directory, name, mark);
+        const long long fd = create_marked(directory, name, mark, locked);
         if (fd >= 0) {
             created->swap(path); // cannot fail: the file exists now and must be named
             return static_cast<int>(fd);
@@ -94,7 +94,8 @@ bool target_facts(const std::string &path, TargetFacts *facts) {
 std::FILE *create_locked(const std::string &directory, ReplacementKind kind,
                          const TargetFacts &facts, std::string *created, bool *kept_owner,
                          bool *lost) {
-    const int fd = create_exclusive(directory, kind, facts, created);
+    bool locked = false;
+    const int fd = create_exclusive(directory, kind, facts, created, &locked);
     if (fd < 0) {
         return nullptr;
     }
@@ -103,7 +104,7 @@ std::FILE *create_locked(const std::string &directory, ReplacementKind kind,
     if (fchmod(fd, static_cast<mode_t>(facts.permissions)) == 0) {
         stream = fdopen(fd, "w");
     }
-    if (stream != nullptr && !lock_replacement(stream, *created)) {
+    if (stream != nullptr && !locked && !lock_replacement(stream, *created)) {
         *lost = true;
         std::fclose(stream);
         return nullptr; // not ours to remove any more

@@ -219,7 +219,8 @@ long long open_mark_handle(const std::string &path) {
 // Windows names a file as it creates it: the mark follows at once, and a run killed in
 // between leaves a file no sweep removes.
 long long create_marked(const std::string &directory, const std::string &name,
-                        const std::string &mark) {
+                        const std::string &mark, bool *locked) {
+    *locked = false;
     const std::string separator = !directory.empty() && directory.back() == '\\' ? "" : "\\";
     const std::string path = directory + separator + name;
     const HANDLE file = CreateFileW(system_path_of(path).c_str(), GENERIC_READ | GENERIC_WRITE,
