@@ -278,6 +278,28 @@ TEST_F(ReplaceSafety, ReplacementNamesAreShortAndRecognised) {
     }
 }
 
+// A replacement still being written holds its writer's lock from before it has a name,
+// whether it is to be renamed or copied: a sweep by another run leaves it alone.
+TEST_F(ReplaceSafety, SweepLeavesReplacementsStillBeingWritten) {
+    dir.write("a.jnt", "old\n");
+    dir.write("b.jnt", "old\n");
+    std::error_code error;
+    fs::create_hard_link(dir.file("b.jnt"), dir.file("b2.jnt"), error); // b.jnt is copied into
+    for (const char *name : {"a.jnt", "b.jnt"}) {
+        ToolReplacement r = {};
+        ASSERT_EQ(tool_replace_open(&r, path(name).c_str()), 1) << name;
+        ASSERT_EQ(tool_replace_write(&r, "new\n", 4), 1);
+        StringList kept = {0, nullptr};
+        const std::string directory = fs::path(r.temporary).parent_path().string();
+        EXPECT_EQ(tool_replace_sweep(directory.c_str(), &kept), 0) << name;
+        tool_strlist_free(&kept);
+        EXPECT_TRUE(fs::exists(r.temporary)) << name;
+        EXPECT_EQ(tool_replace_commit(&r), TOOL_REPLACE_DONE) << name;
+        tool_replace_abandon(&r);
+        EXPECT_EQ(dir.read(name), "new\n");
+    }
+}
+
 TEST_F(ReplaceSafety, SweepRemovesOnlyFilesMarkedAsItsOwnThatNoTargetNeeds) {
     // Files of users that merely have the form of a replacement's name.
     for (const char *name : {".j2si~rabcd1234", ".j2si~cabcd1234", ".j2si~r-bcd1234", "a.jnt"}) {
