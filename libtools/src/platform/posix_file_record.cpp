@@ -141,12 +141,15 @@ int create_unnamed(const std::string &directory) {
 #endif
 }
 
+#if defined(AT_EMPTY_PATH)
 // Whether linkat may name a descriptor's file itself (AT_EMPTY_PATH): Linux allows it
 // since 6.10 to the process that opened the file, before only with a privilege.
 std::atomic<bool> empty_path_refused{false};
+#endif
 
 // Gives the unnamed file `fd` the name `path`; false with errno (EEXIST: taken).
 bool name_unnamed(int fd, const std::string &path) {
+#if defined(AT_EMPTY_PATH)
     if (!empty_path_refused.load(std::memory_order_relaxed)) {
         if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) {
             return true;
@@ -157,6 +160,7 @@ bool name_unnamed(int fd, const std::string &path) {
         // Refused (or the directory went: then the way below fails alike).
         empty_path_refused.store(true, std::memory_order_relaxed);
     }
+#endif
     // The descriptor's entry in /proc asks for no privilege, but its lookup costs more.
     // Formatted without allocating: nothing may throw once the file exists.
     char self[64];
